@@ -1,0 +1,61 @@
+// Ferret command files: the nine rotating slots per plot kind, the frame
+// lines every file starts and ends with, and the Plot run.
+#ifndef TIDECHARTER_FERRET_COMMAND_FILE_H
+#define TIDECHARTER_FERRET_COMMAND_FILE_H
+
+#include <fstream>
+#include <string>
+
+#include "ferret/record.h"
+
+// Button actions of the plot dialogs.
+enum PlotAction { kNoAction = 0, kActionPlot = 1, kActionJpg = 2 };
+
+// The file names of one slot of one kind.
+struct PlotSlot {
+  std::string windowsPath;  // c:\tidecharter\tmp\tcferretinmap1.txt (37)
+  std::string cygwinPath;   // /cygdrive/c/tidecharter/tmp/tcferretinmap1.txt
+                            // (46; 47 with a trailing blank for tim and lin)
+  std::string outputName;   // map1
+};
+
+// One counter per plot kind ("map", "ver", "tim", "lin", "pro"): 0 at start,
+// then 1..9 rotating.
+class SlotCounter {
+ public:
+  explicit SlotCounter(const std::string& kindCode);
+  PlotSlot advance();
+  int value() const { return value_; }
+  const std::string& kindCode() const { return kind_; }
+
+ private:
+  std::string kind_;
+  int value_ = 0;
+};
+
+// A command file being written. open() writes the opening frame lines,
+// finish() the closing "ppl clsplt" and closes the file; close() alone
+// leaves a file holding only what was written so far.
+class CommandFile {
+ public:
+  bool open(const PlotSlot& slot, int action);
+  void write(const ListRecord& record);
+  // A formatted line, written exactly as given.
+  void writeFormatted(const std::string& line);
+  void finish();
+  void close();
+
+ private:
+  std::ofstream file_;
+};
+
+// The "label x,y,0,0,size text" line of the plot kinds, with x and y in
+// (Fw.d) and the text written as given (quotes included by the caller).
+std::string labelline(double x, int xwidth, int xdecimals, double y, int ywidth,
+                      int ydecimals, const std::string& size, const std::string& text);
+
+// Action 1: start tcferret.bat on the slot's file and wait at most
+// `waitSeconds` (5, or 4 for line drawings).
+void plotrun(const PlotSlot& slot, int waitSeconds);
+
+#endif

@@ -1,0 +1,78 @@
+#include "plots/fill_levels.h"
+
+#include <cctype>
+
+#include "plots/user_message.h"
+#include "toolkit/toolkit.h"
+
+void filllevelcheck(int property, int previousProperty, const std::string& hint) {
+  int item = 0;
+  WDialogGetRadioButton(1073, item);
+  if (item == 2 && property == previousProperty) {
+    WDialogFieldState(1077, 1);
+    WDialogPutString(1078, hint);
+    return;
+  }
+  if (item == 2) WDialogPutRadioButton(1073);
+  WDialogFieldState(1077, 0);
+  WDialogPutString(1078, std::string(44, ' '));
+}
+
+namespace {
+
+bool groupCharacter(char c) {
+  return std::isdigit(static_cast<unsigned char>(c)) || c == ',' || c == '+' ||
+         c == '-' || c == '.' || c == 'e' || c == 'E';
+}
+
+bool isInf(const std::string& s, size_t i) {
+  if (i + 3 > s.size()) return false;
+  return std::tolower(static_cast<unsigned char>(s[i])) == 'i' &&
+         std::tolower(static_cast<unsigned char>(s[i + 1])) == 'n' &&
+         std::tolower(static_cast<unsigned char>(s[i + 2])) == 'f';
+}
+
+}  // namespace
+
+bool filltextvalid(const std::string& text) {
+  size_t end = text.find_last_not_of(' ');
+  if (end == std::string::npos) return true;
+  const std::string s = text.substr(0, end + 1);
+  size_t i = 0;
+  int groups = 0;
+  while (i < s.size()) {
+    if (s[i] != '(') return false;
+    ++i;
+    size_t start = i;
+    while (i < s.size() && s[i] != ')') {
+      if (isInf(s, i)) {
+        i += 3;
+      } else if (groupCharacter(s[i])) {
+        ++i;
+      } else {
+        return false;
+      }
+    }
+    if (i >= s.size() || i == start) return false;
+    ++i;  // ')'
+    if (i < s.size() && (s[i] == 'C' || s[i] == 'D' || s[i] == 'c' || s[i] == 'd')) ++i;
+    ++groups;
+  }
+  return groups > 0;
+}
+
+bool readfilltext(std::string& fill) {
+  fill.assign(44, ' ');
+  int item = 0;
+  WDialogGetRadioButton(1073, item);
+  if (item != 2) return true;
+  std::string typed(44, ' ');
+  WDialogGetString(1077, typed);
+  if (!filltextvalid(typed)) {
+    usermessage("Input Error", "Fill levels must be groups like (8,22,2)(22,32,1):",
+                "numbers, commas and parentheses only, no spaces.");
+    return false;
+  }
+  fill = typed;
+  return true;
+}

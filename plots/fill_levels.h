@@ -1,0 +1,25 @@
+// The fill-level controls shared by every plot dialog: radio group 1073
+// ("Use default levels" / "Specify levels"), text field 1077 and hint 1078.
+#ifndef TIDECHARTER_PLOTS_FILL_LEVELS_H
+#define TIDECHARTER_PLOTS_FILL_LEVELS_H
+
+#include <string>
+
+// Keeps 1077 and 1078 in step with the radio group of the current dialog;
+// a changed property falls back to the default levels. `hint` is 44
+// characters.
+void filllevelcheck(int property, int previousProperty, const std::string& hint);
+
+// True when `text` (trailing blanks ignored) is one or more groups like
+// "(8,22,2)" made of numbers, commas, signs, decimal points, exponents and
+// "inf", each optionally followed by the level suffix C or D, with no
+// blanks; an all-blank text (no levels typed) is accepted too. Anything else
+// could run as a Ferret command on the go line.
+bool filltextvalid(const std::string& text);
+
+// Reads the 44-character fill text of the current dialog: blanks for the
+// default levels, else field 1077 as typed. An invalid text shows the
+// "Input Error" message box and returns false; the caller then returns.
+bool readfilltext(std::string& fill);
+
+#endif

@@ -1,0 +1,17 @@
+// The data end dates: the last month index of the Argo, AVISO and Reynolds
+// data, learnt from three files that Ferret's GetDates.jnl writes.
+#ifndef TIDECHARTER_UPDATE_END_DATES_H
+#define TIDECHARTER_UPDATE_END_DATES_H
+
+#include <string>
+
+// Runs tcferret.bat on GetDates.jnl, waiting at most `timeoutSeconds`.
+void enddatequery(int timeoutSeconds);
+
+// Reads the three end-date files; a missing or short file gives 100.
+void getenddates(int& argoend, int& avisoend, int& reynoldsend);
+
+// Reads one end-date file (line 3, format (23X,I4)); 100 when unreadable.
+int readenddatefile(const std::string& programPath);
+
+#endif
