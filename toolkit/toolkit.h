@@ -119,5 +119,9 @@ int IOsProcessorCount();
 std::string IOsHostPath(const std::string& path);
 // The drive root: $TIDECHARTER_DRIVE_C, or the default for local builds.
 std::string IOsDriveRoot();
+// True when a display is there for the dialogs (an X server that answers,
+// Wayland, or Qt's offscreen platform); otherwise `reason` says what is
+// missing.
+bool IOsDisplayAvailable(std::string& reason);
 
 #endif

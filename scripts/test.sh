@@ -1,0 +1,15 @@
+#!/bin/sh
+# Builds Tidecharter with its tests, lays out a drive root with the sample
+# data and runs every test. Tests that need an X server get a virtual one.
+# Usage: scripts/test.sh [extra ctest arguments]
+set -eu
+. "$(dirname "$0")/setup.sh"
+
+install_packages
+build_program -DBUILD_TESTING=ON
+install_drive_root
+
+cd "$TIDECHARTER_BUILD"
+say "running the tests"
+exec xvfb-run -a -s "-screen 0 1280x1024x24" \
+  ctest --output-on-failure -j2 --timeout 900 "$@"
