@@ -1,0 +1,290 @@
+#include "update/update_files.h"
+
+#include <fstream>
+#include <string>
+
+#include "app/app_state.h"
+#include "ferret/dates.h"
+#include "ferret/record.h"
+#include "toolkit/toolkit.h"
+#include "update/end_dates.h"
+
+namespace {
+
+constexpr int kUpdateDialog = 111;
+constexpr int kOkButton = 1;
+constexpr int kBatchTimeout = 3000;
+constexpr int kEndDateTimeout = 15;
+
+// Labels of dialog 111.
+constexpr int kStep1 = 1089, kEndDate = 1022, kStep2 = 1090, kStep2Result = 1099;
+constexpr int kLineA = 1092, kLineB = 1091, kLineC = 1093, kLineD = 1094;
+constexpr int kLineE = 1095, kLineF = 1096, kLineG = 1097, kLineH = 1098;
+constexpr int kCompletion = 1100;
+constexpr int kNotice1 = 1101, kNotice2 = 1102, kNotice3 = 1103;
+
+const char* const kSourceFile = "c:\\tidecharter\\bin\\update_source.txt";
+const char* const kGetUpLog = "c:\\tidecharter\\tmp\\getup.log";
+const char* const kRunUpLog = "c:\\tidecharter\\tmp\\runup.log";
+
+void blank(int field) { WDialogPutString(field, ""); }
+
+// The month text of a month index with its blank turned into "-".
+std::string dashedmonth(int index, std::string* code = nullptr) {
+  std::string datetext, monthname, numtext;
+  int year = 0;
+  writedate(index, datetext, monthname, year, numtext);
+  datetext[3] = '-';
+  if (code) *code = numtext;
+  return datetext;
+}
+
+// Seconds of a clock reading, counted across years so that a file written
+// just after New Year still compares as later than a start just before it.
+long long clockvalue(int year, int month, int day, int hour, int minute, int second) {
+  int seconds = 0;
+  dateinseconds(year, month, day, hour, minute, second, seconds);
+  return static_cast<long long>(year) * 400LL * 86400LL + seconds;
+}
+
+long long now() {
+  int year, month, day, hour, minute, second;
+  IOsDate(year, month, day);
+  IOsTime(hour, minute, second);
+  return clockvalue(year, month, day, hour, minute, second);
+}
+
+// A status file counts only when the batch file of this run wrote it: one
+// left from an earlier update must not pass for this one's result.
+bool writtensince(const std::string& path, long long start) {
+  int info[9] = {0};
+  IOsFileInfo(path, info, 7);
+  if (info[0] < 0) return false;
+  return clockvalue(info[1], info[2], info[3], info[4], info[5], info[6]) >= start;
+}
+
+// The words of a status file, read the way an (A4) read sees them: the
+// first four columns of each line, blank-padded. `lines` receives how many
+// lines could be read (up to `wanted`).
+struct StatusWords {
+  std::string word[3] = {"    ", "    ", "    "};
+  int lines = 0;
+};
+
+bool readstatus(const std::string& path, long long start, int wanted, StatusWords& words) {
+  if (!writtensince(path, start)) return false;
+  std::ifstream in(IOsHostPath(path));
+  if (!in) return false;
+  std::string line;
+  while (words.lines < wanted && std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    words.word[words.lines] = FormatA(line, 4);
+    ++words.lines;
+  }
+  return true;
+}
+
+// The first and second lines of the installation's update-source file:
+// the update directory, and where the full installation package is (the
+// update directory when not given).
+struct UpdateSource {
+  std::string directory;
+  std::string fullpackage;
+};
+
+std::string trimmed(std::string text) {
+  const char* space = " \t\r\n";
+  auto first = text.find_first_not_of(space);
+  if (first == std::string::npos) return "";
+  auto last = text.find_last_not_of(space);
+  return text.substr(first, last - first + 1);
+}
+
+UpdateSource readupdatesource() {
+  UpdateSource source;
+  std::ifstream in(IOsHostPath(kSourceFile));
+  std::string line;
+  if (in && std::getline(in, line)) source.directory = trimmed(line);
+  if (in && std::getline(in, line)) source.fullpackage = trimmed(line);
+  if (source.directory.empty())
+    source.directory = "the update directory given in c:\\tidecharter\\bin\\update_source.txt";
+  if (source.fullpackage.empty()) source.fullpackage = source.directory;
+  return source;
+}
+
+void runbatch(const std::string& name, const std::string& code) {
+  IOsCommand("c:\\tidecharter\\bin\\" + name + " " + code, 3, kBatchTimeout);
+}
+
+void logenddates(AppState& app) {
+  app.log.write(ListRecord()
+                    .add("update end dates argo,aviso,reynolds:")
+                    .add(app.argoend)
+                    .add(app.avisoend)
+                    .add(app.reynoldsend));
+}
+
+void errorending(AppState& app) {
+  const UpdateSource source = readupdatesource();
+  app.log.write("error reading update.log");
+  WDialogPutString(kLineA, "Unknown error, you may need to download a whole new install");
+  WDialogPutString(kLineB, "from " + source.fullpackage);
+  WDialogPutString(kLineC, "Exit the Tidecharter, immediately gzip c:\\tidecharter\\tmp\\*.log files");
+  WDialogPutString(kLineD,
+                   "and mail the zipped file to the address in c:\\tidecharter\\Help\\README_tdc.txt");
+  WDialogPutString(kLineE, "so we can look at the errors.");
+}
+
+void writeappendfile(const std::string& code) {
+  std::ofstream file(IOsHostPath("c:\\tidecharter\\tmp\\tcferret" + code + ".txt"),
+                     std::ios::out | std::ios::trunc);
+  file << ListRecord().add("cancel mode journal").line() << '\n';
+  file << ListRecord()
+              .add("go fer_append_new_month ")
+              .add("RG_ArgoClim_" + code + ".nc")
+              .add(" ")
+              .add("Reynolds_" + code + ".nc")
+              .add(" ")
+              .add("Aviso_" + code + ".nc")
+              .line()
+       << '\n';
+  file << ListRecord().add("quit").line() << '\n';
+}
+
+// Steps after a downloaded package: setup, append, new end dates. Returns
+// only when the program goes on running.
+void installpackage(AppState& app, int next, const std::string& code) {
+  WDialogPutString(kStep2Result, "Done!");
+  blank(kLineA);
+  WDialogPutString(kLineB, "To continue the update process click on the following in the");
+  WDialogPutString(kLineC, "Setup-Tidecharter Update window:  Next >, Next >, Install, Finish");
+
+  const long long runstart = now();
+  runbatch("tcRunUp.bat", code);
+  ListRecord errors;
+  for (int item = 1; item <= 4; ++item) errors.add(InfoError(item));
+  app.log.write(errors);
+
+  StatusWords runup;
+  if (!readstatus(kRunUpLog, runstart, 2, runup) || runup.lines < 2) {
+    errorending(app);
+    return;
+  }
+  IOsWait(200);
+
+  int newexe = 0;
+  if (runup.word[0] == "DIDI") {
+    if (runup.word[1] == "NEWP") newexe = 1;
+    else if (runup.word[1] == "NEWG") newexe = 2;
+    else if (runup.word[1] == "DONE") newexe = 0;
+  } else if (runup.word[0] == "SKIP") {
+    blank(kLineD);
+    WDialogPutString(kLineE, "The setup was not finished.      To try again: Click \"Update\"");
+    blank(kLineF);
+    blank(kLineG);
+    blank(kLineH);
+    return;
+  }
+
+  WDialogSelect(kUpdateDialog);
+  blank(kLineD);
+  WDialogPutString(kLineE,
+                   "After you click \"Finish\" (see above) the Tidecharter will append the new data");
+  WDialogPutString(kLineF,
+                   "to the old netcdf files.  The Tidecharter will become nonresponsive during");
+  WDialogPutString(kLineG, "the update.   This may take several minutes.  Do not exit!");
+  WDialogPutString(kLineH, "Wait for the \"Done\" on the next line.     Updating......");
+  writeappendfile(code);
+  runbatch("tcAppUp.bat", code);
+
+  enddatequery(kEndDateTimeout);
+  WDialogSelect(kUpdateDialog);
+  getenddates(app.argoend, app.avisoend, app.reynoldsend);
+  logenddates(app);
+
+  // The end dates are the only proof that the month reached the data
+  // files; an append that failed must not be reported as done, nor
+  // followed by a restart into a new executable.
+  if (app.argoend < next || app.avisoend < next || app.reynoldsend < next) {
+    app.log.write(ListRecord().add("monthly update not appended, month index").add(next));
+    WDialogPutString(kCompletion, "Not done !   The new month could not be appended.");
+    return;
+  }
+  WDialogPutString(kCompletion, "Done !   Data files were updated.");
+  if (newexe != 1 && newexe != 2) return;
+
+  app.log.write("monthly update has new exe, run IOsExecute!");
+  WDialogPutString(kNotice1, "There is a new Tidecharter executable.   I will exit this instance of");
+  WDialogPutString(kNotice2, "the Tidecharter in 5 seconds to install the new executable.   Give me");
+  WDialogPutString(kNotice3, "a minute before restarting the Tidecharter.");
+  IOsWait(500);
+  IOsCommand("c:\\tidecharter\\bin\\tcKillCygwinX.bat", 1);
+  // The program ends inside IOsExecute; nothing closes the log after it.
+  app.log.flush();
+  WindowClose();
+  IOsExecute("c:\\tidecharter\\bin\\tcInstallNewExe.bat");
+}
+
+void runupdate(AppState& app) {
+  WDialogSelect(kUpdateDialog);
+  for (int field : {kStep1, kEndDate, kStep2, kStep2Result, kLineA, kLineB, kLineC, kLineD,
+                    kLineE, kLineF, kLineG, kLineH, kCompletion})
+    blank(field);
+  WDialogFieldState(kOkButton, 0);
+  WDialogPutString(kStep1, "Checking end date on your Argo data file ...");
+  WDialogShow(1, 1, 0, 2);
+
+  enddatequery(kEndDateTimeout);
+  WDialogSelect(kUpdateDialog);
+  getenddates(app.argoend, app.avisoend, app.reynoldsend);
+  logenddates(app);
+
+  std::string datetext, monthname, numtext;
+  int year = 0;
+  writedate(app.argoend, datetext, monthname, year, numtext);
+  app.log.write(ListRecord().add("date1=").add(datetext));
+  WDialogPutString(kEndDate, dashedmonth(app.argoend));
+
+  const int next = app.argoend + 1;
+  std::string code;
+  const std::string step2 = "Downloading Argo update for " + dashedmonth(next, &code) + " ...";
+  const std::string manual = "Download " + code + "_monthly_update.exe file to c:\\tidecharter\\tmp";
+
+  WDialogPutString(kStep2, step2);
+  WDialogPutString(kLineA, "This may take a few minutes depending on internet speed.");
+
+  const long long getstart = now();
+  runbatch("tcGetUp.bat", code);
+
+  StatusWords getup;
+  if (!readstatus(kGetUpLog, getstart, 3, getup) || getup.lines < 2) {
+    WDialogSelect(kUpdateDialog);
+    errorending(app);
+    return;
+  }
+  WDialogSelect(kUpdateDialog);
+
+  if (getup.word[0] == "TRYD" && getup.word[1] == "ERRO") {
+    const std::string& why = getup.word[2];
+    if (why == "NOHO" || why == "OTHE") {
+      WDialogPutString(kLineA, "I can not access the internet to download the update file.");
+      WDialogPutString(kLineB, "Go to " + readupdatesource().directory);
+      WDialogPutString(kLineC, manual);
+      WDialogPutString(kLineD, "Then click on the \"Update\" button in the Tidecharter main window.");
+    } else if (why == "NOFI") {
+      WDialogPutString(kLineA, "The update file does not exist yet, try after the 15th of the");
+      WDialogPutString(kLineB, "following month.  (eg. Oct 2008 ready after Nov 15, 2008)");
+    }
+    return;
+  }
+
+  installpackage(app, next, code);
+}
+
+}  // namespace
+
+void updatefiles(AppState& app) {
+  runupdate(app);
+  WDialogSelect(kUpdateDialog);
+  WDialogFieldState(kOkButton, 1);
+}
