@@ -25,6 +25,17 @@ std::string compactdate(int index);
 // set that ends at month index `dataend`.
 int averagelastyear(int month, int dataend);
 
+// Whether `year` is in the leap-year table that dateinseconds uses.
+bool isleapyear(int year);
+
+// Seconds-of-the-year readings made comparable across the turn of the year:
+// a count of seconds from 1 January 2000 under the same leap-year table.
+long long absoluteseconds(int year, int secondsOfYear);
+
+// The year of an earlier seconds-of-the-year reading, given the year and
+// seconds of a reading taken at most a few months after it.
+int yearofreading(int secondsOfYear, int nowYear, int nowSeconds);
+
 // Month index from dialog menu items (year item 1 = 2004).
 inline int monthindex(int yearItem, int monthItem) { return (yearItem - 1) * 12 + monthItem; }
 

@@ -1,0 +1,63 @@
+#include "update/end_dates.h"
+
+#include <cctype>
+#include <fstream>
+
+#include "toolkit/toolkit.h"
+
+namespace {
+
+const int kMissingEndDate = 100;
+
+// An (Iw) field as read from a file: blanks are ignored, an all-blank or
+// malformed field does not read. An all-blank field would read as 0 and
+// reject every month, so it counts as unreadable here.
+bool readintegerfield(const std::string& field, int& value) {
+  std::string digits;
+  for (char c : field)
+    if (c != ' ') digits += c;
+  if (digits.empty()) return false;
+  std::size_t pos = 0;
+  bool negative = false;
+  if (digits[0] == '+' || digits[0] == '-') {
+    negative = digits[0] == '-';
+    pos = 1;
+  }
+  if (pos == digits.size()) return false;
+  int result = 0;
+  for (; pos < digits.size(); ++pos) {
+    if (!std::isdigit(static_cast<unsigned char>(digits[pos]))) return false;
+    result = result * 10 + (digits[pos] - '0');
+  }
+  value = negative ? -result : result;
+  return true;
+}
+
+}  // namespace
+
+void enddatequery(int timeoutSeconds) {
+  IOsCommand("c:\\tidecharter\\bin\\tcferret.bat /cygdrive/c/tidecharter/ferret/TMAP/go/GetDates.jnl",
+             3, timeoutSeconds);
+}
+
+int readenddatefile(const std::string& programPath) {
+  int enddate = kMissingEndDate;
+  std::ifstream in(IOsHostPath(programPath));
+  if (!in) return enddate;
+  std::string line;
+  for (int i = 0; i < 3; ++i)
+    if (!std::getline(in, line)) return enddate;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  // (23X,I4): a short line reads as if padded with blanks.
+  std::string field = line.size() > 23 ? line.substr(23, 4) : std::string();
+  field.resize(4, ' ');
+  int value = 0;
+  if (readintegerfield(field, value)) enddate = value;
+  return enddate;
+}
+
+void getenddates(int& argoend, int& avisoend, int& reynoldsend) {
+  argoend = readenddatefile("c:\\tidecharter\\tmp\\ArgoEndDate.txt");
+  avisoend = readenddatefile("c:\\tidecharter\\tmp\\AvisoEndDate.txt");
+  reynoldsend = readenddatefile("c:\\tidecharter\\tmp\\ReynoldsEndDate.txt");
+}
