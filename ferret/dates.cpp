@@ -87,9 +87,9 @@ long long absoluteseconds(int year, int secondsOfYear) {
   // Counted from 1 January 2000 with the same leap-year table as
   // dateinseconds, so that the last second of one year and the first of the
   // next stay one second apart.
-  long long days = 0;
-  for (int y = 2000; y < year; ++y) days += isleapyear(y) ? 366 : 365;
-  for (int y = year; y < 2000; ++y) days -= isleapyear(y) ? 366 : 365;
+  long long days = 365LL * (static_cast<long long>(year) - 2000);
+  for (int leap : kLeapYears)
+    if (leap < year) ++days;
   return days * kSecondsPerDay + secondsOfYear;
 }
 

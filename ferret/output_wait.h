@@ -14,6 +14,10 @@ enum WaitStatus { kWaitFinished = 0, kWaitGaveUp = 1, kWaitCancelled = 2 };
 void isfilefinished(RunLog& log, const std::string& name, int stage,
                     int starttime, int& ierror, int multicore);
 
+// The quiet period Q in seconds: how long the size of a watched file must
+// stay unchanged before it counts as finished.
+int quietperiod(const std::string& name, int multicore);
+
 // Puts the next character of "/\/\" into the stage's spinner field of the
 // selected dialog and advances `position` (1..4).
 void spinner(int stage, int& position);
