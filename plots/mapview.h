@@ -1,0 +1,70 @@
+// Map view (dialog 103): one property over a latitude-longitude box.
+// plotmapview and mapviewfields (plot_procedures.h) drive the dialog; the
+// pieces below turn its values into the command file without any window.
+#ifndef TIDECHARTER_PLOTS_MAPVIEW_H
+#define TIDECHARTER_PLOTS_MAPVIEW_H
+
+#include <optional>
+#include <string>
+
+#include "plots/plot_common.h"
+#include "plots/user_message.h"
+
+// Dialog 103 as read: menu items and typed values, nothing converted yet.
+struct MapDialog {
+  int property = 1;  // 1052
+  int plotType = 1;  // 1014
+  int upper = 0;     // 1011
+  int lower = 0;     // 1012
+  float north = 25.0f, south = 60.0f, west = 130.0f, east = 250.0f;
+  int northHemisphere = 1, southHemisphere = 2;  // 1017, 1019: 1 N, 2 S
+  int westHemisphere = 1, eastHemisphere = 1;    // 1020, 1018: 1 E, 2 W
+  int startMonth = 6, startYear = 5;             // 1025, 1027
+  int endMonth = -999, endYear = -999;           // 1029, 1030
+  int landItem = 2;                              // 1045
+  int vectorX = 2, vectorY = 2;                  // 1059, 1060
+};
+
+// One request in the terms of the go-line argument lists.
+struct MapRequest {
+  int P = 1, K = 1, U = 0, L = 0;
+  float N = 0, S = 0, W = 0, E = 0;
+  int startMonth = 1, startYear = 1, endMonth = 1, endYear = 1;
+  int A = 1, B = 1, M = 1;
+  int R = 1, X = 2, Y = 2;
+  int T = 0, V = 0;
+  std::string F = std::string(44, ' ');
+};
+
+// Label positions of one request.
+struct MapLayout {
+  float ratio = 0.5f;
+  float xmid = 0, x1 = 0, x3 = 0;
+  float ytitle = 0, ysub = 0;
+};
+
+// Reads dialog 103 (selected).
+MapDialog readmapdialog();
+
+// Signs, degrees east, equal longitudes a full turn apart, end dates
+// defaulting to the start, month indices, station and velocity flags.
+MapRequest maprequest(const MapDialog& dialog);
+
+// The end-date and data-availability checks.
+std::optional<UserMessage> mapdatecheck(const MapRequest& request, const DataEnds& ends);
+
+// The pressure-range checks.
+std::optional<UserMessage> mappressurecheck(const MapRequest& request);
+
+// Raises E by 360 when it lies west of W, then places the labels.
+MapLayout maplayout(MapRequest& request);
+
+// The go line and label lines of the request.
+PlotLines mapviewlines(const MapRequest& request, const MapLayout& layout,
+                       const DataEnds& ends);
+
+// The vector flag handed to createjpg: 2 for dynamic height with
+// geostrophic velocity.
+int mapvectorflag(int property);
+
+#endif
