@@ -9,7 +9,9 @@ bool RunLog::open(const std::string& path) {
 }
 
 void RunLog::write(const ListRecord& record) {
-  if (file_.is_open()) file_ << record.line() << '\n';
+  // Flushed line by line: the log is what is left to read after a crash or
+  // a kill, and the outside programs' steps are seconds apart anyway.
+  if (file_.is_open()) file_ << record.line() << '\n' << std::flush;
 }
 
 void RunLog::write(const std::string& text) { write(ListRecord().add(text)); }

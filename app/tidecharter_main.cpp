@@ -1,0 +1,95 @@
+#include "app/tidecharter_main.h"
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "app/app_state.h"
+#include "app/load_dialogs.h"
+#include "app/main_menu.h"
+#include "app/startup_checks.h"
+#include "ferret/record.h"
+#include "toolkit/toolkit.h"
+#include "update/end_dates.h"
+
+namespace {
+
+// The location file is part of every installation; without it the virtual
+// buoy menus cannot be built, so the program says which file and ends.
+bool readlocations(AppState& app) {
+  const char* path = app.edition == 1 ? kPacificLocationFile : kGlobalLocationFile;
+  std::ifstream file(IOsHostPath(path));
+  if (!file.is_open()) {
+    WMessageBox(0, 1, 1,
+                std::string("The location file ") + path + " could not be opened." + '\r' +
+                    "Tidecharter cannot start without it; please reinstall.",
+                "Tidecharter installation error");
+    return false;
+  }
+  app.ncity = readbuoy(file, app.locations);
+  app.log.write(ListRecord().add("ReadBuoy ncity=").add(app.ncity));
+  return true;
+}
+
+}  // namespace
+
+int tidecharter_main() {
+  std::string reason;
+  if (!IOsDisplayAvailable(reason)) {
+    std::fprintf(stderr,
+                 "tidecharter: %s.\n"
+                 "Tidecharter needs a display for its dialogs and Ferret's plot windows.\n"
+                 "Without one, run it inside a virtual X server, for example:\n"
+                 "    xvfb-run -a -s '-screen 0 1280x1024x24' tidecharter\n",
+                 reason.c_str());
+    return 1;
+  }
+
+  AppState app;
+  WInitialise();
+  InfoError(1);
+
+  enddatequery(5);
+
+  xservercheck();
+  InfoError(1);
+
+  app.log.open();
+
+  int ixres = 0, iyres = 0;
+  getscreenres(ixres, iyres);
+  logscreenres(app.log, ixres, iyres);
+
+  readversiontext(app);
+  if (!readlocations(app)) {
+    WindowClose();
+    return 1;
+  }
+
+  app.multicore = 0;
+  int cpuflag = 0;
+  getcpu(cpuflag, app.log);
+  app.multicore = multicoreflag(cpuflag);
+
+  const ProcessTimes before = readprocesstimes();
+
+  WindowOpen(128);
+  WMessageEnable(FieldChanged, 1);
+  loaddialogs(app);
+
+  WDialogSelect(101);
+  WDialogShow(-1, -1, 0, 2);
+
+  bench();
+  logbench(app.log, before, readprocesstimes());
+
+  getenddates(app.argoend, app.avisoend, app.reynoldsend);
+  app.log.write(ListRecord()
+                    .add("end dates argo,aviso,reynolds:")
+                    .add(app.argoend)
+                    .add(app.avisoend)
+                    .add(app.reynoldsend));
+
+  mainmenuloop(app);
+  return 0;
+}
