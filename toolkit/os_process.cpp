@@ -1,0 +1,280 @@
+// Process start for IOsCommand and IOsExecute. Children get their own
+// session so that a batch file that keeps running outlives the program, and
+// they inherit nothing but stdin/stdout/stderr: descriptors of the dialogs
+// (the display connection, Qt's wake-up pipes) must not reach Ferret.
+#include "toolkit/os_process.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/pidfd.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QTimer>
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <sstream>
+#include <vector>
+
+#include "toolkit/drive_paths.h"
+#include "toolkit/toolkit.h"
+
+extern char** environ;
+
+namespace toolkit {
+namespace {
+
+constexpr const char* kShell = "/bin/sh";
+
+std::vector<std::string> SplitAtBlanks(const std::string& text) {
+  std::vector<std::string> words;
+  std::istringstream in(text);
+  std::string word;
+  while (std::getline(in, word, ' '))
+    if (!word.empty()) words.push_back(word);
+  return words;
+}
+
+bool EndsWithBat(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string tail = path.substr(path.size() - 4);
+  std::transform(tail.begin(), tail.end(), tail.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
+  return tail == ".bat";
+}
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+         access(path.c_str(), X_OK) == 0;
+}
+
+// The host file the program word names; empty with errno-style `osError`
+// when there is none.
+std::string ResolveProgram(const std::string& word, int& osError) {
+  if (IsDrivePath(word)) return IOsHostPath(word);
+  if (word.find('/') != std::string::npos) return word;
+  std::string path = EnvironmentText("PATH");
+  if (path.empty()) path = "/usr/local/bin:/usr/bin:/bin";
+  std::istringstream dirs(path);
+  std::string dir;
+  while (std::getline(dirs, dir, ':')) {
+    const std::string candidate = (dir.empty() ? "." : dir) + "/" + word;
+    if (IsExecutableFile(candidate)) return candidate;
+  }
+  osError = ENOENT;
+  return std::string();
+}
+
+// Closes every descriptor from `first` up, in the child between fork and
+// exec, where only async-signal-safe calls are allowed.
+void CloseFrom(unsigned first, unsigned last, int fallbackLimit) {
+  if (first > last) return;
+  if (syscall(SYS_close_range, first, last, 0) == 0) return;
+  for (int fd = static_cast<int>(first); fd < fallbackLimit && fd <= static_cast<int>(last); ++fd)
+    close(fd);
+}
+
+std::vector<int>& Adopted() {
+  static std::vector<int> children;
+  return children;
+}
+
+// Reaps adopted children once a second while there are any and a Qt event
+// loop can run the timer; otherwise the next IOsCommand collects them.
+void ArmPeriodicReaper() {
+  static QPointer<QTimer> timer;
+  if (!QCoreApplication::instance()) return;
+  if (!timer) {
+    timer = new QTimer(QCoreApplication::instance());
+    timer->setInterval(1000);
+    QObject::connect(timer, &QTimer::timeout, [] {
+      if (ReapAdoptedChildren() == 0 && timer) timer->stop();
+    });
+  }
+  if (!timer->isActive()) timer->start();
+}
+
+long long NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+int StartCommand(const std::string& command, bool hidden, int& osError) {
+  osError = 0;
+  const std::vector<std::string> words = SplitAtBlanks(TrimTrailingBlanks(command));
+  if (words.empty()) {
+    osError = ENOENT;
+    return -1;
+  }
+  const std::string program = ResolveProgram(words[0], osError);
+  if (program.empty()) return -1;
+
+  struct stat st;
+  if (stat(program.c_str(), &st) != 0) {
+    osError = errno;
+    return -1;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    osError = EACCES;
+    return -1;
+  }
+  const bool viaShell = EndsWithBat(program) || access(program.c_str(), X_OK) != 0;
+  if (viaShell && access(program.c_str(), R_OK) != 0) {
+    osError = errno;
+    return -1;
+  }
+
+  // Everything the child needs is built before fork: after it only
+  // async-signal-safe calls are made.
+  std::vector<std::string> direct{program};
+  direct.insert(direct.end(), words.begin() + 1, words.end());
+  std::vector<std::string> shell{kShell};
+  shell.insert(shell.end(), direct.begin(), direct.end());
+  auto pointers = [](std::vector<std::string>& strings) {
+    std::vector<char*> result;
+    for (std::string& s : strings) result.push_back(s.data());
+    result.push_back(nullptr);
+    return result;
+  };
+  std::vector<char*> directArgv = pointers(direct);
+  std::vector<char*> shellArgv = pointers(shell);
+
+  struct rlimit limit {};
+  const int fdLimit = getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 65536
+                          ? static_cast<int>(limit.rlim_cur)
+                          : 65536;
+  const int devnull = open("/dev/null", O_RDWR | O_CLOEXEC);
+  if (devnull < 0) {
+    osError = errno;
+    return -1;
+  }
+  // The child reports a failed exec through this pipe; a successful exec
+  // closes it (close-on-exec) and the parent reads end of file.
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) {
+    osError = errno;
+    close(devnull);
+    return -1;
+  }
+
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setsid();
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    for (int sig = 1; sig < NSIG; ++sig) sigaction(sig, &defaults, nullptr);
+    dup2(devnull, 0);
+    if (hidden) {
+      dup2(devnull, 1);
+      dup2(devnull, 2);
+    }
+    const unsigned keep = static_cast<unsigned>(report[1]);
+    if (keep > 3) CloseFrom(3, keep - 1, fdLimit);
+    CloseFrom(keep + 1, ~0U, fdLimit);
+    if (viaShell) {
+      execve(kShell, shellArgv.data(), environ);
+    } else {
+      execve(directArgv[0], directArgv.data(), environ);
+      // A text file marked executable but without "#!": as a shell would.
+      if (errno == ENOEXEC) execve(kShell, shellArgv.data(), environ);
+    }
+    const int error = errno;
+    ssize_t ignored = write(report[1], &error, sizeof error);
+    (void)ignored;
+    _exit(127);
+  }
+
+  close(report[1]);
+  close(devnull);
+  if (pid < 0) {
+    osError = errno;
+    close(report[0]);
+    return -1;
+  }
+  int childError = 0;
+  ssize_t got;
+  do {
+    got = read(report[0], &childError, sizeof childError);
+  } while (got < 0 && errno == EINTR);
+  close(report[0]);
+  if (got == static_cast<ssize_t>(sizeof childError)) {
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    osError = childError;
+    return -1;
+  }
+  return pid;
+}
+
+WaitOutcome WaitForChild(int pid, long long milliseconds, int& osError) {
+  osError = 0;
+  auto reaped = [&](int options) -> int {  // 1 reaped, 0 running, -1 error
+    for (;;) {
+      const pid_t r = waitpid(pid, nullptr, options);
+      if (r == pid) return 1;
+      if (r == 0) return 0;
+      if (errno == EINTR) continue;
+      osError = errno;
+      return -1;
+    }
+  };
+  if (milliseconds < 0) return reaped(0) == 1 ? WaitOutcome::Exited : WaitOutcome::Failed;
+
+  const long long deadline = NowMs() + milliseconds;
+  const int pidfd = pidfd_open(pid, 0);
+  WaitOutcome outcome = WaitOutcome::TimedOut;
+  for (;;) {
+    const int state = reaped(WNOHANG);
+    if (state != 0) {
+      outcome = state == 1 ? WaitOutcome::Exited : WaitOutcome::Failed;
+      break;
+    }
+    const long long left = deadline - NowMs();
+    if (left <= 0) break;
+    // Without a process descriptor (old kernels) poll the child every 10 ms.
+    const int step = static_cast<int>(std::min<long long>(left, pidfd >= 0 ? 1000000 : 10));
+    if (pidfd >= 0) {
+      struct pollfd p {pidfd, POLLIN, 0};
+      poll(&p, 1, step);
+    } else {
+      struct timespec pause {0, step * 1000000L};
+      nanosleep(&pause, nullptr);
+    }
+  }
+  if (pidfd >= 0) close(pidfd);
+  return outcome;
+}
+
+void AdoptChild(int pid) {
+  Adopted().push_back(pid);
+  ArmPeriodicReaper();
+}
+
+int ReapAdoptedChildren() {
+  std::vector<int>& children = Adopted();
+  children.erase(std::remove_if(children.begin(), children.end(),
+                                [](int pid) {
+                                  const pid_t r = waitpid(pid, nullptr, WNOHANG);
+                                  // Gone or not ours any more (ECHILD): forget it.
+                                  return r == pid || (r < 0 && errno != EINTR);
+                                }),
+                 children.end());
+  return static_cast<int>(children.size());
+}
+
+}  // namespace toolkit

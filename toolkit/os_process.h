@@ -1,0 +1,34 @@
+// Starting and reaping the outside programs run by IOsCommand and
+// IOsExecute.
+#ifndef TIDECHARTER_TOOLKIT_OS_PROCESS_H
+#define TIDECHARTER_TOOLKIT_OS_PROCESS_H
+
+#include <string>
+
+namespace toolkit {
+
+// Starts `command` (blank-separated words, trailing blanks ignored) in a
+// session of its own with stdin on /dev/null and no descriptor above 2;
+// `hidden` also sends stdout and stderr to /dev/null. Returns the process
+// id, or -1 with the errno value in `osError` when the program cannot be
+// started. The program word may be a c:\ or /cygdrive/c/ path, any other
+// path, or a bare name looked up on PATH; ".bat" files and other files
+// without execute permission run under /bin/sh.
+int StartCommand(const std::string& command, bool hidden, int& osError);
+
+enum class WaitOutcome { Exited, TimedOut, Failed };
+
+// Waits up to `milliseconds` (negative: without limit) for child `pid` and
+// reaps it when it ends. `osError` receives errno on failure.
+WaitOutcome WaitForChild(int pid, long long milliseconds, int& osError);
+
+// Hands a child that nobody waits for to the reaper, which collects it at
+// the next IOsCommand and, while a Qt application exists, every second.
+void AdoptChild(int pid);
+
+// Reaps the adopted children that have ended; returns how many remain.
+int ReapAdoptedChildren();
+
+}  // namespace toolkit
+
+#endif
