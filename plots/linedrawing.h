@@ -1,0 +1,62 @@
+// Line drawing, dialog 109: one property drawn as a curve against time,
+// pressure, latitude or longitude, or temperature against salinity.
+#ifndef TIDECHARTER_PLOTS_LINEDRAWING_H
+#define TIDECHARTER_PLOTS_LINEDRAWING_H
+
+#include <string>
+#include <vector>
+
+#include "ferret/command_file.h"
+
+// One request as read from dialog 109.
+struct LineRequest {
+  int property = 1;  // menu 1052, 1 to 13
+  int plottype = 1;  // menu 1014, 1 to 3
+  int upper = 0, lower = 0;  // decibars
+  float south = 0.0f, north = 0.0f;  // as typed; prepared: signed, north +
+  int southItem = 1, northItem = 1;  // menus 1019 and 1017 as read (2 = S)
+  float west = 0.0f, east = 0.0f;    // as typed; prepared: degrees east
+  int westItem = 1, eastItem = 1;    // menus 1020 and 1018 (2 = W)
+  float westSigned = 0.0f, eastSigned = 0.0f;  // west negative, for matching
+  int startMonth = 1, startYear = 1, endMonth = 1, endYear = 1;  // menu items
+  int startIndex = 1, endIndex = 1;
+  int matched = 0;                          // location record, 0 for none
+  std::string name = std::string(34, ' ');  // its quoted-label name
+};
+
+// Whether the plot type needs one month only, so that the end date is
+// neither asked for nor checked: the monthly anomaly of a curve that does
+// not run along time.
+bool lineonemonth(int property, int plottype);
+
+// Reads every field of the current dialog (109) into `r`, then prepares it.
+void readlinedrawing(LineRequest& r);
+
+// From the values as typed: signs the latitudes, keeps signed longitude
+// copies, turns western longitudes into degrees east, gives an end menu
+// without a selection the start's item and forms the month indices.
+void prepareline(LineRequest& r);
+
+// The request's checks, in the order they are made; 0 when the request
+// passes, else the number of the message to show. The pressure check comes
+// before the location match, the others after it. The date check sets the
+// end index of a one-month request.
+int linepressurecheck(const LineRequest& r);
+int linerequestcheck(LineRequest& r, int argoend, int avisoend, int reynoldsend);
+
+// Shows message `number` (1 to 9) of the line drawing.
+void linemessage(int number, int argoend, int avisoend, int reynoldsend);
+
+// Properties 9 and 10 have no difference or anomaly plot.
+bool linenotanoption(int property, int plottype);
+
+// The line-drawing lines of the command file, between the frame's opening
+// lines and "ppl clsplt".
+std::vector<std::string> linedrawinglines(const LineRequest& r);
+
+// Writes the command file of the slot. A combination that is not an option
+// leaves the file with its opening lines only and shows the not-an-option
+// message. False when nothing is to be run.
+bool writelinedrawingfile(const PlotSlot& slot, int action, const LineRequest& r);
+
+#endif
