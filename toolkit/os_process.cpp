@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/pidfd.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -236,7 +235,7 @@ WaitOutcome WaitForChild(int pid, long long milliseconds, int& osError) {
   if (milliseconds < 0) return reaped(0) == 1 ? WaitOutcome::Exited : WaitOutcome::Failed;
 
   const long long deadline = NowMs() + milliseconds;
-  const int pidfd = pidfd_open(pid, 0);
+  const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
   WaitOutcome outcome = WaitOutcome::TimedOut;
   for (;;) {
     const int state = reaped(WNOHANG);
