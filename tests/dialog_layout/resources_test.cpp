@@ -1,0 +1,370 @@
+// The dialog definitions as the toolkit's readers see them: every template
+// and its extended data parse, and the data carries the menus, defaults,
+// ranges and radio groups the procedures rely on.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "expected_dialogs.h"
+#include "toolkit/dialog_template.h"
+#include "toolkit/extended_data.h"
+#include "toolkit/resource_store.h"
+
+namespace {
+
+using toolkit::DialogTemplate;
+using toolkit::ExtendedData;
+using toolkit::FieldKind;
+using toolkit::TemplateControl;
+
+DialogTemplate LoadTemplate(int id) {
+  std::string text;
+  DialogTemplate tmpl;
+  std::string error;
+  EXPECT_TRUE(FindDialogResource(id, false, text)) << "no template " << id;
+  EXPECT_TRUE(toolkit::ParseDialogTemplate(text, tmpl, error)) << "dialog " << id << ": " << error;
+  return tmpl;
+}
+
+std::optional<std::string> ExtendedText(int id) {
+  std::string text;
+  if (!FindDialogResource(id, true, text)) return std::nullopt;
+  return text;
+}
+
+const TemplateControl* Control(const DialogTemplate& t, int id) {
+  for (const auto& c : t.controls)
+    if (c.id == id) return &c;
+  return nullptr;
+}
+
+// Radio groups by the rule of the dialog manager: a run of BUTTON-class
+// fields that starts at a radio button with the group bit and ends before
+// the next field with the group bit or of another class.
+std::vector<std::vector<int>> RadioGroups(const DialogTemplate& t) {
+  std::vector<std::vector<int>> groups;
+  bool open = false;
+  for (const auto& c : t.controls) {
+    const bool group = c.styles & toolkit::kStyleGroup;
+    if (c.className != "BUTTON" || group) open = false;
+    if (c.kind() != FieldKind::RadioButton) continue;
+    if (!open) {
+      groups.emplace_back();
+      open = true;
+    }
+    groups.back().push_back(c.id);
+  }
+  return groups;
+}
+
+const std::vector<std::string> kMonths = {"January", "February", "March",     "April",
+                                          "May",     "June",     "July",      "August",
+                                          "September", "October", "November", "December"};
+
+std::vector<std::string> Years() {
+  std::vector<std::string> years;
+  for (int y = 2004; y <= 2015; ++y) years.push_back(std::to_string(y));
+  return years;
+}
+
+std::vector<std::string> Pressures(bool with1750) {
+  std::vector<std::string> p = {"0",   "100", "200", "300",  "400",  "500",  "600", "700",
+                                "800", "900", "1000", "1250", "1500", "1750", "2000"};
+  if (!with1750) p.erase(std::find(p.begin(), p.end(), "1750"));
+  return p;
+}
+
+TEST(DialogResources, EveryTemplateParsesWithTitleFieldsAndSize) {
+  for (const auto& expected : ExpectedDialogs()) {
+    SCOPED_TRACE("dialog " + std::to_string(expected.id));
+    const DialogTemplate t = LoadTemplate(expected.id);
+    EXPECT_EQ(t.id, expected.id);
+    EXPECT_EQ(t.title, expected.title);
+    const bool mainMenu = expected.id == 101 || expected.id == 108;
+    EXPECT_EQ(t.fontFace, mainMenu ? "Arial" : "MS Sans Serif");
+    EXPECT_EQ(t.fontPoints, mainMenu ? 10 : 8);
+
+    std::set<int> ids;
+    for (const auto& c : t.controls) {
+      EXPECT_TRUE(ids.insert(c.id).second) << "field " << c.id << " twice";
+      // A combo box's height is its opened list; closed it is one line.
+      const int height = c.className == "COMBOBOX" ? std::min(c.height, 12) : c.height;
+      EXPECT_TRUE(c.x >= 0 && c.y >= 0 && c.x + c.width <= t.width && c.y + height <= t.height)
+          << "field " << c.id << " lies outside the " << t.width << "x" << t.height << " dialog";
+    }
+    for (int id : expected.fields) EXPECT_TRUE(ids.count(id)) << "field " << id << " missing";
+    EXPECT_EQ(ids.size(), expected.fields.size()) << "fields beyond the expected ones";
+  }
+}
+
+TEST(DialogResources, ExtendedDataEntriesFitTheirFields) {
+  for (const auto& expected : ExpectedDialogs()) {
+    SCOPED_TRACE("dialog " + std::to_string(expected.id));
+    const auto text = ExtendedText(expected.id);
+    if (!text) continue;
+    ASSERT_FALSE(text->empty());
+    EXPECT_EQ(text->back(), '\n');
+    for (std::size_t pos = text->find('\n'); pos != std::string::npos; pos = text->find('\n', pos + 1))
+      EXPECT_TRUE(pos > 0 && (*text)[pos - 1] == ' ') << "line ending at byte " << pos
+                                                      << " lacks its final blank";
+
+    const DialogTemplate t = LoadTemplate(expected.id);
+    const ExtendedData data = toolkit::ParseExtendedData(*text);
+    EXPECT_TRUE(data.malformedLines.empty()) << "first malformed line " << data.malformedLines[0];
+    auto kindOf = [&](int id) {
+      const TemplateControl* c = Control(t, id);
+      EXPECT_NE(c, nullptr) << "entry for field " << id << " that the template lacks";
+      return c ? c->kind() : FieldKind::Label;
+    };
+    for (const auto& m : data.menus) {
+      const FieldKind k = kindOf(m.id);
+      EXPECT_TRUE(k == FieldKind::DropDownList || k == FieldKind::EditableDropDown ||
+                  k == FieldKind::ListBox)
+          << "menu " << m.id;
+      EXPECT_EQ(static_cast<int>(m.items.size()), m.count) << "menu " << m.id << " runs off the end";
+    }
+    for (const auto& c : data.checks) {
+      const FieldKind k = kindOf(c.id);
+      EXPECT_TRUE(k == FieldKind::RadioButton || k == FieldKind::CheckBox) << "check " << c.id;
+    }
+    for (const auto& r : data.ranges) {
+      EXPECT_EQ(kindOf(r.id), FieldKind::NumericEdit) << "range " << r.id;
+      EXPECT_LE(r.minimum, r.maximum) << "range " << r.id << " would not be in force";
+    }
+    for (const auto& f : data.formats) EXPECT_EQ(kindOf(f.id), FieldKind::NumericEdit) << "format " << f.id;
+    for (const auto& l : data.lengths) {
+      const FieldKind k = kindOf(l.id);
+      EXPECT_TRUE(k == FieldKind::TextEdit || k == FieldKind::NumericEdit ||
+                  k == FieldKind::EditableDropDown)
+          << "length " << l.id;
+    }
+    for (const auto& f : data.fonts) kindOf(f.id);
+  }
+}
+
+TEST(DialogResources, RadioGroupsAndInitialChoices) {
+  for (int id : {101, 108}) {
+    SCOPED_TRACE("dialog " + std::to_string(id));
+    const DialogTemplate t = LoadTemplate(id);
+    // The main choice reads 1 to 5 in this order.
+    EXPECT_EQ(RadioGroups(t), (std::vector<std::vector<int>>{{1006, 1007, 1008, 1053, 1087}}));
+    const ExtendedData data = toolkit::ParseExtendedData(*ExtendedText(id));
+    ASSERT_EQ(data.checks.size(), 1u);
+    EXPECT_EQ(data.checks[0].id, 1006);
+    EXPECT_EQ(data.checks[0].state, 1);
+  }
+  for (int id : {103, 104, 105, 110}) {
+    SCOPED_TRACE("dialog " + std::to_string(id));
+    const DialogTemplate t = LoadTemplate(id);
+    EXPECT_EQ(RadioGroups(t), (std::vector<std::vector<int>>{{1073, 1075}}));
+    const ExtendedData data = toolkit::ParseExtendedData(*ExtendedText(id));
+    ASSERT_EQ(data.checks.size(), 1u);
+    EXPECT_EQ(data.checks[0].id, 1073);
+    EXPECT_EQ(data.checks[0].state, 1);
+    // The typed fill levels start disabled until "Specify levels" is chosen.
+    ASSERT_NE(Control(t, 1077), nullptr);
+    EXPECT_EQ(Control(t, 1077)->kind(), FieldKind::TextEdit);
+    EXPECT_TRUE(Control(t, 1077)->styles & toolkit::kStyleDisabled);
+    EXPECT_EQ(Control(t, 1035)->kind(), FieldKind::PushButton);
+    EXPECT_TRUE(Control(t, 1035)->styles & toolkit::kStyleDefPush) << "Plot is the default button";
+  }
+}
+
+struct MenuSpec {
+  int dialog, field, count, initial;
+};
+
+TEST(DialogResources, MenusCarryTheirItemsAndDefaults) {
+  const int none = -999;
+  const std::vector<MenuSpec> menus = {
+      {103, 1052, 8, 1}, {103, 1011, 15, 1}, {103, 1012, 14, 1}, {103, 1014, 8, 1},
+      {103, 1017, 2, 1}, {103, 1019, 2, 2},  {103, 1020, 2, 1},  {103, 1018, 2, 1},
+      {103, 1025, 12, 6}, {103, 1027, 12, 5}, {103, 1029, 12, none}, {103, 1030, 13, none},
+      {103, 1045, 2, 2}, {103, 1059, 3, 2},  {103, 1060, 3, 2},
+      {105, 1052, 5, 1}, {105, 1010, 15, 1}, {105, 1036, 15, 15}, {105, 1014, 4, 1},
+      {105, 1040, 2, 1}, {105, 1017, 2, 1},  {105, 1020, 2, 2},  {105, 1018, 2, 2},
+      {105, 1019, 2, 2}, {105, 1064, 12, 6}, {105, 1065, 12, 5}, {105, 1066, 12, none},
+      {105, 1067, 12, none},
+      {104, 1052, 9, 1}, {104, 1011, 15, 1}, {104, 1012, 15, 15}, {104, 1014, 4, 1},
+      {104, 1047, 1, 1}, {104, 1017, 2, 2},  {104, 1020, 2, 2},  {104, 1018, 2, 2},
+      {104, 1019, 2, 2}, {104, 1025, 12, 1}, {104, 1027, 12, 1}, {104, 1029, 12, 6},
+      {104, 1030, 13, 5},
+      {109, 1052, 13, 1}, {109, 1011, 15, 1}, {109, 1012, 14, 2}, {109, 1014, 3, 1},
+      {109, 1047, 1, 1}, {109, 1017, 2, 2},  {109, 1020, 2, 2},  {109, 1018, 2, 2},
+      {109, 1019, 2, 2}, {109, 1025, 12, 1}, {109, 1027, 12, 1}, {109, 1029, 12, 6},
+      {109, 1030, 13, 5},
+      {110, 1052, 8, 1}, {110, 1011, 15, 1}, {110, 1012, 14, 1}, {110, 1014, 2, 1},
+      {110, 1017, 2, 1}, {110, 1019, 2, 2},  {110, 1020, 2, 1},  {110, 1018, 2, 1},
+      {110, 1025, 12, 8}, {110, 1027, 12, 5}, {110, 1029, 12, none}, {110, 1030, 12, none},
+      {110, 1045, 2, 2},
+  };
+  std::map<int, ExtendedData> data;
+  for (int id : {103, 104, 105, 109, 110}) data[id] = toolkit::ParseExtendedData(*ExtendedText(id));
+  std::map<int, std::size_t> listed;
+  for (const auto& spec : menus) {
+    SCOPED_TRACE("dialog " + std::to_string(spec.dialog) + " menu " + std::to_string(spec.field));
+    const auto& all = data[spec.dialog].menus;
+    auto m = std::find_if(all.begin(), all.end(), [&](const auto& e) { return e.id == spec.field; });
+    ASSERT_NE(m, all.end());
+    ++listed[spec.dialog];
+    EXPECT_EQ(m->count, spec.count);
+    EXPECT_EQ(m->initial, spec.initial);
+    // Lists that share their contents across dialogs.
+    const auto& items = m->items;
+    const std::set<int> months = {1025, 1029, 1064, 1066}, years = {1027, 1030, 1065, 1067},
+                        pressures = {1010, 1011, 1012, 1036};
+    if (months.count(spec.field)) {
+      EXPECT_EQ(items, kMonths);
+    } else if (years.count(spec.field)) {
+      auto want = Years();
+      // The thirteenth item of an end-year list is empty and never a year.
+      if (spec.count == 13) want.push_back("");
+      EXPECT_EQ(items, want);
+    } else if (pressures.count(spec.field)) {
+      EXPECT_EQ(items, Pressures(spec.count == 15));
+    } else if (spec.field == 1017 || spec.field == 1019) {
+      EXPECT_EQ(items, (std::vector<std::string>{"N", "S"}));
+    } else if (spec.field == 1020 || spec.field == 1018) {
+      EXPECT_EQ(items, (std::vector<std::string>{"E", "W"}));
+    }
+  }
+  for (const auto& [id, d] : data) EXPECT_EQ(d.menus.size(), listed[id]) << "unlisted menu in " << id;
+
+  // Texts the procedures compare or that the user must see byte for byte.
+  auto items = [&](int dialog, int field) {
+    for (const auto& m : data[dialog].menus)
+      if (m.id == field) return m.items;
+    return std::vector<std::string>{};
+  };
+  EXPECT_EQ(items(104, 1047), std::vector<std::string>{"Choose  location"});
+  EXPECT_EQ(items(104, 1014).back(), "");
+  EXPECT_EQ(items(103, 1052)[5], "Dynamic height with Geostrophic velocity - Argo data");
+  EXPECT_EQ(items(103, 1014)[6], "Anomaly from monthly mean+station distribution");
+  EXPECT_EQ(items(105, 1040), (std::vector<std::string>{"North - South", "East - West"}));
+  EXPECT_EQ(items(109, 1052)[9], "Argo temperature & salinity vs. pressure");
+  EXPECT_EQ(items(110, 1045)[0], "Land with 200m and 1000m bathymetry  (slower)");
+  EXPECT_EQ(items(110, 1052)[7], "Reynolds Nino 3.4 Anomaly");
+}
+
+struct NumberSpec {
+  int dialog, field;
+  std::string text;
+  std::optional<std::pair<double, double>> range;
+  std::string format;  // empty: the general format
+};
+
+TEST(DialogResources, RealFieldsStartWithTheirTextRangeAndFormat) {
+  const auto r = [](double lo, double hi) { return std::make_optional(std::make_pair(lo, hi)); };
+  const std::optional<std::pair<double, double>> none;
+  const std::vector<NumberSpec> fields = {
+      {103, 1037, "25.00", r(0, 70), "(f5.2)"},   {103, 1055, "60.00", r(0, 70), "(f5.2)"},
+      {103, 1038, "130.00", r(0, 360), "(f6.2)"}, {103, 1039, "250.00", r(0, 400), "(f6.2)"},
+      {105, 1037, "65.00", none, "(f5.2)"},       {105, 1055, "60.00", none, "(f5.2)"},
+      {105, 1038, "140.00", none, ""},            {105, 1039, "140.00", none, ""},
+      {104, 1037, "40.00", none, "(f5.2)"},       {104, 1055, "40.00", r(0, 70), "(f5.2)"},
+      {104, 1038, "140.00", r(0, 400), "(f6.2)"}, {104, 1039, "140.00", none, ""},
+      {109, 1037, "40.000", r(0, 70), ""},        {109, 1055, "40.000", r(0, 70), ""},
+      {109, 1038, "140.00", r(0, 360), ""},       {109, 1039, "140.00", r(0, 400), ""},
+      {110, 1037, "25.00", r(0, 70), "(f5.2)"},   {110, 1055, "25.00", r(0, 70), "(f5.2)"},
+      {110, 1038, "120.00", r(0, 360), "(f6.2)"}, {110, 1039, "290.00", r(0, 400), "(f6.2)"},
+  };
+  for (const auto& spec : fields) {
+    SCOPED_TRACE("dialog " + std::to_string(spec.dialog) + " field " + std::to_string(spec.field));
+    const DialogTemplate t = LoadTemplate(spec.dialog);
+    const TemplateControl* c = Control(t, spec.field);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->className, "REALEDIT");
+    EXPECT_EQ(c->text, spec.text);
+    const ExtendedData data = toolkit::ParseExtendedData(*ExtendedText(spec.dialog));
+    std::optional<std::pair<double, double>> range;
+    for (const auto& e : data.ranges)
+      if (e.id == spec.field) range = std::make_pair(e.minimum, e.maximum);
+    EXPECT_EQ(range, spec.range);
+    std::string format;
+    for (const auto& e : data.formats)
+      if (e.id == spec.field) format = e.format;
+    EXPECT_EQ(format, spec.format);
+  }
+}
+
+TEST(DialogResources, SectionsFontsAndLengths) {
+  // Dialog 105 keeps [Lengths] between [Ranges] and [Formats]; the
+  // pressures it takes are at most four characters.
+  const std::string text105 = *ExtendedText(105);
+  const auto ranges = text105.find("[Ranges]"), lengths = text105.find("[Lengths]"),
+             formats = text105.find("[Formats]");
+  ASSERT_NE(lengths, std::string::npos);
+  EXPECT_LT(ranges, lengths);
+  EXPECT_LT(lengths, formats);
+  const ExtendedData d105 = toolkit::ParseExtendedData(text105);
+  ASSERT_EQ(d105.lengths.size(), 2u);
+  for (const auto& l : d105.lengths) {
+    EXPECT_TRUE(l.id == 1010 || l.id == 1036);
+    EXPECT_EQ(l.length, 4);
+  }
+
+  for (int id : {101, 108}) {
+    const ExtendedData d = toolkit::ParseExtendedData(*ExtendedText(id));
+    ASSERT_EQ(d.fonts.size(), 2u);
+    EXPECT_EQ(d.fonts[0].id, 1004);
+    EXPECT_EQ(d.fonts[0].points, 12);
+    EXPECT_EQ(d.fonts[0].face, "MS Sans Serif");
+    EXPECT_EQ(d.fonts[0].weight, 700);
+    EXPECT_FALSE(d.fonts[0].italic);
+    EXPECT_EQ(d.fonts[1].id, 1016);
+    EXPECT_EQ(d.fonts[1].points, 8);
+    EXPECT_EQ(d.fonts[1].face, "Arial");
+  }
+  for (auto [dialog, field] : {std::pair{107, 1085}, std::pair{111, 1100}}) {
+    const ExtendedData d = toolkit::ParseExtendedData(*ExtendedText(dialog));
+    ASSERT_EQ(d.fonts.size(), 1u);
+    EXPECT_EQ(d.fonts[0].id, field);
+    EXPECT_EQ(d.fonts[0].weight, 700) << "bold line of dialog " << dialog;
+  }
+}
+
+TEST(DialogResources, StartStatesOfButtonsAndFields) {
+  const std::vector<std::pair<int, std::vector<int>>> disabled = {
+      {103, {1056, 1057, 1058, 1059, 1060, 1077}},
+      {105, {1039, 1018, 1077}},
+      {104, {1077}},
+      {109, {}},
+      {110, {1009, 1031, 1033, 1034, 1011, 1012, 1077}},
+      {107, {1}},
+      {111, {}},
+      {101, {}},
+      {108, {}},
+  };
+  for (const auto& [id, fields] : disabled) {
+    SCOPED_TRACE("dialog " + std::to_string(id));
+    const DialogTemplate t = LoadTemplate(id);
+    std::vector<int> found;
+    for (const auto& c : t.controls) {
+      if (c.styles & toolkit::kStyleDisabled) found.push_back(c.id);
+      EXPECT_FALSE(c.styles & toolkit::kStyleHidden) << "field " << c.id;
+    }
+    std::vector<int> want = fields;
+    std::sort(want.begin(), want.end());
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, want);
+  }
+  // Captions of the buttons that the main loop and the procedures dispatch on.
+  const std::vector<std::tuple<int, int, std::string>> captions = {
+      {101, 1, "OK"}, {101, 1002, "Exit Tidecharter only"}, {101, 1032, "Help"},
+      {101, 1088, "Update"},
+      {101, 1074, "Stop Cygwin Xserver, close plot windows, exit Tidecharter"},
+      {108, 102, "About"}, {108, 1003, "Start Cygwin (X) from Tidecharter install"},
+      {103, 1076, "Create JPG"}, {103, 1035, "Plot"}, {103, 2, "Cancel"},
+      {107, 1, "OK"}, {107, 2, "Cancel"}, {111, 1, "OK"},
+  };
+  for (const auto& [dialog, field, caption] : captions) {
+    const DialogTemplate t = LoadTemplate(dialog);
+    ASSERT_NE(Control(t, field), nullptr) << dialog << "/" << field;
+    EXPECT_EQ(Control(t, field)->text, caption) << dialog << "/" << field;
+  }
+}
+
+}  // namespace
