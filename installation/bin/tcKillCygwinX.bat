@@ -1,0 +1,22 @@
+#!/bin/sh
+# usage: tcKillCygwinX.bat
+#
+# Closes the Ferret plot windows that tcferret.bat opened (each runs in a
+# process group of its own, listed in c:\tidecharter\tmp\tcferret_windows.pid).
+# It never stops an X server: the desktop's display is not ours to end.
+set -eu
+. "$(dirname "$0")/tc_paths.sh"
+
+list="$TC_TMP/tcferret_windows.pid"
+[ -f "$list" ] || exit 0
+mv -f "$list" "$list.closing"
+while read -r group; do
+  case "$group" in
+    ''|*[!0-9]*) continue ;;
+  esac
+  # A recycled number must not take an unrelated program with it.
+  if tr '\0' ' ' < "/proc/$group/cmdline" 2>/dev/null | grep -q 'tc_plot_window\.sh'; then
+    kill -TERM -- "-$group" 2>/dev/null || true
+  fi
+done < "$list.closing"
+rm -f "$list.closing"

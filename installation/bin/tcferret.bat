@@ -1,0 +1,76 @@
+#!/bin/sh
+# usage: tcferret.bat FILE
+#
+# Runs Ferret on FILE, a /cygdrive/c/... (or c:\...) path.
+#  - A script ending in .jnl (GetDates.jnl) runs without a display and this
+#    returns when it has finished.
+#  - A command file with a "set mode metafile meta<name>" line is drawn
+#    without a display; the picture (PostScript) appears complete as
+#    c:\tidecharter\tmp\meta<name>.
+#  - Any other command file opens a Ferret plot window.  This returns as
+#    soon as the plot is drawn; the window stays until tcKillCygwinX.bat
+#    closes it.
+# Ferret's output goes to c:\tidecharter\tmp\tcferret.log (the window's to
+# tcferret_<pid>.log).
+set -eu
+. "$(dirname "$0")/tc_paths.sh"
+
+[ $# -ge 1 ] || tc_usage "tcferret.bat FILE"
+file=$(tc_host_path "$1")
+[ -f "$file" ] || tc_die "no such command file: $1"
+mkdir -p "$TC_TMP"
+tc_ferret_env
+cd "$TC_TMP"
+log="$TC_TMP/tcferret.log"
+
+headless_ferret() {
+  /usr/bin/python3 -c 'import sys, pyferret; pyferret.init(sys.argv[1:], True)' \
+    -nodisplay -nojnl -quiet "$@"
+}
+
+case "$file" in
+  *.jnl|*.JNL)
+    headless_ferret -script "$file" > "$log" 2>&1 ||
+      tc_die "Ferret failed on $1, see $log"
+    exit 0 ;;
+esac
+
+# The metafile line names the output; the words are matched as Ferret
+# would, in any case.
+meta=$(awk 'tolower($1) == "set" && tolower($2) == "mode" &&
+            tolower($3) ~ /^metafile/ { print ($4 == "" ? "metafile.plt" : $4); exit }' "$file")
+
+if [ -n "$meta" ]; then
+  partial="$TC_TMP/.$meta.partial.ps"
+  rm -f "$partial"
+  # Commands go in on stdin, so a failing go line still leaves the labels
+  # and the saved frame.  The frame is saved where the plot would close.
+  awk -v frame="frame/file=\"$partial\"" '
+    tolower($1) == "set" && tolower($2) == "mode" && tolower($3) ~ /^metafile/ { next }
+    tolower($1) == "ppl" && tolower($2) == "clsplt" { print frame; saved = 1; next }
+    { print }
+    END { if (!saved) print frame; print "quit" }' "$file" |
+    headless_ferret > "$log" 2>&1 || true
+  [ -s "$partial" ] || tc_die "Ferret drew nothing for $1, see $log"
+  tc_publish "$partial" "$TC_TMP/$meta"
+  exit 0
+fi
+
+# A plot window: its own process group, which records itself so that
+# tcKillCygwinX.bat closes exactly the windows opened here.
+marker="$TC_TMP/.tcferret_drawn.$$"
+rm -f "$marker"
+DISPLAY=$(tc_display)
+export DISPLAY
+setsid sh "$TC_BIN/tc_plot_window.sh" "$file" "$marker" \
+  "$TC_TMP/tcferret_$$.log" < /dev/null > /dev/null 2>&1 &
+holder=$!
+
+# Return once Ferret has worked through the file (or given up).
+waited=0
+while [ ! -e "$marker" ] && kill -0 "$holder" 2>/dev/null && [ "$waited" -lt 300 ]; do
+  sleep 0.1
+  waited=$((waited + 1))
+done
+rm -f "$marker"
+exit 0
