@@ -1,0 +1,214 @@
+#!/usr/bin/python3
+"""Checks for the monthly update: the package, and the appended data files.
+
+usage: tc_update_check.py package PKGDIR DATADIR MMYYYY
+       tc_update_check.py commit DATADIR PKGDIR MMYYYY
+       tc_update_check.py recover DATADIR
+
+package  checks that PKGDIR holds the three package files of month MMYYYY,
+         one month each, on the grids of the data files in DATADIR.
+commit   checks the copies <data file>.append that fer_append_new_month
+         wrote (one month longer than the data file, every old value the
+         same, the last month MMYYYY holding the package's values) and
+         then renames them over the data files.  Either every data file
+         reaches MMYYYY afterwards, or none is changed and the copies are
+         removed.
+recover  run before an append: finishes the renames of a commit that was
+         stopped half way (its journal lists them), then removes copies
+         left by an append that never got to its commit.
+
+Exit status 0 when done, 1 when a check failed (the reason on stderr).
+"""
+
+import datetime
+import os
+import sys
+
+import numpy as np
+import netCDF4
+
+# Package file stem -> (data file, variables appended from the package).
+PACKAGE_LAYOUT = {
+    "RG_ArgoClim_": [("RG_ArgoClim_Temperature.nc", ["ARGO_TEMPERATURE_ANOMALY"]),
+                     ("RG_ArgoClim_Salinity.nc", ["ARGO_SALINITY_ANOMALY"]),
+                     ("RG_ArgoClim_Stations.nc", ["NSTATIONS"])],
+    "Reynolds_": [("Reynolds_SST.nc", ["SST"])],
+    "Aviso_": [("Aviso_ADT.nc", ["ADT"])],
+}
+TIME = "TIME"
+JOURNAL = ".append_commit"
+SUFFIX = ".append"
+
+
+class CheckFailed(Exception):
+    pass
+
+
+def month_index(code):
+    """Month index (January 2004 = 1) of an MMYYYY code."""
+    if len(code) != 6 or not code.isdigit() or not 1 <= int(code[:2]) <= 12:
+        raise CheckFailed(f"bad month code {code!r}")
+    return (int(code[2:]) - 2004) * 12 + int(code[:2])
+
+
+def months_of(nc):
+    """Month indices of every step of a file's time axis."""
+    t = nc.variables[TIME]
+    dates = netCDF4.num2date(np.asarray(t[:], dtype=float), t.units,
+                             getattr(t, "calendar", "standard"))
+    return [(d.year - 2004) * 12 + d.month for d in np.atleast_1d(dates)]
+
+
+def raw(variable, index=None):
+    variable.set_auto_mask(False)
+    return np.asarray(variable[:] if index is None else variable[index])
+
+
+def same(a, b):
+    return a.shape == b.shape and np.array_equal(a, b, equal_nan=a.dtype.kind == "f")
+
+
+def targets(datadir, pkgdir, code):
+    for stem, parts in PACKAGE_LAYOUT.items():
+        for data_name, names in parts:
+            yield (os.path.join(pkgdir, f"{stem}{code}.nc"),
+                   os.path.join(datadir, data_name), names)
+
+
+# ---------------------------------------------------------------- package
+
+def check_package(pkgdir, datadir, code):
+    wanted = month_index(code)
+    for pkg_path, data_path, names in targets(datadir, pkgdir, code):
+        if not os.path.isfile(pkg_path):
+            raise CheckFailed(f"{os.path.basename(pkg_path)} is missing")
+        try:
+            with netCDF4.Dataset(pkg_path) as pkg, netCDF4.Dataset(data_path) as data:
+                if months_of(pkg) != [wanted]:
+                    raise CheckFailed(f"{pkg_path} does not hold exactly month {code}")
+                for name in names:
+                    if name not in pkg.variables:
+                        raise CheckFailed(f"{pkg_path} has no {name}")
+                    pv, dv = pkg.variables[name], data.variables[name]
+                    if pv.dimensions != dv.dimensions:
+                        raise CheckFailed(f"{name} of {pkg_path} is not laid out as in the data")
+                    for dim in pv.dimensions:
+                        if dim != TIME and not same(raw(pkg.variables[dim]),
+                                                    raw(data.variables[dim])):
+                            raise CheckFailed(f"{pkg_path}: axis {dim} differs from the data's")
+                    raw(pv)  # the values must be readable
+        except (OSError, KeyError, ValueError, AttributeError) as error:
+            raise CheckFailed(f"{pkg_path}: {error}") from error
+
+
+# ----------------------------------------------------------------- commit
+
+def check_copy(copy_path, data_path, pkg_path, names, wanted):
+    with netCDF4.Dataset(copy_path) as copy, netCDF4.Dataset(data_path) as data, \
+            netCDF4.Dataset(pkg_path) as pkg:
+        old, new = months_of(data), months_of(copy)
+        if new != old + [wanted]:
+            raise CheckFailed(f"{copy_path}: time axis is not the data's plus month {wanted}")
+        for dim, size in data.dimensions.items():
+            if dim != TIME and len(copy.dimensions.get(dim, ())) != len(size):
+                raise CheckFailed(f"{copy_path}: dimension {dim} changed")
+        for name, dv in data.variables.items():
+            cv = copy.variables.get(name)
+            if cv is None or cv.dimensions != dv.dimensions or cv.dtype != dv.dtype:
+                raise CheckFailed(f"{copy_path}: variable {name} changed")
+            kept = raw(cv, slice(0, len(old))) if TIME in dv.dimensions else raw(cv)
+            if not same(kept, raw(dv)):
+                raise CheckFailed(f"{copy_path}: old values of {name} changed")
+        for name in names:
+            if not same(raw(copy.variables[name], -1), raw(pkg.variables[name], 0)):
+                raise CheckFailed(f"{copy_path}: the new month of {name} is not the package's")
+
+
+def write_journal(datadir, names):
+    partial = os.path.join(datadir, JOURNAL + ".partial")
+    with open(partial, "w") as journal:
+        journal.write("".join(f"{n}\n" for n in names))
+        journal.flush()
+        os.fsync(journal.fileno())
+    os.replace(partial, os.path.join(datadir, JOURNAL))
+
+
+def finish_journal(datadir):
+    journal = os.path.join(datadir, JOURNAL)
+    with open(journal) as listing:
+        names = [line.strip() for line in listing if line.strip()]
+    for name in names:
+        copy = os.path.join(datadir, name + SUFFIX)
+        if os.path.exists(copy):
+            os.replace(copy, os.path.join(datadir, name))
+    os.remove(journal)
+    return names
+
+
+def remove_copies(datadir):
+    for name in os.listdir(datadir):
+        if name.endswith(SUFFIX):
+            os.remove(os.path.join(datadir, name))
+
+
+def commit(datadir, pkgdir, code):
+    wanted = month_index(code)
+    ready = []
+    try:
+        for pkg_path, data_path, names in targets(datadir, pkgdir, code):
+            copy_path = data_path + SUFFIX
+            if os.path.exists(copy_path):
+                check_copy(copy_path, data_path, pkg_path, names, wanted)
+                ready.append(os.path.basename(data_path))
+            else:
+                with netCDF4.Dataset(data_path) as data:
+                    if wanted not in months_of(data):
+                        raise CheckFailed(f"{data_path} did not get month {code}")
+    except (OSError, KeyError, ValueError, AttributeError, IndexError) as error:
+        remove_copies(datadir)
+        raise CheckFailed(str(error)) from error
+    except CheckFailed:
+        remove_copies(datadir)
+        raise
+    for name in ready:
+        with open(os.path.join(datadir, name + SUFFIX), "rb+") as copy:
+            os.fsync(copy.fileno())
+    # From here on the copies are good: a stop between the renames is
+    # finished by the next recover.
+    write_journal(datadir, ready)
+    finish_journal(datadir)
+    return ready
+
+
+def recover(datadir):
+    finished = []
+    if os.path.exists(os.path.join(datadir, JOURNAL)):
+        finished = finish_journal(datadir)
+    remove_copies(datadir)
+    return finished
+
+
+def main(argv):
+    stamp = datetime.datetime.now().strftime("%Y-%m-%d %H:%M:%S")
+    try:
+        if len(argv) == 4 and argv[0] == "package":
+            check_package(argv[1], argv[2], argv[3])
+            print(f"{stamp} package {argv[3]} checked")
+        elif len(argv) == 4 and argv[0] == "commit":
+            names = commit(argv[1], argv[2], argv[3])
+            print(f"{stamp} month {argv[3]} appended to: {' '.join(names) or 'none (already there)'}")
+        elif len(argv) == 2 and argv[0] == "recover":
+            names = recover(argv[1])
+            if names:
+                print(f"{stamp} finished an earlier commit: {' '.join(names)}")
+        else:
+            print(__doc__.split("\n\n")[1], file=sys.stderr)
+            return 2
+    except CheckFailed as failure:
+        print(f"{stamp} tc_update_check.py {argv[0]}: {failure}", file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
