@@ -5,9 +5,11 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEventLoop>
+#include <QMessageBox>
 #include <QTimer>
+#include <cstdio>
 #include <chrono>
 #include <set>
 
@@ -251,6 +253,26 @@ TEST_F(CommandTest, ExecuteStartsTheCommandAndEndsTheProgram) {
 
   IOsExecute("   ");
   EXPECT_EQ(InfoError(1), 23);
+}
+
+TEST_F(CommandTest, ExecuteOfAMissingProgramSaysSoAndEndsWithCode2) {
+  EXPECT_EXIT(
+      {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        WInitialise();
+        // Answers the message box and shows its text to the test.
+        auto* answer = new QTimer(QCoreApplication::instance());
+        QObject::connect(answer, &QTimer::timeout, [] {
+          if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            std::fprintf(stderr, "box: %s\n", box->text().toStdString().c_str());
+            box->done(0);
+          }
+        });
+        answer->start(50);
+        QTimer::singleShot(5000, [] { _exit(99); });
+        IOsExecute("c:\\tidecharter\\bin\\missing.bat");
+      },
+      ::testing::ExitedWithCode(2), "box: Abnormal exit \\(code 2\\) : Failed to execute program");
 }
 
 }  // namespace
