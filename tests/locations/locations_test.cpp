@@ -165,9 +165,4 @@ TEST(ScanCity, QuotesAreMadeSafeForTheLabel) {
   EXPECT_EQ(name, std::string(34, ' '));
 }
 
-TEST(LocationFiles, ProgramPathsByEdition) {
-  EXPECT_STREQ(locationfile(1), "c:\\tidecharter\\bin\\pacific\\TDC_city_locations.csv");
-  EXPECT_STREQ(locationfile(2), "c:\\tidecharter\\bin\\global\\global_city_locations.csv");
-}
-
 }  // namespace

@@ -172,14 +172,8 @@ TEST(LineDrawingLines, LongitudesAreWrittenAsTyped) {
 }
 
 TEST(LineDrawingLines, TitlesAndSelectors) {
-  // Plot type 1 has no title line.
-  std::vector<std::string> lines = linedrawinglines(prepared(typed(6)));
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines[0], " go fer_psal_line  2 1 48 0 500 -5.0 5.0 190.0 200.0");
-  EXPECT_EQ(lines[1].substr(0, 18), "label/nouser 7.05,");
-
   // The satellite and dynamic-height differences carry no selector.
-  lines = linedrawinglines(prepared(typed(12, 2)));
+  std::vector<std::string> lines = linedrawinglines(prepared(typed(12, 2)));
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[0], " go fer_alt_ht_line_yearly_anom  1 48 0 500 -5.0 5.0 190.0 200.0");
   EXPECT_EQ(lines[1],
@@ -190,11 +184,8 @@ TEST(LineDrawingLines, TitlesAndSelectors) {
   EXPECT_EQ(lines[0], " go fer_sst_line_monthly_anom  1 1 48 0 500 -5.0 5.0 190.0 200.0");
   EXPECT_EQ(lines[1], "label/nouser 4.10,6.10,0,0,0.15 \"Reynolds SST Anomaly from Monthly Mean\"" +
                           std::string(17, ' '));
-  lines = linedrawinglines(prepared(typed(11, 1)));
-  ASSERT_FALSE(lines.empty());
-  EXPECT_EQ(lines[0], " go fer_dyn_ht_line  1 1 48 0 500 -5.0 5.0 190.0 200.0");
 
-  // Temperature and salinity against pressure: one line for the go script.
+  // Temperature and salinity have a property plot only.
   lines = linedrawinglines(prepared(typed(10)));
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[0], " go fer_temp_psal  2 1 48 0 500 -5.0 5.0 190.0 200.0");
