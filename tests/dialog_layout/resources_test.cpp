@@ -249,47 +249,6 @@ TEST(DialogResources, MenusCarryTheirItemsAndDefaults) {
   EXPECT_EQ(items(110, 1052)[7], "Reynolds Nino 3.4 Anomaly");
 }
 
-struct NumberSpec {
-  int dialog, field;
-  std::string text;
-  std::optional<std::pair<double, double>> range;
-  std::string format;  // empty: the general format
-};
-
-TEST(DialogResources, RealFieldsStartWithTheirTextRangeAndFormat) {
-  const auto r = [](double lo, double hi) { return std::make_optional(std::make_pair(lo, hi)); };
-  const std::optional<std::pair<double, double>> none;
-  const std::vector<NumberSpec> fields = {
-      {103, 1037, "25.00", r(0, 70), "(f5.2)"},   {103, 1055, "60.00", r(0, 70), "(f5.2)"},
-      {103, 1038, "130.00", r(0, 360), "(f6.2)"}, {103, 1039, "250.00", r(0, 400), "(f6.2)"},
-      {105, 1037, "65.00", none, "(f5.2)"},       {105, 1055, "60.00", none, "(f5.2)"},
-      {105, 1038, "140.00", none, ""},            {105, 1039, "140.00", none, ""},
-      {104, 1037, "40.00", none, "(f5.2)"},       {104, 1055, "40.00", r(0, 70), "(f5.2)"},
-      {104, 1038, "140.00", r(0, 400), "(f6.2)"}, {104, 1039, "140.00", none, ""},
-      {109, 1037, "40.000", r(0, 70), ""},        {109, 1055, "40.000", r(0, 70), ""},
-      {109, 1038, "140.00", r(0, 360), ""},       {109, 1039, "140.00", r(0, 400), ""},
-      {110, 1037, "25.00", r(0, 70), "(f5.2)"},   {110, 1055, "25.00", r(0, 70), "(f5.2)"},
-      {110, 1038, "120.00", r(0, 360), "(f6.2)"}, {110, 1039, "290.00", r(0, 400), "(f6.2)"},
-  };
-  for (const auto& spec : fields) {
-    SCOPED_TRACE("dialog " + std::to_string(spec.dialog) + " field " + std::to_string(spec.field));
-    const DialogTemplate t = LoadTemplate(spec.dialog);
-    const TemplateControl* c = Control(t, spec.field);
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->className, "REALEDIT");
-    EXPECT_EQ(c->text, spec.text);
-    const ExtendedData data = toolkit::ParseExtendedData(*ExtendedText(spec.dialog));
-    std::optional<std::pair<double, double>> range;
-    for (const auto& e : data.ranges)
-      if (e.id == spec.field) range = std::make_pair(e.minimum, e.maximum);
-    EXPECT_EQ(range, spec.range);
-    std::string format;
-    for (const auto& e : data.formats)
-      if (e.id == spec.field) format = e.format;
-    EXPECT_EQ(format, spec.format);
-  }
-}
-
 TEST(DialogResources, SectionsFontsAndLengths) {
   // Dialog 105 keeps [Lengths] between [Ranges] and [Formats]; the
   // pressures it takes are at most four characters.
@@ -323,47 +282,6 @@ TEST(DialogResources, SectionsFontsAndLengths) {
     ASSERT_EQ(d.fonts.size(), 1u);
     EXPECT_EQ(d.fonts[0].id, field);
     EXPECT_EQ(d.fonts[0].weight, 700) << "bold line of dialog " << dialog;
-  }
-}
-
-TEST(DialogResources, StartStatesOfButtonsAndFields) {
-  const std::vector<std::pair<int, std::vector<int>>> disabled = {
-      {103, {1056, 1057, 1058, 1059, 1060, 1077}},
-      {105, {1039, 1018, 1077}},
-      {104, {1077}},
-      {109, {}},
-      {110, {1009, 1031, 1033, 1034, 1011, 1012, 1077}},
-      {107, {1}},
-      {111, {}},
-      {101, {}},
-      {108, {}},
-  };
-  for (const auto& [id, fields] : disabled) {
-    SCOPED_TRACE("dialog " + std::to_string(id));
-    const DialogTemplate t = LoadTemplate(id);
-    std::vector<int> found;
-    for (const auto& c : t.controls) {
-      if (c.styles & toolkit::kStyleDisabled) found.push_back(c.id);
-      EXPECT_FALSE(c.styles & toolkit::kStyleHidden) << "field " << c.id;
-    }
-    std::vector<int> want = fields;
-    std::sort(want.begin(), want.end());
-    std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, want);
-  }
-  // Captions of the buttons that the main loop and the procedures dispatch on.
-  const std::vector<std::tuple<int, int, std::string>> captions = {
-      {101, 1, "OK"}, {101, 1002, "Exit Tidecharter only"}, {101, 1032, "Help"},
-      {101, 1088, "Update"},
-      {101, 1074, "Stop Cygwin Xserver, close plot windows, exit Tidecharter"},
-      {108, 102, "About"}, {108, 1003, "Start Cygwin (X) from Tidecharter install"},
-      {103, 1076, "Create JPG"}, {103, 1035, "Plot"}, {103, 2, "Cancel"},
-      {107, 1, "OK"}, {107, 2, "Cancel"}, {111, 1, "OK"},
-  };
-  for (const auto& [dialog, field, caption] : captions) {
-    const DialogTemplate t = LoadTemplate(dialog);
-    ASSERT_NE(Control(t, field), nullptr) << dialog << "/" << field;
-    EXPECT_EQ(Control(t, field)->text, caption) << dialog << "/" << field;
   }
 }
 
