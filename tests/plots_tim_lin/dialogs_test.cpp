@@ -1,0 +1,267 @@
+// The time-series and line-drawing dialogs (104, 109) driven through the
+// real toolkit off screen: location menus, field enabling, and requests
+// from button press to command file and batch run.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "ferret/drive_root.h"
+#include "locations/location_menu.h"
+#include "plots/plot_procedures.h"
+#include "plots/user_message.h"
+#include "toolkit/qt_access.h"
+#include "toolkit/toolkit.h"
+
+namespace {
+
+// Record 1 is the prompt row; 2 lies on the equator, 3 is given in western
+// longitudes. Columns (A34,I6,I8,I8,I8,F12.2,F12.2,I11,I12).
+std::string locationfile() {
+  const struct { const char* name; int s, n, w, e; } rows[] = {
+      {"Choose  location", -40, -40, 220, 220},
+      {"Equator \"box\"", -5, 5, 190, 240},
+      {"Dateline west", 10, 20, -170, -160}};
+  std::string text;
+  for (const auto& r : rows) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%-34s%6d%8d%8d%8d%12.2f%12.2f%11d%12d\n", r.name, r.s, r.n, r.w, r.e,
+                  0.0, 0.0, 0, 0);
+    text += line;
+  }
+  return text;
+}
+
+void choose(int dialog, int id, int item) {
+  auto* combo = qobject_cast<QComboBox*>(toolkit::testing::FieldWidget(dialog, id));
+  ASSERT_NE(combo, nullptr) << dialog << "/" << id;
+  combo->setCurrentIndex(item - 1);
+}
+
+int menu(int id) {
+  int item = 0;
+  WDialogGetMenu(id, item);
+  return item;
+}
+
+float real(int id) {
+  float value = 0;
+  WDialogGetReal(id, value);
+  return value;
+}
+
+bool enabled(int dialog, int id) { return toolkit::testing::FieldWidget(dialog, id)->isEnabled(); }
+
+// Closes the next message box shown while it lives and keeps its title and
+// text.
+class BoxCloser {
+ public:
+  BoxCloser() {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+          seen = box->windowTitle().toStdString() + "/" + box->text().toStdString();
+          box->accept();
+        }
+    });
+    timer_.start(50);
+  }
+  std::string seen;
+
+ private:
+  QTimer timer_;
+};
+
+class TimLinDialogs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::ofstream(drive.path("bin/tcferret.bat")) << "echo \"$1\" >> \"$(dirname \"$0\")/../tmp/ran.txt\"\n";
+    ASSERT_TRUE(app.log.open());
+    std::istringstream in(locationfile());
+    app.ncity = readbuoy(in, app.locations);
+    for (int dialog : {104, 109}) {
+      WDialogSelect(dialog);
+      fillLocationMenu(app);
+      for (auto [id, item] : {std::pair{1052, 1}, {1014, 1}, {1011, 1}, {1025, 1}, {1027, 1}, {1029, 6}, {1030, 5}})
+        choose(dialog, id, item);
+    }
+    choose(104, 1012, 15);
+    choose(109, 1012, 2);
+    setusermessagesink([this](const UserMessage& m) { messages.push_back(m); });
+  }
+  void TearDown() override { setusermessagesink({}); }
+
+  void press(int dialog, int button, void (*procedure)(AppState&)) {
+    app.itype = PushButton;
+    app.message.win = dialog;
+    app.message.value1 = button;
+    procedure(app);
+  }
+
+  DriveRoot drive;
+  AppState app;
+  std::vector<UserMessage> messages;
+};
+
+TEST_F(TimLinDialogs, ChosenLocationFillsTheRegionAtEveryFieldChange) {
+  ASSERT_EQ(qobject_cast<QComboBox*>(toolkit::testing::FieldWidget(104, 1047))->count(), 3);
+  for (auto [dialog, fields] : {std::pair{104, timeviewfields}, {109, lineviewfields}}) {
+    SCOPED_TRACE(dialog);
+    WDialogSelect(dialog);
+    // Location 1's box was applied at loading.
+    EXPECT_FLOAT_EQ(real(1055), 40.0f);
+    EXPECT_EQ(menu(1019), 2);
+    EXPECT_FLOAT_EQ(real(1038), 220.0f);
+    EXPECT_EQ(menu(1020), 1);
+
+    choose(dialog, 1047, 2);
+    fields(app);
+    EXPECT_FLOAT_EQ(real(1055), 5.0f);
+    EXPECT_EQ(menu(1019), 2);  // S
+    EXPECT_FLOAT_EQ(real(1037), 5.0f);
+    EXPECT_EQ(menu(1017), 1);  // N
+    EXPECT_FLOAT_EQ(real(1038), 190.0f);
+    EXPECT_FLOAT_EQ(real(1039), 240.0f);
+    EXPECT_EQ(menu(1020), 1);
+    EXPECT_EQ(menu(1018), 1);
+
+    // The user edits a field; the next field change puts the box back.
+    WDialogPutReal(1037, 12.0f);
+    choose(dialog, 1014, 2);
+    fields(app);
+    EXPECT_FLOAT_EQ(real(1037), 5.0f);
+
+    choose(dialog, 1047, 3);
+    fields(app);
+    EXPECT_FLOAT_EQ(real(1038), 170.0f);
+    EXPECT_EQ(menu(1020), 2);  // W
+    EXPECT_FLOAT_EQ(real(1039), 160.0f);
+    EXPECT_EQ(menu(1018), 2);
+    EXPECT_EQ(menu(1017), 1);
+  }
+  // Dialog 104 shows its latitudes with two decimals.
+  EXPECT_EQ(qobject_cast<QLineEdit*>(toolkit::testing::FieldWidget(104, 1055))->text(), "10.00");
+}
+
+TEST_F(TimLinDialogs, TimeSeriesOfALocationPrintsItsName) {
+  choose(104, 1052, 2);
+  choose(104, 1047, 2);
+  timeviewfields(app);
+  EXPECT_FALSE(enabled(104, 1077));
+  press(104, 1035, plottimeseries);
+  ASSERT_TRUE(messages.empty());
+  const std::vector<std::string> lines = drive.lines("tmp/tcferretintim1.txt");
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0], " cancel mode journal");
+  EXPECT_EQ(lines[1].substr(0, 77),
+            "go fer_temp_hovmoller   1.0  54.0    0 2000    -5.00    5.00  190.00  240.00 ");
+  EXPECT_EQ(lines[3].substr(30), " \" 5.0^oS- 5.0^oN, 190.0^oE-240.0^oE\"");
+  // The quotes of the name cannot end the label.
+  EXPECT_EQ(lines[4].substr(30), " \"Equator ''box''" + std::string(19, ' ') + "\"");
+  EXPECT_EQ(drive.read("tmp/ran.txt"), "/cygdrive/c/tidecharter/tmp/tcferretintim1.txt\n");
+  EXPECT_NE(drive.read("tmp/tidecharter.log").find(" time stringfill=" + std::string(44, ' ')),
+            std::string::npos);
+
+  // A region typed outside every box puts the menu back to its prompt row.
+  WDialogSelect(104);
+  WDialogPutReal(1037, 30.0f);
+  press(104, 1035, plottimeseries);
+  EXPECT_EQ(menu(1047), 1);
+  EXPECT_EQ(drive.lines("tmp/tcferretintim2.txt")[4].substr(30), " \"Averaged    0-2000 dbar\"");
+}
+
+TEST_F(TimLinDialogs, TimeSeriesRefusalsWriteNothing) {
+  // The thirteenth, empty end year lies beyond the data.
+  choose(104, 1030, 13);
+  press(104, 1035, plottimeseries);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].title, "Input out of range");
+  EXPECT_EQ(messages[0].line1, " Argo grid current through Apr2012");
+
+  // Upper above lower is refused even for the satellite properties.
+  choose(104, 1052, 9);
+  choose(104, 1011, 15);
+  choose(104, 1012, 1);
+  press(104, 1076, plottimeseries);
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[1].line2, "Min is less than or equal to Max value.");
+  EXPECT_FALSE(drive.exists("tmp/tcferretintim1.txt"));
+  EXPECT_FALSE(drive.exists("tmp/tcferretintim2.txt"));
+  EXPECT_EQ(app.tim.slot.value(), 2);
+  EXPECT_EQ(drive.read("tmp/tidecharter.log"), "");
+}
+
+TEST_F(TimLinDialogs, LineDrawingFieldsAndRequests) {
+  // Satellite series have no pressures; their fields still count.
+  choose(109, 1052, 12);
+  lineviewfields(app);
+  for (int id : {1009, 1011, 1031, 1012, 1033, 1034}) EXPECT_FALSE(enabled(109, id)) << id;
+  choose(109, 1011, 15);
+  press(109, 1035, plotlinedrawing);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].title, "Input Error");
+
+  // A monthly anomaly against pressure needs the start month only.
+  choose(109, 1052, 2);
+  choose(109, 1011, 1);
+  choose(109, 1014, 3);
+  lineviewfields(app);
+  for (int id : {1028, 1029, 1030}) EXPECT_FALSE(enabled(109, id)) << id;
+  for (int id : {1011, 1012}) EXPECT_TRUE(enabled(109, id)) << id;
+  press(109, 1035, plotlinedrawing);
+  EXPECT_EQ(messages.size(), 1u);
+  const std::vector<std::string> lines = drive.lines("tmp/tcferretinlin2.txt");
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[1], " go fer_temp_line_monthly_anom  2 1 1 0 100 -40.0 -40.0 220.0 220.0");
+  EXPECT_EQ(lines[3], "label/nouser 7.05,0.70,0,0,0.15 \"@C016Jan 2004           \"");
+  EXPECT_EQ(drive.read("tmp/ran.txt"), "/cygdrive/c/tidecharter/tmp/tcferretinlin2.txt\n");
+
+  // Temperature against salinity has no anomaly: the file keeps its first
+  // line and nothing runs.
+  choose(109, 1052, 9);
+  BoxCloser box;
+  press(109, 1035, plotlinedrawing);
+  EXPECT_EQ(box.seen, "Not an option/This combination is not an option.");
+  EXPECT_EQ(drive.read("tmp/tcferretinlin3.txt"), " cancel mode journal\n");
+  EXPECT_EQ(drive.read("tmp/ran.txt"), "/cygdrive/c/tidecharter/tmp/tcferretinlin2.txt\n");
+}
+
+TEST_F(TimLinDialogs, LocationFileAtStartUp) {
+  std::ofstream(drive.path("bin/pacific/TDC_city_locations.csv")) << locationfile();
+  AppState fresh;
+  ASSERT_TRUE(fresh.log.open());
+  EXPECT_TRUE(loadlocations(fresh));
+  EXPECT_EQ(fresh.ncity, 3);
+  fresh.log.flush();
+  EXPECT_EQ(drive.read("tmp/tidecharter.log"), " ReadBuoy ncity= 3\n");
+
+  std::remove(drive.path("bin/pacific/TDC_city_locations.csv").c_str());
+  BoxCloser box;
+  EXPECT_FALSE(loadlocations(fresh));
+  EXPECT_EQ(box.seen.substr(0, 12), "Tidecharter/");
+  EXPECT_NE(box.seen.find("c:\\tidecharter\\bin\\pacific\\TDC_city_locations.csv"), std::string::npos)
+      << box.seen;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  ::testing::InitGoogleTest(&argc, argv);
+  WInitialise();
+  WindowOpen(128);
+  for (int dialog : {104, 109}) WDialogLoad(dialog);
+  return RUN_ALL_TESTS();
+}
