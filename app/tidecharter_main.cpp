@@ -1,37 +1,16 @@
 #include "app/tidecharter_main.h"
 
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 #include "app/app_state.h"
 #include "app/load_dialogs.h"
 #include "app/main_menu.h"
 #include "app/startup_checks.h"
+#include "locations/location_menu.h"
 #include "ferret/record.h"
 #include "toolkit/toolkit.h"
 #include "update/end_dates.h"
-
-namespace {
-
-// The location file is part of every installation; without it the virtual
-// buoy menus cannot be built, so the program says which file and ends.
-bool readlocations(AppState& app) {
-  const char* path = app.edition == 1 ? kPacificLocationFile : kGlobalLocationFile;
-  std::ifstream file(IOsHostPath(path));
-  if (!file.is_open()) {
-    WMessageBox(0, 1, 1,
-                std::string("The location file ") + path + " could not be opened." + '\r' +
-                    "Tidecharter cannot start without it; please reinstall.",
-                "Tidecharter installation error");
-    return false;
-  }
-  app.ncity = readbuoy(file, app.locations);
-  app.log.write(ListRecord().add("ReadBuoy ncity=").add(app.ncity));
-  return true;
-}
-
-}  // namespace
 
 int tidecharter_main() {
   std::string reason;
@@ -61,7 +40,7 @@ int tidecharter_main() {
   logscreenres(app.log, ixres, iyres);
 
   readversiontext(app);
-  if (!readlocations(app)) {
+  if (!loadlocations(app)) {
     WindowClose();
     return 1;
   }

@@ -1,0 +1,3 @@
+#include "app/tidecharter_main.h"
+
+int main() { return tidecharter_main(); }
