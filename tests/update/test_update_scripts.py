@@ -1,0 +1,393 @@
+#!/usr/bin/python3
+"""The monthly update's outside programs in a drive root of their own:
+fetching from a directory and from a local web server, unpacking and
+checking packages, installing a new program, and appending with real
+Ferret, including an append that is stopped part-way.
+
+usage: test_update_scripts.py [unittest arguments, e.g. Fetch Append]
+Environment: TIDECHARTER_UPDATE_CACHE, where the sample data and packages
+are built once (default /tmp/tidecharter-update-cache).
+"""
+
+import functools
+import hashlib
+import io
+import http.server
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tarfile
+import tempfile
+import threading
+import time
+import unittest
+
+import netCDF4
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOP = os.path.dirname(os.path.dirname(HERE))
+CACHE = os.environ.get("TIDECHARTER_UPDATE_CACHE", "/tmp/tidecharter-update-cache")
+sys.path.insert(0, os.path.join(TOP, "installation", "update"))
+import tc_update_check  # noqa: E402
+
+DATA_FILES = ["RG_ArgoClim_Temperature.nc", "RG_ArgoClim_Salinity.nc",
+              "RG_ArgoClim_Stations.nc", "Reynolds_SST.nc", "Aviso_ADT.nc"]
+APPEND_COMMANDS = (" cancel mode journal\n"
+                   " go fer_append_new_month RG_ArgoClim_{0}.nc Reynolds_{0}.nc Aviso_{0}.nc\n"
+                   " quit\n")
+
+
+class DriveRoot:
+    """An installed drive root with the sample data at August 2008."""
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix="tidecharter-update-")
+        subprocess.run(["sh", os.path.join(HERE, "make_drive_root.sh"), self.root, CACHE],
+                       check=True)
+        self.home = os.path.join(self.root, "tidecharter")
+
+    def remove(self):
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def path(self, *parts):
+        return os.path.join(self.home, *parts)
+
+    def run(self, script, *args, timeout=300):
+        return subprocess.run(["sh", self.path("bin", script), *args], timeout=timeout,
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+
+    def status(self, name):
+        with open(self.path("tmp", name)) as f:
+            return [line.rstrip("\n") for line in f]
+
+    def set_source(self, url):
+        with open(self.path("bin", "update_source.txt"), "w") as f:
+            f.write(url + "\n")
+
+    def end_dates(self):
+        """The three end dates GetDates.jnl writes, read as the program reads
+        them: line 3, columns 24 to 27."""
+        for name in ("ArgoEndDate.txt", "AvisoEndDate.txt", "ReynoldsEndDate.txt"):
+            if os.path.exists(self.path("tmp", name)):
+                os.remove(self.path("tmp", name))
+        self.run("tcferret.bat", "/cygdrive/c/tidecharter/ferret/TMAP/go/GetDates.jnl")
+        ends = []
+        for name in ("ArgoEndDate.txt", "AvisoEndDate.txt", "ReynoldsEndDate.txt"):
+            with open(self.path("tmp", name)) as f:
+                ends.append(int(f.read().split("\n")[2][23:27]))
+        return ends
+
+    def data_digest(self):
+        digest = {}
+        for name in DATA_FILES:
+            with open(self.path("data", name), "rb") as f:
+                digest[name] = hashlib.sha256(f.read()).hexdigest()
+        return digest
+
+    def months(self, name):
+        with netCDF4.Dataset(self.path("data", name)) as nc:
+            return tc_update_check.months_of(nc)
+
+    def leftovers(self):
+        return [n for n in os.listdir(self.path("data")) if n not in DATA_FILES]
+
+
+def write_archive(path, members):
+    """members: (name, bytes) for files, (name, None, target) for links."""
+    with tarfile.open(path, "w:gz") as archive:
+        for member in members:
+            info = tarfile.TarInfo(member[0])
+            if member[1] is None:
+                info.type, info.linkname = tarfile.SYMTYPE, member[2]
+                archive.addfile(info)
+            else:
+                info.size = len(member[1])
+                archive.addfile(info, io.BytesIO(member[1]))
+
+
+def package_members(root, code, rename_to=None):
+    """The files of the sample package `code`, optionally named as another
+    month's."""
+    with tarfile.open(root.path("update_source", f"{code}.tar.gz")) as archive:
+        members = [(m.name, archive.extractfile(m).read()) for m in archive.getmembers()]
+    if rename_to:
+        members = [(name.replace(code, rename_to), data) for name, data in members]
+    return members
+
+
+class Fetch(unittest.TestCase):
+    """tcGetUp.bat, tcRunUp.bat and tcInstallNewExe.bat."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.r = DriveRoot()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.r.remove()
+
+    def fetched(self, code):
+        with open(self.r.path("tmp", "update", f"{code}.tar.gz"), "rb") as got, \
+                open(self.r.path("update_source", f"{code}.tar.gz"), "rb") as sent:
+            return got.read() == sent.read()
+
+    def test_directory_source(self):
+        r = self.r
+        for source in ("file:///cygdrive/c/tidecharter/update_source/",
+                       "file://" + r.path("update_source")):
+            r.set_source(source)
+            r.run("tcGetUp.bat", "092008")
+            self.assertEqual(r.status("getup.log"), ["TRYD", "FOUN"], source)
+            self.assertTrue(self.fetched("092008"))
+            r.run("tcGetUp.bat", "112008")
+            self.assertEqual(r.status("getup.log"), ["TRYD", "ERRO", "NOFI"], source)
+        r.set_source("file:///cygdrive/c/tidecharter/no_such_directory/")
+        r.run("tcGetUp.bat", "092008")
+        self.assertEqual(r.status("getup.log"), ["TRYD", "ERRO", "NOHO"])
+
+    def test_web_source(self):
+        r = self.r
+        class Quiet(http.server.SimpleHTTPRequestHandler):
+            def log_message(self, *args):
+                pass
+
+        handler = functools.partial(Quiet, directory=r.path("update_source"))
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        try:
+            r.set_source(f"http://127.0.0.1:{server.server_address[1]}/")
+            r.run("tcGetUp.bat", "102008")
+            self.assertEqual(r.status("getup.log"), ["TRYD", "FOUN"])
+            self.assertTrue(self.fetched("102008"))
+            r.run("tcGetUp.bat", "112008")
+            self.assertEqual(r.status("getup.log"), ["TRYD", "ERRO", "NOFI"])
+            self.assertFalse(os.path.exists(r.path("tmp", "update", "112008.tar.gz")))
+        finally:
+            server.shutdown()
+            server.server_close()
+        with socket.socket() as s:  # a port that nothing listens on
+            s.bind(("127.0.0.1", 0))
+            port = s.getsockname()[1]
+        r.set_source(f"http://127.0.0.1:{port}/")
+        r.run("tcGetUp.bat", "092008")
+        self.assertEqual(r.status("getup.log"), ["TRYD", "ERRO", "NOHO"])
+
+    def test_package_saved_by_hand_needs_no_source(self):
+        r = self.r
+        r.set_source("file:///cygdrive/c/tidecharter/no_such_directory/")
+        saved = r.path("tmp", "092008_monthly_update.exe")
+        shutil.copy(r.path("update_source", "092008.tar.gz"), saved)
+        try:
+            r.run("tcGetUp.bat", "092008")
+        finally:
+            os.remove(saved)
+        self.assertEqual(r.status("getup.log"), ["TRYD", "FOUN"])
+        self.assertTrue(self.fetched("092008"))
+
+    def run_up(self, members, code="092008", parent=None):
+        r = self.r
+        os.makedirs(r.path("tmp", "update"), exist_ok=True)
+        archive = r.path("tmp", "update", f"{code}.tar.gz")
+        if isinstance(members, bytes):
+            with open(archive, "wb") as f:
+                f.write(members)
+        else:
+            write_archive(archive, members)
+        command = ["sh", r.path("bin", "tcRunUp.bat"), code]
+        subprocess.run(([parent, "120"] if parent else []) + command, check=True, timeout=120)
+        return r.status("runup.log")
+
+    def test_packages_are_checked_before_use(self):
+        r = self.r
+        good = package_members(r, "092008")
+        self.assertEqual(self.run_up(good), ["DIDI", "DONE"])
+        self.assertEqual(sorted(os.listdir(r.path("tmp", "update", "092008"))),
+                         ["Aviso_092008.nc", "RG_ArgoClim_092008.nc", "Reynolds_092008.nc"])
+
+        with open(r.path("update_source", "092008.tar.gz"), "rb") as f:
+            whole = f.read()
+        outside = r.path("tmp", "evil.nc")
+        bad = {
+            "truncated archive": whole[:len(whole) // 2],
+            "not an archive": b"this is not a package\n",
+            "a member missing": good[:2],
+            "another month's data": package_members(r, "102008", rename_to="092008"),
+            "a file outside": good + [("../evil.nc", b"x")],
+            "an unexpected file": good + [("notes.txt", b"x")],
+            "a link": [("RG_ArgoClim_092008.nc", None, "/etc/passwd")] + good[1:],
+            "a program that is not one": good + [("tidecharter", b"#!/bin/sh\necho hi\n")],
+        }
+        for what, members in bad.items():
+            with self.subTest(what):
+                self.assertEqual(self.run_up(members), ["SKIP"])
+                self.assertFalse(os.path.exists(outside))
+                self.assertFalse(os.path.exists(r.path("tmp", "update", ".092008.unpack")))
+
+    def test_new_program_is_staged_then_installed_after_the_program_ends(self):
+        r = self.r
+        work = tempfile.mkdtemp(dir=r.root)
+        # Stand-ins for the running program: it starts tcRunUp.bat and waits
+        # for it, as the program does.
+        runner = os.path.join(work, "tidecharter")
+        shutil.copy("/usr/bin/timeout", runner)
+        with open("/usr/bin/true", "rb") as f:
+            new_program = f.read()
+        status = self.run_up(package_members(r, "092008") + [("tidecharter", new_program)],
+                             parent=runner)
+        self.assertEqual(status, ["DIDI", "NEWP"])
+        staged = r.path("tmp", "update", "newexe")
+        with open(os.path.join(staged, "target")) as f:
+            self.assertEqual(f.read().split("\n")[1], runner)
+
+        # The program to replace runs for another moment after the installer
+        # starts; the installer must wait for it.
+        shutil.copy("/usr/bin/sleep", runner)
+        with open(runner, "rb") as f:
+            old_program = f.read()
+        program = subprocess.Popen([runner, "1.5"])
+        with open(os.path.join(staged, "target"), "w") as f:
+            f.write(f"{program.pid}\n{runner}\n")
+        reaper = threading.Thread(target=program.wait)
+        reaper.start()
+        started = time.monotonic()
+        r.run("tcInstallNewExe.bat")
+        self.assertGreater(time.monotonic() - started, 1.0)
+        self.assertIsNotNone(program.poll())
+        reaper.join()
+        with open(runner, "rb") as f:
+            self.assertEqual(f.read(), new_program)
+        with open(runner + ".old", "rb") as f:
+            self.assertEqual(f.read(), old_program)
+        self.assertFalse(os.path.exists(staged))
+
+
+def ferret_of(append_jnl):
+    """Process id of the Ferret run on `append_jnl`, or None."""
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                words = f.read().split(b"\0")
+        except OSError:
+            continue
+        if b"pyferret" in b" ".join(words) and append_jnl.encode() in words:
+            return int(pid)
+    return None
+
+
+class Append(unittest.TestCase):
+    """tcAppUp.bat with fer_append_new_month and the commit check."""
+
+    def setUp(self):
+        self.r = DriveRoot()
+        r = self.r
+        self.assertEqual(r.run("tcGetUp.bat", "092008").returncode, 0)
+        r.run("tcRunUp.bat", "092008")
+        self.assertEqual(r.status("runup.log"), ["DIDI", "DONE"])
+        with open(r.path("tmp", "tcferret092008.txt"), "w") as f:
+            f.write(APPEND_COMMANDS.format("092008"))
+        self.wrapper = r.path("tmp", "update", "append_092008.jnl")
+
+    def tearDown(self):
+        self.r.remove()
+
+    def start_and_stop(self, whole_group):
+        """Starts tcAppUp.bat and kills Ferret (or everything) as soon as
+        Ferret has begun writing the first copy."""
+        r = self.r
+        appup = subprocess.Popen(["sh", r.path("bin", "tcAppUp.bat"), "092008"],
+                                 start_new_session=True)
+        copy = r.path("data", "RG_ArgoClim_Temperature.nc.append")
+        deadline = time.monotonic() + 120
+        ferret = None
+        while time.monotonic() < deadline and appup.poll() is None:
+            ferret = ferret_of(self.wrapper)
+            if ferret and os.path.exists(copy) and os.path.getsize(copy) > 0:
+                break
+            time.sleep(0.02)
+        self.assertIsNotNone(ferret, "Ferret was not seen running")
+        if whole_group:
+            os.killpg(appup.pid, signal.SIGKILL)
+        else:
+            os.kill(ferret, signal.SIGKILL)
+        return appup.wait(timeout=120)
+
+    def assert_unchanged(self, digest):
+        r = self.r
+        self.assertEqual(r.data_digest(), digest)
+        for name in DATA_FILES:
+            self.assertEqual(r.months(name), list(range(1, 57)), name)
+        self.assertEqual(r.end_dates(), [56, 56, 56])
+
+    def test_stopped_append_leaves_the_data_as_they_were(self):
+        r = self.r
+        digest = r.data_digest()
+
+        # Ferret dies: the commit check refuses the copies and removes them.
+        self.assertNotEqual(self.start_and_stop(whole_group=False), 0)
+        self.assertEqual(r.leftovers(), [])
+        self.assert_unchanged(digest)
+
+        # Everything dies: half-written copies stay behind, unused.
+        self.start_and_stop(whole_group=True)
+        self.assert_unchanged(digest)
+
+        # The next run clears them and appends the month once; another run
+        # of the same month adds nothing.
+        for _ in range(2):
+            self.assertEqual(r.run("tcAppUp.bat", "092008").returncode, 0)
+            self.assertEqual(r.leftovers(), [])
+            for name in DATA_FILES:
+                self.assertEqual(r.months(name), list(range(1, 58)), name)
+        self.assertEqual(r.end_dates(), [57, 57, 57])
+
+    def test_commit_is_all_or_none(self):
+        r = self.r
+        data = r.path("data")
+        packages = r.path("tmp", "update", "092008")
+        digest = r.data_digest()
+
+        def good_copies():
+            for pkg, path, names in tc_update_check.targets(data, packages, "092008"):
+                shutil.copy(path, path + ".append")
+                with netCDF4.Dataset(path + ".append", "a") as copy, \
+                        netCDF4.Dataset(pkg) as month:
+                    n = len(copy.dimensions["TIME"])
+                    copy.variables["TIME"][n] = month.variables["TIME"][0]
+                    for name in names:
+                        copy.variables[name][n] = month.variables[name][0]
+
+        # A copy that lost the old months (as when the copy step fails and
+        # Ferret writes a new file) stops the whole commit.
+        good_copies()
+        os.remove(os.path.join(data, "Aviso_ADT.nc.append"))
+        shutil.copy(os.path.join(packages, "Aviso_092008.nc"),
+                    os.path.join(data, "Aviso_ADT.nc.append"))
+        with self.assertRaises(tc_update_check.CheckFailed):
+            tc_update_check.commit(data, packages, "092008")
+        self.assertEqual(r.leftovers(), [])
+        self.assertEqual(r.data_digest(), digest)
+
+        # A copy whose new month is not the package's is refused too.
+        good_copies()
+        with netCDF4.Dataset(os.path.join(data, "Reynolds_SST.nc.append"), "a") as copy:
+            copy.variables["SST"][56, 0, 0] = 99.0
+        with self.assertRaises(tc_update_check.CheckFailed):
+            tc_update_check.commit(data, packages, "092008")
+        self.assertEqual(r.data_digest(), digest)
+
+        # Stopped between two renames: the journal lets the next run finish.
+        good_copies()
+        tc_update_check.write_journal(data, DATA_FILES)
+        os.replace(os.path.join(data, DATA_FILES[0] + ".append"),
+                   os.path.join(data, DATA_FILES[0]))
+        tc_update_check.recover(data)
+        self.assertEqual(r.leftovers(), [])
+        for name in DATA_FILES:
+            self.assertEqual(r.months(name), list(range(1, 58)), name)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
