@@ -608,20 +608,25 @@ void Dialog::giveInitialFocus(int focusField, bool firstShow) {
   QWidget* target = nullptr;
   if (focusField != 0) {
     if (Field* f = field(focusField)) target = f->widget;
-  } else if (firstShow || !focusWidget() || !focusWidget()->isEnabled()) {
-    for (Field& f : fields_) {
-      QWidget* w = f.widget;
-      if (!w->isHidden() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
-        target = w;
-        break;
+  } else {
+    // A re-shown dialog keeps the field it last had the focus on; else the
+    // first field that takes the focus.
+    const Field* remembered = firstShow ? nullptr : fieldOf(focusWidget());
+    if (remembered && !remembered->widget->isHidden() && remembered->widget->isEnabled()) {
+      target = remembered->widget;
+    } else {
+      for (Field& f : fields_) {
+        QWidget* w = f.widget;
+        if (!w->isHidden() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) {
+          target = w;
+          break;
+        }
       }
     }
   }
-  if (target) target->setFocus(Qt::OtherFocusReason);
-  QWidget* focused = target ? target : focusWidget();
-  if (Field* f = fieldOf(focused)) {
-    if (QLineEdit* e = lineEditOf(*f)) e->selectAll();
-  }
+  if (!target) return;
+  target->setFocus(Qt::OtherFocusReason);
+  if (QLineEdit* e = lineEditOf(*fieldOf(target))) e->selectAll();
 }
 
 // ------------------------------------------------------------ notifications

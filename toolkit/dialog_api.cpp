@@ -83,6 +83,20 @@ void bringToTop(QWidget* w) {
   // The offscreen platform has no stacking order and says so on every call.
   if (QGuiApplication::platformName() != QLatin1String("offscreen")) w->raise();
   w->activateWindow();
+  // A platform that kept a hidden window as its focus window does not
+  // report it activated again when it comes back.
+  if (QGuiApplication::focusWindow() == w->windowHandle() && QApplication::activeWindow() != w)
+    QApplication::setActiveWindow(w);
+}
+
+// Top-left corner at x, y; -1 centres the window, frame included, on the
+// screen along that axis.
+void place(QWidget* w, int x, int y) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const QSize screenSize = screen ? screen->geometry().size() : QSize(1024, 768);
+  const QSize size = w->frameGeometry().size();
+  w->move(x == -1 ? (screenSize.width() - size.width()) / 2 : x,
+          y == -1 ? (screenSize.height() - size.height()) / 2 : y);
 }
 
 std::string lower(std::string s) {
@@ -158,12 +172,7 @@ void WDialogShow(int x, int y, int focusField, int mode) {
   d->mode = mode;
   d->shown = true;
 
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  const QSize screenSize = screen ? screen->geometry().size() : QSize(1024, 768);
-  const QSize size = d->frameGeometry().size();
-  const int left = x == -1 ? (screenSize.width() - size.width()) / 2 : x;
-  const int top = y == -1 ? (screenSize.height() - size.height()) / 2 : y;
-  d->move(left, top);
+  place(d, x, y);
 
   if (mode == 1) {
     d->setModal(true);
@@ -180,6 +189,7 @@ void WDialogShow(int x, int y, int focusField, int mode) {
     if (QWidget* root = RootWindow()) root->setEnabled(false);
   }
   d->show();
+  place(d, x, y);  // again, now that the frame is known
   bringToTop(d);
   d->giveInitialFocus(focusField, firstShow);
 }

@@ -29,6 +29,7 @@
 #include "toolkit/error_text.h"
 #include "toolkit/fixed_text.h"
 #include "toolkit/message_hub.h"
+#include "toolkit/qt_access.h"
 
 namespace toolkit {
 namespace {
@@ -194,6 +195,10 @@ void Bell() {
 }
 
 int BellCount() { return hub().bells; }
+
+namespace testing {
+void DropPendingMessages() { hub().ready.clear(); }
+}  // namespace testing
 
 }  // namespace toolkit
 

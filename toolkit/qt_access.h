@@ -22,6 +22,11 @@ void SetDialogDefinition(int id, const std::string& templateText,
                          const std::string& extendedText = "");
 void ForgetDialogDefinitions();
 
+// Forgets the messages WMessage would still return (a field-changed message
+// put aside, or messages of one batch of events), so that a test starts
+// clean.
+void DropPendingMessages();
+
 // How often the bell has sounded since the program started.
 int BellCount();
 // The answer of the last WMessageBox: 1 OK, Retry or Yes; 0 Cancel or
