@@ -23,11 +23,18 @@ case "$long" in
   *) resolution=$(awk -v l="$long" 'BEGIN { r = int(1500 * 72 / l + 0.5); print (r < 72 ? 72 : r) }') ;;
 esac
 
-# Landscape pages stay as drawn: the renderer's pages are upright already.
-gs -q -dSAFER -dBATCH -dNOPAUSE -dEPSCrop -dAutoRotatePages=/None \
+# A landscape plot is drawn turned on a portrait page; the picture is
+# turned back upright.
+if grep -q '^%%PageOrientation: *Landscape' "$ps"; then
+  orientation=3
+else
+  orientation=0
+fi
+gs -q -dSAFER -dBATCH -dNOPAUSE \
   -sDEVICE=jpeg -dJPEGQ=90 -r"$resolution" \
   -dTextAlphaBits=4 -dGraphicsAlphaBits=4 \
-  -sOutputFile="$partial" "$ps" > /dev/null 2>&1 ||
+  -sOutputFile="$partial" \
+  -c "<</Orientation $orientation>> setpagedevice" -f "$ps" > /dev/null 2>&1 ||
   tc_die "Ghostscript failed on $ps"
 [ -s "$partial" ] || tc_die "no JPG made from $ps"
 tc_publish "$partial" "$TC_TMP/$name.jpg"

@@ -6,7 +6,8 @@
 #    returns when it has finished.
 #  - A command file with a "set mode metafile meta<name>" line is drawn
 #    without a display; the picture (PostScript) appears complete as
-#    c:\tidecharter\tmp\meta<name>.
+#    c:\tidecharter\tmp\meta<name>.  When Ferret plots nothing, the
+#    picture shows its error message instead.
 #  - Any other command file opens a Ferret plot window.  This returns as
 #    soon as the plot is drawn; the window stays until tcKillCygwinX.bat
 #    closes it.
@@ -51,6 +52,25 @@ if [ -n "$meta" ]; then
     { print }
     END { if (!saved) print frame; print "quit" }' "$file" |
     headless_ferret > "$log" 2>&1 || true
+  if [ ! -s "$partial" ]; then
+    # Nothing was plotted (a failing go line): the picture shows Ferret's
+    # error instead, so the wait for the metafile still ends.
+    problem=$(awk '/\*\*ERROR|\*\*TMAP ERR/ { line = $0; getline next_line; line = line " " next_line }
+                   END { print line }' "$log" |
+      sed 's/^.*\*\*//; s/["`$]//g; s/[[:space:]][[:space:]]*/ /g' | cut -c 1-100)
+    cat >> "$log" <<EOF_FALLBACK
+--- no plot from $1: drawing the error instead
+EOF_FALLBACK
+    headless_ferret >> "$log" 2>&1 <<EOF_FALLBACK || true
+define axis/x=0:1/npoints=2 tc_err_x
+define axis/y=0:1/npoints=2 tc_err_y
+shade/nolabels/nokey/noaxes/palette=white/levels=(-1,1,2) 0*x[gx=tc_err_x]+0*y[gy=tc_err_y]
+annotate/norm/xpos=0.5/ypos=0.6/halign=0/size=0.18 "Ferret could not draw this plot:"
+annotate/norm/xpos=0.5/ypos=0.45/halign=0/size=0.14 "${problem:-no plot was made}"
+frame/file="$partial"
+quit
+EOF_FALLBACK
+  fi
   [ -s "$partial" ] || tc_die "Ferret drew nothing for $1, see $log"
   tc_publish "$partial" "$TC_TMP/$meta"
   exit 0
