@@ -16,7 +16,7 @@ while read -r group; do
   esac
   # A recycled number must not take an unrelated program with it.
   if tr '\0' ' ' < "/proc/$group/cmdline" 2>/dev/null | grep -q 'tc_plot_window\.sh'; then
-    kill -TERM -- "-$group" 2>/dev/null || true
+    kill -TERM "-$group" 2>/dev/null || true
   fi
 done < "$list.closing"
 rm -f "$list.closing"

@@ -1,0 +1,283 @@
+#!/usr/bin/python3
+"""The installation and its batch scripts: install.sh, the end dates,
+path mapping, failures, bad requests to the go scripts, the plot window
+under a private X server, the X check and the journal clean-up."""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from install_fixture import (DriveRoot, go_line, map_labels,  # noqa: E402
+                             picture_colours, section_labels)
+
+
+def read_end_date(path):
+    """Line 3, columns 24-27, as the program reads it: (23X,I4)."""
+    with open(path) as f:
+        lines = f.read().split("\n")
+    return int(lines[2][23:27])
+
+
+def free_display_digits():
+    return [d for d in range(10)
+            if not os.path.exists(f"/tmp/.X{d}-lock")
+            and not os.path.exists(f"/tmp/.X11-unix/X{d}")]
+
+
+def window_names(display):
+    result = subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True,
+                            env={**os.environ, "DISPLAY": display})
+    return result.stdout
+
+
+class Installation(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.root = DriveRoot()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.root.cleanup()
+
+    def test_layout_and_second_run(self):
+        home = self.root.home
+        for path in ["bin/tcferret.bat", "bin/tcMeta2PS.bat", "bin/tcPS2jpg.bat",
+                     "bin/tcLookForX.bat", "bin/tcKillCygwinX.bat", "bin/tcJnlrm.bat",
+                     "bin/notepad", "bin/xwininfo.txt", "bin/pacific/versioninfo.txt",
+                     "bin/pacific/TDC_city_locations.csv", "ferret/TMAP/go/GetDates.jnl",
+                     "Help/README_tdc.txt", "data/RG_ArgoClim_Temperature.nc",
+                     "data/Aviso_ADT.nc", "data/Reynolds_SST.nc"]:
+            self.assertTrue(os.path.isfile(os.path.join(home, path)), path)
+        self.assertTrue(os.path.isdir(self.root.tmp))
+        with open(os.path.join(self.root.bin, "xwininfo.txt")) as f:
+            self.assertEqual(f.read(1), "0")
+        with open(os.path.join(self.root.bin, "tc_paths.sh")) as f:
+            self.assertIn(f"TC_DRIVE='{self.root.path}'", f.read())
+
+        # From a copy, so that files edited meanwhile do not count as changes.
+        source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                              "installation")
+        snapshot = os.path.join(self.root.path, "installation_copy")
+        shutil.copytree(source, snapshot)
+        for _ in range(2):
+            started = time.monotonic()
+            again = subprocess.run(["sh", os.path.join(snapshot, "install.sh"), self.root.path],
+                                   capture_output=True, text=True)
+            seconds = time.monotonic() - started
+        self.assertEqual(again.returncode, 0, again.stderr)
+        self.assertIn("0 file(s) installed", again.stdout)
+        self.assertIn("already present", again.stdout)
+        self.assertLess(seconds, 20)
+
+    def test_location_file_columns(self):
+        with open(os.path.join(self.root.bin, "pacific", "TDC_city_locations.csv")) as f:
+            lines = f.read().splitlines()
+        self.assertTrue(31 <= len(lines) <= 50, len(lines))
+        self.assertEqual(lines[0][:34].rstrip(), "Choose  location")
+        widths = [34, 6, 8, 8, 8, 12, 12, 11, 12]
+        for line in lines:
+            fields, pos = [], 0
+            for w in widths:
+                fields.append(line[pos:pos + w])
+                pos += w
+            south, north, west, east = (int(v) for v in fields[1:5])
+            lat, lon = float(fields[5]), float(fields[6])
+            int(fields[7]), int(fields[8])
+            self.assertLess(south, north, line)
+            self.assertLess(west, east, line)
+            self.assertTrue(0 <= west and east <= 360, line)
+            self.assertTrue(south <= lat <= north and west <= lon <= east, line)
+
+    def test_end_dates(self):
+        getdates = "/cygdrive/c/tidecharter/ferret/TMAP/go/GetDates.jnl"
+        result, seconds = self.root.run("tcferret.bat", getdates)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        print(f"\nGetDates.jnl took {seconds:.2f} s", file=sys.stderr)
+        for name in ("ArgoEndDate.txt", "AvisoEndDate.txt", "ReynoldsEndDate.txt"):
+            self.assertEqual(read_end_date(self.root.tmp_file(name)), 56, name)
+
+        # A data set that cannot be read leaves no stale file; the others
+        # are still written.
+        aviso = os.path.join(self.root.home, "data", "Aviso_ADT.nc")
+        os.rename(aviso, aviso + ".away")
+        try:
+            result, _ = self.root.run("tcferret.bat", getdates)
+        finally:
+            os.rename(aviso + ".away", aviso)
+        self.assertFalse(os.path.exists(self.root.tmp_file("AvisoEndDate.txt")))
+        self.assertEqual(read_end_date(self.root.tmp_file("ArgoEndDate.txt")), 56)
+        self.assertEqual(read_end_date(self.root.tmp_file("ReynoldsEndDate.txt")), 56)
+
+    def test_paths_and_failures(self):
+        # The c:\ spelling maps like the Cygwin one.
+        result, _ = self.root.run("tcferret.bat",
+                                  "c:\\tidecharter\\ferret\\TMAP\\go\\GetDates.jnl")
+        self.assertEqual(result.returncode, 0, result.stderr)
+
+        result, seconds = self.root.run("tcferret.bat", "/cygdrive/c/tidecharter/tmp/nosuch.txt")
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn("nosuch.txt", result.stderr)
+        self.assertLess(seconds, 2)
+
+        result, _ = self.root.run("tcMeta2PS.bat", "zzz9")
+        self.assertNotEqual(result.returncode, 0)
+        self.assertFalse(os.path.exists(self.root.tmp_file("zzz9.ps")))
+        result, _ = self.root.run("tcferret.bat")
+        self.assertEqual(result.returncode, 2)
+        self.assertIn("usage", result.stderr)
+
+    def test_journal_removal(self):
+        for name in ("ferret.jnl", "ferret.jnl.~1~", "GetDates.jnl", "keep.txt"):
+            open(self.root.tmp_file(name), "w").close()
+        result, _ = self.root.run("tcJnlrm.bat")
+        self.assertEqual(result.returncode, 0)
+        left = set(os.listdir(self.root.tmp))
+        self.assertFalse({"ferret.jnl", "ferret.jnl.~1~"} & left)
+        self.assertTrue({"GetDates.jnl", "keep.txt"} <= left)
+
+    def draw(self, script, values, labels, kind="map"):
+        cygwin = self.root.write_command_file(kind, 2, go_line(script, values), labels, True)
+        meta = self.root.tmp_file(f"meta{kind}2")
+        if os.path.exists(meta):
+            os.remove(meta)
+        result, seconds = self.root.run("tcferret.bat", cygwin, timeout=60)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(self.root.tmp_file("tcferret.log")) as f:
+            log = f.read()
+        for step in ("tcMeta2PS.bat", "tcPS2jpg.bat"):
+            self.assertEqual(self.root.run(step, f"{kind}2")[0].returncode, 0, step)
+        self.assertFalse([n for n in os.listdir(self.root.tmp) if "partial" in n])
+        return log, picture_colours(self.root.tmp_file(f"{kind}2.ps"))
+
+    def test_requests_without_data_draw_a_message(self):
+        labels = map_labels("Argo Salinity", 25, -60, 130, 250, "Jan 2009", None)
+        cases = [
+            ("fer_psal_map", [61, 61, 0, 0, -60.0, 25.0, 130.0, 250.0, 1, 0],
+             "No Argo data for month index 61"),
+            ("fer_temp_map", [54, 54, 0, 0, 10.0, 10.0, 130.0, 250.0, 1, 1],
+             "Empty region"),
+            ("fer_temp_map", [54, 54, 0, 0, -30.0, -20.0, 125.0, 140.0, 0, 1],
+             "No Argo data in this region"),
+            ("fer_sst_map_monthly_anom", [70, 10, -60.0, 25.0, 130.0, 250.0, 1],
+             "No Reynolds data for month index 70"),
+            ("fer_dyn_ht_map", [54, 54, 500, 500, -60.0, 25.0, 130.0, 250.0, 1, 0, 1],
+             "Dynamic height needs an upper pressure above the lower one"),
+        ]
+        for script, values, message in cases:
+            with self.subTest(script=script, message=message):
+                log, (colours, _) = self.draw(script, values, labels)
+                self.assertIn(message, log)
+                self.assertNotIn("**ERROR", log)
+                self.assertGreater(colours, 1)
+        log, _ = self.draw("fer_temp_section", ["E", 10.0, 10.0, 54, 54, 500, 500, 150.0, 250.0],
+                           section_labels("Argo Temperature (^oC)", 150, 250, 500, 500,
+                                          "Jun 2008", " 10.0^oN"), kind="ver")
+        self.assertIn("A section needs an upper pressure above the lower one", log)
+        self.assertNotIn("**ERROR", log)
+
+    def test_failing_go_line_still_gives_a_picture(self):
+        log, (colours, _) = self.draw("fer_no_such_script", [1, 2], [])
+        self.assertIn("fer_no_such_script", log)
+        self.assertGreater(colours, 1)
+
+    def test_user_fill_levels(self):
+        # One band from 0 to 40 deg C paints the ocean in one colour: far
+        # fewer colours than the default levels, so the text reached /levels.
+        values = [54, 54, 0, 0, -60.0, 25.0, 130.0, 250.0, 1, 0]
+        labels = map_labels("Argo Temperature (^oC)", 25, -60, 130, 250, "Jun 2008", "at   0 dbar")
+        _, (default_colours, _) = self.draw("fer_temp_map", values, labels)
+        cygwin = self.root.write_command_file(
+            "map", 2, go_line("fer_temp_map", values, fill="(0,40,40)" + " " * 35), labels, True)
+        result, _ = self.root.run("tcferret.bat", cygwin)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        for step in ("tcMeta2PS.bat", "tcPS2jpg.bat"):
+            self.assertEqual(self.root.run(step, "map2")[0].returncode, 0, step)
+        one_band, _ = picture_colours(self.root.tmp_file("map2.ps"))
+        self.assertLess(one_band * 2, default_colours)
+
+
+class PlotWindow(unittest.TestCase):
+    """Under a private Xvfb: the window appears, the batch returns soon,
+    tcKillCygwinX.bat closes it and leaves the X server alone."""
+
+    @classmethod
+    def setUpClass(cls):
+        digits = free_display_digits()
+        if len(digits) < 2:
+            raise unittest.SkipTest("no free X display numbers")
+        cls.digit, cls.dead = digits[0], digits[1]
+        cls.display = f":{cls.digit}"
+        cls.xvfb = subprocess.Popen(["Xvfb", cls.display, "-screen", "0", "1280x1024x24",
+                                     "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
+                                    stderr=subprocess.DEVNULL, start_new_session=True)
+        for _ in range(50):
+            if subprocess.run(["xdpyinfo"], env={**os.environ, "DISPLAY": cls.display},
+                              capture_output=True).returncode == 0:
+                break
+            time.sleep(0.1)
+        else:
+            cls.xvfb.kill()
+            raise unittest.SkipTest("Xvfb did not start")
+        cls.root = DriveRoot()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.root.run("tcKillCygwinX.bat")
+        os.killpg(cls.xvfb.pid, signal.SIGTERM)
+        cls.xvfb.wait(timeout=10)
+        cls.root.cleanup()
+
+    def test_look_for_x(self):
+        result, _ = self.root.run("tcLookForX.bat", str(self.digit))
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(self.root.tmp_file("batch.log")) as f:
+            self.assertNotEqual(f.read(4), "HAVE")
+        result, _ = self.root.run("tcLookForX.bat", str(self.dead))
+        with open(self.root.tmp_file("batch.log")) as f:
+            self.assertEqual(f.read(4), "HAVE")
+
+    def test_window_opens_returns_and_closes(self):
+        labels = map_labels("Argo Salinity", 25, -60, 130, 250, "Jun 2008", "at   0 dbar")
+        cygwin = self.root.write_command_file(
+            "map", 4, go_line("fer_psal_map", [54, 54, 0, 0, -60.0, 25.0, 130.0, 250.0, 1, 0]),
+            labels, metafile=False)
+        result, seconds = self.root.run("tcferret.bat", cygwin, env={"DISPLAY": self.display})
+        self.assertEqual(result.returncode, 0, result.stderr)
+        print(f"\ntcferret.bat returned after {seconds:.2f} s with the window drawn",
+              file=sys.stderr)
+        self.assertLess(seconds, 5, "the batch waits for the plot, not for the window")
+        self.assertIn("FERRET", window_names(self.display))
+
+        # A second window: each request has its own.
+        result, _ = self.root.run("tcferret.bat", cygwin, env={"DISPLAY": self.display})
+        ferret_windows = [line for line in window_names(self.display).splitlines()
+                          if '"FERRET_' in line]
+        self.assertEqual(len(ferret_windows), 2)
+
+        result, _ = self.root.run("tcKillCygwinX.bat")
+        self.assertEqual(result.returncode, 0)
+        for _ in range(50):
+            if "FERRET" not in window_names(self.display):
+                break
+            time.sleep(0.1)
+        self.assertNotIn("FERRET", window_names(self.display))
+        self.assertIsNone(self.xvfb.poll(), "the X server must keep running")
+
+    def test_notepad_shows_the_help(self):
+        result, _ = self.root.run("notepad", "c:\\tidecharter\\Help\\README_tdc.txt",
+                                  env={"DISPLAY": self.display})
+        self.assertEqual(result.returncode, 0, result.stderr)
+        for _ in range(50):
+            if "README_tdc.txt" in window_names(self.display):
+                break
+            time.sleep(0.1)
+        self.assertIn("README_tdc.txt", window_names(self.display))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
