@@ -91,6 +91,10 @@ class UpdateFiles : public ::testing::Test {
     ASSERT_TRUE(app_.log.open());
   }
 
+  void TearDown() override {
+    fs::remove_all(root_);
+  }
+
   std::string bin(const std::string& name) const { return root_ + "/tidecharter/bin/" + name; }
   std::string stub(const std::string& name) const { return root_ + "/stub/" + name; }
 
