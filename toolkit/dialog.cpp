@@ -1,10 +1,12 @@
 #include "toolkit/dialog.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -70,6 +72,14 @@ QLineEdit* lineEditOf(const Field& f) {
 }
 
 }  // namespace
+
+void MakeActive(QWidget* window) {
+  window->activateWindow();
+  const QWidget* active = QApplication::activeWindow();
+  const bool stale = !active || !active->isVisible();
+  if (active != window && (stale || QGuiApplication::focusWindow() == window->windowHandle()))
+    QApplication::setActiveWindow(window);
+}
 
 Dialog::Dialog(const DialogTemplate& tmpl, int registeredId, QWidget* parent)
     : QDialog(parent), id_(registeredId) {
@@ -763,15 +773,23 @@ void Dialog::complainAbout(Field& f) {
   pendingInvalid_ = index;
   refocusQueued_ = true;
   QTimer::singleShot(0, this, [this, index] {
-    refocusQueued_ = false;
     Field& field = fields_[index];
     auto* e = static_cast<QLineEdit*>(field.widget);
-    if (!e->isEnabled() || !e->isVisible()) {
-      if (pendingInvalid_ == index) pendingInvalid_ = -1;
-      return;
+    if (e->isEnabled() && e->isVisible()) {
+      // A drop-down whose click took the focus away does not stay open.
+      for (Field& other : fields_) {
+        if (other.kind != FieldKind::DropDownList && other.kind != FieldKind::EditableDropDown)
+          continue;
+        auto* combo = static_cast<ComboField*>(other.widget);
+        if (combo->view()->isVisible()) combo->hidePopup();
+      }
+      MakeActive(this);
+      e->setFocus(Qt::OtherFocusReason);
+      e->selectAll();
+    } else if (pendingInvalid_ == index) {
+      pendingInvalid_ = -1;
     }
-    e->setFocus(Qt::OtherFocusReason);
-    e->selectAll();
+    refocusQueued_ = false;
   });
 }
 

@@ -46,6 +46,11 @@ struct Field {
   bool rangeInForce() const { return minimum <= maximum; }
 };
 
+// Asks for `window` to become the active window. Some platforms leave a
+// window that was hidden (a closed drop-down list, a hidden dialog) as the
+// active one and then ignore the request; the toolkit takes it back then.
+void MakeActive(QWidget* window);
+
 class Dialog : public QDialog {
  public:
   // Builds the window hidden. `error` explains a failure (then the dialog

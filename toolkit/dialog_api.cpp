@@ -82,11 +82,7 @@ bool readValue(Dialog& d, Field& f, double& value) {
 void bringToTop(QWidget* w) {
   // The offscreen platform has no stacking order and says so on every call.
   if (QGuiApplication::platformName() != QLatin1String("offscreen")) w->raise();
-  w->activateWindow();
-  // A platform that kept a hidden window as its focus window does not
-  // report it activated again when it comes back.
-  if (QGuiApplication::focusWindow() == w->windowHandle() && QApplication::activeWindow() != w)
-    QApplication::setActiveWindow(w);
+  MakeActive(w);
 }
 
 // Top-left corner at x, y; -1 centres the window, frame included, on the

@@ -214,6 +214,13 @@ class DialogMessagesTest : public QObject {
     QTest::keyClick(Edit(1038), Qt::Key_Tab);
     QCOMPARE(BellCount(), bells + 2);
     QTRY_VERIFY(Field(1038)->hasFocus());
+
+    // A click on a drop-down does not get away either, nor leave it open.
+    auto* plot = qobject_cast<QComboBox*>(Field(1014));
+    QTest::mouseClick(plot, Qt::LeftButton);
+    QTRY_VERIFY(Field(1038)->hasFocus());
+    QVERIFY(!plot->view()->isVisible());
+    QCOMPARE(BellCount(), bells + 3);
   }
 
   void invalidNumericWithPlotButton() {
