@@ -26,6 +26,18 @@ int tidecharter_main() {
 
   AppState app;
   WInitialise();
+
+  // A second program on the same installation would overwrite this one's
+  // command files, outputs and run log: say who is running and leave.
+  std::string holder(200, ' ');
+  if (!IOsSingleInstance(holder)) {
+    WMessageBox(0, 3, 1,
+                "Tidecharter is already running on this installation.\r"
+                "Close it before starting it again.\r"
+                "Running: " + holder,
+                "Tidecharter");
+    return 1;
+  }
   InfoError(1);
 
   enddatequery(5);

@@ -123,5 +123,11 @@ std::string IOsDriveRoot();
 // Wayland, or Qt's offscreen platform); otherwise `reason` says what is
 // missing.
 bool IOsDisplayAvailable(std::string& reason);
+// One program per drive root. True when this process holds the drive
+// root's instance lock (from now until it ends); false when another process
+// holds it, and `holder` (a fixed-length output text) then names it: its
+// process id and host, and the drive root. Creates nothing in
+// c:\tidecharter\tmp.
+bool IOsSingleInstance(std::string& holder);
 
 #endif
