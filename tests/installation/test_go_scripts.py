@@ -5,7 +5,7 @@ the sample data: each must leave an upright JPG of a real picture and a
 Ferret log without errors.
 
 usage: test_go_scripts.py [--gallery DIR] [--only SUBSTRING]
-  --gallery DIR  also copy one small JPG per script family into DIR
+  --gallery DIR  also keep one small JPG per script family in DIR
   --only TEXT    run only the scripts whose name contains TEXT
 Prints the render time of every script and of each family."""
 
@@ -44,10 +44,10 @@ def map_cases():
                       lab(title + " Anomaly from Monthly Mean")))
         cases.append((f"{prop} map", f"fer_{prop}_avg_map", [9, 0, 500, *region, 1, 0] + ([1] if dyn else []),
                       lab(title + " " + AVG_TITLE, None)))
-    for prop in ("temp", "psal"):
-        cases.append(("station map", f"fer_{prop}_station_loc", [1, 54, 0, 500, *region, 1],
-                      map_labels(f"Argo {prop} station distribution", N, S, W, E,
-                                 "Jan 2004 - Jun 2008", "   0/ 500 dbar")))
+    for prop, name in (("temp", "Temperature"), ("psal", "Salinity")):
+        cases.append(("station map", f"fer_{prop}_station_loc", [54, 54, 0, 500, *region, 1],
+                      map_labels(f"Argo {name} station distribution", N, S, W, E,
+                                 MAP_DATE, "   0/ 500 dbar")))
     cases.append(("geo_vel map", "fer_geo_vel_map", [54, 54, 0, 1000, *region, 1, 2, 2],
                   map_labels("Argo Geostrophic Velocity", N, S, W, E, MAP_DATE, "   0/1000 dbar")))
     cases.append(("geo_vel map", "fer_geo_vel_avg_map", [9, 0, 1000, *region, 1, 2, 2],
@@ -87,6 +87,13 @@ def section_cases():
     return cases
 
 
+# The picture kept per family for docs/gallery.
+GALLERY = {"fer_temp_map", "fer_psal_map", "fer_podens_map_yearly_anom", "fer_dyn_ht_map",
+           "fer_geo_vel_map", "fer_alt_ht_map", "fer_sst_map_monthly_anom",
+           "fer_temp_station_loc", "fer_temp_section", "fer_psal_avg_section",
+           "fer_dyn_ht_section", "fer_podens_section_monthly_anom", "fer_geo_vel_section"}
+
+
 def render(root, kind, script, values, labels):
     """Runs the three batch steps; returns (seconds for Ferret, jpg path)."""
     cygwin = root.write_command_file(kind, 1, go_line(script, values), labels, metafile=True)
@@ -122,7 +129,6 @@ class GoScriptPictures(unittest.TestCase):
         cls.root.cleanup()
 
     def check_cases(self, kind, cases):
-        seen_families = set()
         for family, script, values, labels in cases:
             if self.only not in script:
                 continue
@@ -139,8 +145,7 @@ class GoScriptPictures(unittest.TestCase):
                 colours, commonest = picture_colours(self.root.tmp_file(f"{kind}1.ps"))
                 self.assertGreater(colours, 8, f"{script} drew a nearly blank picture")
                 self.assertLess(commonest, 0.9, f"{script} drew a nearly blank picture")
-                if self.gallery and family not in seen_families:
-                    seen_families.add(family)
+                if self.gallery and script in GALLERY:
                     target = os.path.join(self.gallery, family.replace(" ", "_") + ".jpg")
                     subprocess.run(["convert", jpg, "-resize", "700x700", "-quality", "70",
                                     target], check=True)
