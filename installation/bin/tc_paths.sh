@@ -2,7 +2,7 @@
 # this directory.  Sourced, never run:  . "$(dirname "$0")/tc_paths.sh"
 #
 # Sets TC_DRIVE (the drive root that c:\ and /cygdrive/c/ stand for),
-# TC_HOME, TC_BIN, TC_TMP, TC_GO, TC_DATA and TC_HELP, and defines
+# TC_HOME, TC_BIN, TC_TMP, TC_GO and TC_DATA, and defines
 #   tc_host_path PATH    print PATH with c:\... or /cygdrive/c/... mapped
 #   tc_die TEXT          print "script: TEXT" on stderr and exit 1
 #   tc_usage TEXT        print "usage: TEXT" on stderr and exit 2
@@ -22,7 +22,6 @@ TC_BIN="$TC_HOME/bin"
 TC_TMP="$TC_HOME/tmp"
 TC_GO="$TC_HOME/ferret/TMAP/go"
 TC_DATA="$TC_HOME/data"
-TC_HELP="$TC_HOME/Help"
 
 tc_host_path() {
   case "$1" in
