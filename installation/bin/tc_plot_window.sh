@@ -4,7 +4,8 @@
 # Started by tcferret.bat in a process group of its own: runs classic
 # Ferret on COMMANDFILE in an X window, touches MARKER once Ferret has
 # worked through the file, then keeps Ferret's input open so the window
-# stays until Ferret ends or tcKillCygwinX.bat ends this group.  Ferret
+# stays until Ferret ends, its X server goes away or tcKillCygwinX.bat
+# ends this group.  Ferret
 # never waits on a terminal: its input is a pipe that only this script
 # writes.
 set -eu
@@ -33,8 +34,13 @@ rm -f "$fifo"
   printf '\nspawn touch %s\n' "$marker"
 } >&3
 
+# Ferret waiting on its input does not notice a display that went away;
+# then its input is closed, which ends it.
+seconds=0
 while kill -0 "$ferret" 2>/dev/null; do
   sleep 1
+  seconds=$((seconds + 1))
+  if [ $((seconds % 10)) -eq 0 ] && ! timeout 5 xdpyinfo > /dev/null 2>&1; then
+    break
+  fi
 done
-# Ferret ended on its own (a "quit" in the file, or the display went away).
-touch "$marker"

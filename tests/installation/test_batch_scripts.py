@@ -29,6 +29,23 @@ def free_display_digits():
             and not os.path.exists(f"/tmp/.X11-unix/X{d}")]
 
 
+def running(pid):
+    """True while the process exists and is not a zombie awaiting its
+    parent."""
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except FileNotFoundError:
+        return False
+
+
+def read_words(path):
+    if not os.path.exists(path):
+        return []
+    with open(path) as f:
+        return f.read().split()
+
+
 def window_names(display):
     result = subprocess.run(["xwininfo", "-root", "-tree"], capture_output=True, text=True,
                             env={**os.environ, "DISPLAY": display})
@@ -201,6 +218,27 @@ class Installation(unittest.TestCase):
         self.assertLess(one_band * 2, default_colours)
 
 
+def start_xvfb(display):
+    """A private X server, or None when it does not answer."""
+    server = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten",
+                               "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              start_new_session=True)
+    for _ in range(50):
+        if subprocess.run(["xdpyinfo"], env={**os.environ, "DISPLAY": display},
+                          capture_output=True).returncode == 0:
+            return server
+        time.sleep(0.1)
+    server.kill()
+    return None
+
+
+def salinity_window_file(root, slot):
+    labels = map_labels("Argo Salinity", 25, -60, 130, 250, "Jun 2008", "at   0 dbar")
+    return root.write_command_file(
+        "map", slot, go_line("fer_psal_map", [54, 54, 0, 0, -60.0, 25.0, 130.0, 250.0, 1, 0]),
+        labels, metafile=False)
+
+
 class PlotWindow(unittest.TestCase):
     """Under a private Xvfb: the window appears, the batch returns soon,
     tcKillCygwinX.bat closes it and leaves the X server alone."""
@@ -208,20 +246,12 @@ class PlotWindow(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         digits = free_display_digits()
-        if len(digits) < 2:
+        if len(digits) < 3:
             raise unittest.SkipTest("no free X display numbers")
-        cls.digit, cls.dead = digits[0], digits[1]
+        cls.digit, cls.dead, cls.spare = digits[0], digits[1], digits[2]
         cls.display = f":{cls.digit}"
-        cls.xvfb = subprocess.Popen(["Xvfb", cls.display, "-screen", "0", "1280x1024x24",
-                                     "-nolisten", "tcp"], stdout=subprocess.DEVNULL,
-                                    stderr=subprocess.DEVNULL, start_new_session=True)
-        for _ in range(50):
-            if subprocess.run(["xdpyinfo"], env={**os.environ, "DISPLAY": cls.display},
-                              capture_output=True).returncode == 0:
-                break
-            time.sleep(0.1)
-        else:
-            cls.xvfb.kill()
+        cls.xvfb = start_xvfb(cls.display)
+        if cls.xvfb is None:
             raise unittest.SkipTest("Xvfb did not start")
         cls.root = DriveRoot()
 
@@ -242,10 +272,7 @@ class PlotWindow(unittest.TestCase):
             self.assertEqual(f.read(4), "HAVE")
 
     def test_window_opens_returns_and_closes(self):
-        labels = map_labels("Argo Salinity", 25, -60, 130, 250, "Jun 2008", "at   0 dbar")
-        cygwin = self.root.write_command_file(
-            "map", 4, go_line("fer_psal_map", [54, 54, 0, 0, -60.0, 25.0, 130.0, 250.0, 1, 0]),
-            labels, metafile=False)
+        cygwin = salinity_window_file(self.root, 4)
         result, seconds = self.root.run("tcferret.bat", cygwin, env={"DISPLAY": self.display})
         self.assertEqual(result.returncode, 0, result.stderr)
         print(f"\ntcferret.bat returned after {seconds:.2f} s with the window drawn",
@@ -267,6 +294,28 @@ class PlotWindow(unittest.TestCase):
             time.sleep(0.1)
         self.assertNotIn("FERRET", window_names(self.display))
         self.assertIsNone(self.xvfb.poll(), "the X server must keep running")
+
+    def test_window_ends_with_its_display(self):
+        # A window whose X server went away must not leave Ferret waiting
+        # on its input for ever.
+        display = f":{self.spare}"
+        server = start_xvfb(display)
+        if server is None:
+            self.skipTest("second Xvfb did not start")
+        windows = self.root.tmp_file("tcferret_windows.pid")
+        before = read_words(windows)
+        result, _ = self.root.run("tcferret.bat", salinity_window_file(self.root, 5),
+                                  env={"DISPLAY": display})
+        self.assertEqual(result.returncode, 0, result.stderr)
+        groups = [g for g in read_words(windows) if g not in before]
+        self.assertEqual(len(groups), 1)
+        os.killpg(server.pid, signal.SIGTERM)
+        server.wait(timeout=10)
+        for _ in range(300):
+            if not running(groups[0]):
+                break
+            time.sleep(0.1)
+        self.assertFalse(running(groups[0]), "the window's group lives on")
 
     def test_notepad_shows_the_help(self):
         result, _ = self.root.run("notepad", "c:\\tidecharter\\Help\\README_tdc.txt",
