@@ -84,12 +84,13 @@ bool readstatus(const std::string& path, long long start, int wanted, StatusWord
   return true;
 }
 
-// The first and second lines of the installation's update-source file:
-// the update directory, and where the full installation package is (the
-// update directory when not given).
+// The installation's update-source file: line 1 the update directory,
+// line 2 where the full installation package is (the update directory when
+// not given), line 3 where to send problem reports (optional).
 struct UpdateSource {
   std::string directory;
   std::string fullpackage;
+  std::string contact;
 };
 
 std::string trimmed(std::string text) {
@@ -106,6 +107,7 @@ UpdateSource readupdatesource() {
   std::string line;
   if (in && std::getline(in, line)) source.directory = trimmed(line);
   if (in && std::getline(in, line)) source.fullpackage = trimmed(line);
+  if (in && std::getline(in, line)) source.contact = trimmed(line);
   if (source.directory.empty())
     source.directory = "the update directory given in c:\\tidecharter\\bin\\update_source.txt";
   if (source.fullpackage.empty()) source.fullpackage = source.directory;
@@ -130,8 +132,9 @@ void errorending(AppState& app) {
   WDialogPutString(kLineA, "Unknown error, you may need to download a whole new install");
   WDialogPutString(kLineB, "from " + source.fullpackage);
   WDialogPutString(kLineC, "Exit the Tidecharter, immediately gzip c:\\tidecharter\\tmp\\*.log files");
-  WDialogPutString(kLineD,
-                   "and mail the zipped file to the address in c:\\tidecharter\\Help\\README_tdc.txt");
+  WDialogPutString(kLineD, source.contact.empty()
+                               ? "and send the zipped file to the maintainers of your update source"
+                               : "and mail the zipped file to " + source.contact);
   WDialogPutString(kLineE, "so we can look at the errors.");
 }
 

@@ -260,7 +260,7 @@ TEST_F(UpdateFiles, UnreadableStatusFilesGiveTheErrorEnding) {
     EXPECT_EQ(field(1091), "from file:///cygdrive/c/tidecharter/update_source/");
     EXPECT_EQ(field(1093),
               "Exit the Tidecharter, immediately gzip c:\\tidecharter\\tmp\\*.log files");
-    EXPECT_NE(field(1094).find("c:\\tidecharter\\Help\\README_tdc.txt"), std::string::npos);
+    EXPECT_EQ(field(1094), "and send the zipped file to the maintainers of your update source");
     EXPECT_EQ(field(1095), "so we can look at the errors.");
     EXPECT_EQ(field(1100), "");
     EXPECT_EQ(log().back(), " error reading update.log");
@@ -268,6 +268,16 @@ TEST_F(UpdateFiles, UnreadableStatusFilesGiveTheErrorEnding) {
     EXPECT_TRUE(okenabled());
   }
   EXPECT_EQ(app_.argoend, 56);
+
+  // The installation may name the full package and where reports go.
+  writefile(bin("update_source.txt"),
+            "file:///cygdrive/c/tidecharter/update_source/\n"
+            "file:///cygdrive/c/tidecharter/full_install/\n"
+            "c:\\tidecharter\\Help\\contact.txt\n");
+  fs::remove(stub("getup"));
+  update();
+  EXPECT_EQ(field(1091), "from file:///cygdrive/c/tidecharter/full_install/");
+  EXPECT_EQ(field(1094), "and mail the zipped file to c:\\tidecharter\\Help\\contact.txt");
 }
 
 TEST_F(UpdateFiles, StatusFileLeftFromAnEarlierRunIsNotTakenForThisOne) {
