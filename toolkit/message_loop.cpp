@@ -275,7 +275,7 @@ void WMessageTimer(int delayMs, int timerId, int /*flag: same message either way
     return;
   }
   if (!timer) {
-    timer = new QTimer();
+    timer = new QTimer(QCoreApplication::instance());  // lives as long as the program
     timer->setSingleShot(true);
     timer->setTimerType(Qt::PreciseTimer);
     QObject::connect(timer, &QTimer::timeout, [timerId] {
