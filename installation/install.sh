@@ -110,4 +110,11 @@ else
   /usr/bin/python3 "$here/sampledata/make_sample_data.py" "$home/data"
 fi
 
+# The monthly update's scripts and its local sample source.
+if [ "$rebuild" = yes ]; then
+  sh "$here/update/install_update.sh" --rebuild-packages "$root"
+else
+  sh "$here/update/install_update.sh" "$root"
+fi
+
 echo "Done: $changed file(s) installed, $kept already up to date."
