@@ -53,8 +53,7 @@ void MakeActive(QWidget* window);
 
 class Dialog : public QDialog {
  public:
-  // Builds the window hidden. `error` explains a failure (then the dialog
-  // must not be used).
+  // Builds the window, hidden, with every field of the template.
   Dialog(const DialogTemplate& tmpl, int registeredId, QWidget* parent);
   void applyExtendedData(const ExtendedData& data);
 
@@ -78,6 +77,7 @@ class Dialog : public QDialog {
 
   // Show and hide as WDialogShow and WDialogHide do.
   bool shown = false;
+  bool shownBefore = false;
   int mode = 2;
   int currentField = 0;
   int previousField = 0;

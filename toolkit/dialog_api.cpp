@@ -162,8 +162,8 @@ void WDialogShow(int x, int y, int focusField, int mode) {
       }
     }
   }
-  const bool firstShow = !d->property("toolkitShownBefore").toBool();
-  d->setProperty("toolkitShownBefore", true);
+  const bool firstShow = !d->shownBefore;
+  d->shownBefore = true;
   d->owner = QApplication::activeWindow();
   d->mode = mode;
   d->shown = true;

@@ -335,6 +335,21 @@ class DialogFieldsTest : public QObject {
     QCOMPARE(InfoError(1), 0);
   }
 
+  void semiModelessDisablesTheOthers() {
+    Parameters();
+    WDialogLoad(testdialogs::kMenu);
+    WDialogShow(-1, -1, 0, 3);
+    QVERIFY(!DialogWidget(testdialogs::kParameters)->isEnabled());
+    QVERIFY(DialogWidget(testdialogs::kMenu)->isEnabled());
+    WDialogSelect(testdialogs::kParameters);
+    WDialogShow(-1, -1, 0, 2);  // turned semi-modeless
+    QCOMPARE(InfoError(1), 1014);
+    WDialogHide();
+    WDialogSelect(testdialogs::kMenu);
+    WDialogHide();
+    QVERIFY(DialogWidget(testdialogs::kParameters)->isEnabled());
+  }
+
   void tooManyDialogs() {
     WindowClose();
     for (int i = 0; i < 100; ++i) WDialogLoad(testdialogs::kMenu, 2000 + i);
