@@ -80,8 +80,9 @@ void roundSignificant(double magnitude, int significant, std::string& digits, in
 std::string fixedText(bool negative, const std::string& whole, const std::string& fraction,
                       int width) {
   std::string text = (negative ? "-" : "") + whole + "." + fraction;
-  // The leading zero is optional and the first thing to go.
-  if (static_cast<int>(text.size()) > width && whole == "0")
+  // The leading zero is optional and the first thing to go, unless it is
+  // the only digit ("." alone is no number).
+  if (static_cast<int>(text.size()) > width && whole == "0" && !fraction.empty())
     text = (negative ? "-" : "") + std::string(".") + fraction;
   return text;
 }

@@ -55,6 +55,10 @@ TEST(NumberFormat, DoesNotFit) {
   EXPECT_FALSE(FormatNumber(1.0e120, "(G15.5E2)", text));  // three-digit exponent
   EXPECT_EQ(text, "**********");
   EXPECT_FALSE(FormatNumber(std::numeric_limits<double>::quiet_NaN(), "(f5.2)", text));
+  EXPECT_FALSE(FormatNumber(0.2, "(f1.0)", text));  // "." alone would be no number
+  EXPECT_EQ(text, "**********");
+  EXPECT_TRUE(FormatNumber(0.2, "(f2.0)", text));
+  EXPECT_EQ(text, "0.");
   EXPECT_TRUE(FormatNumber(-99.99, "(f6.2)", text));
   EXPECT_EQ(text, "-99.99");
 }
