@@ -41,9 +41,13 @@ void enddatequery(int timeoutSeconds) {
 }
 
 int readenddatefile(const std::string& programPath) {
-  int enddate = kMissingEndDate;
   std::ifstream in(IOsHostPath(programPath));
-  if (!in) return enddate;
+  if (!in) return kMissingEndDate;
+  return readenddate(in);
+}
+
+int readenddate(std::istream& in) {
+  int enddate = kMissingEndDate;
   std::string line;
   for (int i = 0; i < 3; ++i)
     if (!std::getline(in, line)) return enddate;

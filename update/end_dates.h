@@ -3,6 +3,7 @@
 #ifndef TIDECHARTER_UPDATE_END_DATES_H
 #define TIDECHARTER_UPDATE_END_DATES_H
 
+#include <istream>
 #include <string>
 
 // Runs tcferret.bat on GetDates.jnl, waiting at most `timeoutSeconds`.
@@ -13,5 +14,7 @@ void getenddates(int& argoend, int& avisoend, int& reynoldsend);
 
 // Reads one end-date file (line 3, format (23X,I4)); 100 when unreadable.
 int readenddatefile(const std::string& programPath);
+// The same reading from an open stream.
+int readenddate(std::istream& in);
 
 #endif

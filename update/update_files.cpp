@@ -63,24 +63,11 @@ bool writtensince(const std::string& path, long long start) {
   return clockvalue(info[1], info[2], info[3], info[4], info[5], info[6]) >= start;
 }
 
-// The words of a status file, read the way an (A4) read sees them: the
-// first four columns of each line, blank-padded. `lines` receives how many
-// lines could be read (up to `wanted`).
-struct StatusWords {
-  std::string word[3] = {"    ", "    ", "    "};
-  int lines = 0;
-};
-
 bool readstatus(const std::string& path, long long start, int wanted, StatusWords& words) {
   if (!writtensince(path, start)) return false;
   std::ifstream in(IOsHostPath(path));
   if (!in) return false;
-  std::string line;
-  while (words.lines < wanted && std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    words.word[words.lines] = FormatA(line, 4);
-    ++words.lines;
-  }
+  words = readstatuswords(in, wanted);
   return true;
 }
 
@@ -285,6 +272,18 @@ void runupdate(AppState& app) {
 }
 
 }  // namespace
+
+StatusWords readstatuswords(std::istream& in, int wanted) {
+  StatusWords words;
+  const int limit = wanted < 3 ? wanted : 3;
+  std::string line;
+  while (words.lines < limit && std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    words.word[words.lines] = FormatA(line, 4);
+    ++words.lines;
+  }
+  return words;
+}
 
 void updatefiles(AppState& app) {
   runupdate(app);
