@@ -43,7 +43,9 @@ Dialog* Shown(int id) {
 QRect Visible(const Field& f) {
   QRect r = f.widget->geometry();
   if (f.kind == FieldKind::RadioButton || f.kind == FieldKind::CheckBox) {
-    const int line = qMax(f.widget->fontMetrics().height(), f.widget->sizeHint().height());
+    // Stacked radio buttons of the fixed layouts sit closer than their
+    // indicator's margins; what must stay clear is their text line.
+    const int line = f.widget->fontMetrics().height();
     if (line < r.height()) r = QRect(r.x(), r.center().y() - line / 2, r.width(), line);
   }
   return r;
