@@ -208,9 +208,8 @@ TEST(SingleInstance, SecondStartNamesTheRunningProgramAndLeavesTmpAlone) {
     }
   } stop{first};
   // The last start-up line: the program is in its main-menu loop.
-  ASSERT_TRUE(WaitFor([&] { return drive.read("tmp/tidecharter.log").find("end dates") != std::string::npos; },
-                      20000))
-      << drive.read("tmp/tidecharter.log");
+  const auto inLoop = [&] { return drive.read("tmp/tidecharter.log").find("end dates") != std::string::npos; };
+  ASSERT_TRUE(WaitFor(inLoop, 20000)) << drive.read("tmp/tidecharter.log");
   const auto before = drive.tmpSnapshot();
   ASSERT_FALSE(before.empty());
 
