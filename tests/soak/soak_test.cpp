@@ -67,8 +67,9 @@ class Drive {
                   path("bin/pacific/TDC_city_locations.csv"));
     setenv("TIDECHARTER_DRIVE_C", root_.c_str(), 1);
     // Shell built-ins only, so each run costs one process. tcferret.bat
-    // notes its argument and, for Create JPG, writes a small metafile; the
-    // converters write their outputs.
+    // notes its argument and, for Create JPG, writes the metafile; the
+    // converters write their outputs. Outputs of 1 to 10 bytes count as
+    // finished at the first poll, so the quiet period never has to pass.
     const std::string tmp = "T=\"$TIDECHARTER_DRIVE_C/tidecharter/tmp\"\n";
     write("bin/tcferret.bat",
           tmp + "printf '%s\\n' \"$1\" >> \"$T/ferret_calls.txt\"\n"
@@ -547,8 +548,13 @@ TEST_F(Soak, ThousandRequestsKeepSlotsFilesAndResourcesSteady) {
   // The same round again and again: a leak of a kilobyte per request would
   // add some 100 kB per round. The allowance covers allocator noise.
   ASSERT_GE(rss.size(), 5u);
+#ifndef __SANITIZE_ADDRESS__
   EXPECT_LT(*std::max_element(rss.begin(), rss.end()) - rss.front(), 512)
       << "resident memory grew from " << rss.front() << " kB";
+#else
+  // AddressSanitizer holds freed memory in quarantine, so resident memory
+  // grows by design; its leak check at exit covers what this measures.
+#endif
 
   // The run log holds list-directed lines only, each export's ending with
   // its status, and nothing was lost on the way.
