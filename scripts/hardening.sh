@@ -36,13 +36,9 @@ export ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
 start=$(date +%s)
 elapsed() { echo $(($(date +%s) - start)); }
 
+# clang and its runtime libraries (libFuzzer) for the fuzz targets.
+PACKAGES="$PACKAGES clang libclang-rt-14-dev"
 install_packages
-for p in clang libclang-rt-14-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || {
-    say "missing Debian package $p (needed for the fuzz targets)"
-    exit 1
-  }
-done
 
 say "sanitizer build in $asan_build"
 cmake -S "$TOP" -B "$asan_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
