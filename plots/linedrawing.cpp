@@ -1,3 +1,4 @@
+#include "plots/plot_common.h"
 #include "plots/linedrawing.h"
 
 #include <cmath>
@@ -260,15 +261,8 @@ void lineviewfields(AppState& app) {
 
 void plotlinedrawing(AppState& app) {
   WDialogSelect(kDialog);
-  const int button = app.message.value1;
-  if (button == 2) {
-    WDialogHide();
-    return;
-  }
-  if (button == 1035) app.lin.action = kActionPlot;
-  else if (button == 1076) app.lin.action = kActionJpg;
-  // A request that is refused later has still used up its slot.
-  const PlotSlot slot = app.lin.slot.advance();
+  PlotSlot slot;
+  if (!beginplotrequest(app.lin, app.message.value1, slot)) return;
 
   LineRequest r;
   readlinedrawing(r);
@@ -285,10 +279,5 @@ void plotlinedrawing(AppState& app) {
   if (r.matched >= 2) scancity(app.locations, app.ncity, r.matched, r.name);
 
   if (!writelinedrawingfile(slot, app.lin.action, r)) return;
-  if (app.lin.action == kActionPlot) {
-    plotrun(slot, 4);
-  } else if (app.lin.action == kActionJpg) {
-    int ierror = 0;
-    createjpg(app.log, slot.cygwinPath, slot.outputName, ierror, app.multicore, 0, 0);
-  }
+  runplotrequest(app, app.lin, slot, 4, 0, 0);
 }

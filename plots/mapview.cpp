@@ -1,3 +1,4 @@
+#include "plots/plot_common.h"
 #include "plots/mapview.h"
 
 #include "app/app_state.h"
@@ -316,14 +317,8 @@ void plotmapview(AppState& app) {
   PlotKindState& kind = app.map;
   WDialogSelect(kDialog);
   WDialogShow(-1, -1, 0, 2);
-  const int button = app.message.value1;
-  if (button == 2) {
-    WDialogHide();
-    return;
-  }
-  if (button == 1035) kind.action = kActionPlot;
-  if (button == 1076) kind.action = kActionJpg;
-  const PlotSlot slot = kind.slot.advance();
+  PlotSlot slot;
+  if (!beginplotrequest(kind, app.message.value1, slot)) return;
 
   MapRequest request = maprequest(readmapdialog());
   const DataEnds ends{app.argoend, app.avisoend, app.reynoldsend};
@@ -347,13 +342,7 @@ void plotmapview(AppState& app) {
     return;
   }
   if (!ready) return;
-  if (kind.action == kActionPlot) {
-    plotrun(slot, 5);
-  } else if (kind.action == kActionJpg) {
-    int ierror = 0;
-    createjpg(app.log, slot.cygwinPath, slot.outputName, ierror, app.multicore, request.R,
-              mapvectorflag(request.P));
-  }
+  runplotrequest(app, kind, slot, 5, request.R, mapvectorflag(request.P));
 }
 
 void mapviewfields(AppState& app) {

@@ -1,5 +1,9 @@
 #include "plots/plot_common.h"
 
+#include "app/app_state.h"
+#include "ferret/jpg_export.h"
+#include "toolkit/toolkit.h"
+
 #include "ferret/dates.h"
 #include "ferret/record.h"
 
@@ -38,4 +42,26 @@ std::string datetext(int index) {
 std::string datelabel(int first, int last, bool single) {
   if (single || first == last) return quoted(datetext(first));
   return quoted(datetext(first) + " - " + datetext(last));
+}
+
+bool beginplotrequest(PlotKindState& kind, int button, PlotSlot& slot) {
+  if (button == 2) {
+    WDialogHide();
+    return false;
+  }
+  if (button == 1035) kind.action = kActionPlot;
+  if (button == 1076) kind.action = kActionJpg;
+  slot = kind.slot.advance();
+  return true;
+}
+
+void runplotrequest(AppState& app, const PlotKindState& kind, const PlotSlot& slot,
+                    int waitSeconds, int landflag, int vectorflag) {
+  if (kind.action == kActionPlot) {
+    plotrun(slot, waitSeconds);
+  } else if (kind.action == kActionJpg) {
+    int ierror = 0;
+    createjpg(app.log, slot.cygwinPath, slot.outputName, ierror, app.multicore, landflag,
+              vectorflag);
+  }
 }

@@ -1,6 +1,7 @@
-// Pieces the map-view, vertical-section and derived-product requests share:
-// the data end dates a request is checked against, the kind's own lines of
-// a command file, and writing them between the frame lines of a slot.
+// Pieces the plot requests share: the button handling every request starts
+// with and the run it ends with, the data end dates a request is checked
+// against, the kind's own lines of a command file, and writing them between
+// the frame lines of a slot.
 #ifndef TIDECHARTER_PLOTS_PLOT_COMMON_H
 #define TIDECHARTER_PLOTS_PLOT_COMMON_H
 
@@ -8,6 +9,21 @@
 #include <vector>
 
 #include "ferret/command_file.h"
+
+struct AppState;
+struct PlotKindState;
+
+// The start of every request: Cancel (button 2) hides the current dialog
+// and returns false; Plot and Create JPG set the kind's action; any other
+// button keeps it. Then the kind's slot advances, before any check, so a
+// refused request still uses up its slot.
+bool beginplotrequest(PlotKindState& kind, int button, PlotSlot& slot);
+
+// The end of every request whose command file is written: Plot starts Ferret
+// on it (waiting at most `waitSeconds`), Create JPG runs the JPG export with
+// the kind's land and vector flags.
+void runplotrequest(AppState& app, const PlotKindState& kind, const PlotSlot& slot,
+                    int waitSeconds, int landflag, int vectorflag);
 
 // Last available month index of each data set.
 struct DataEnds {

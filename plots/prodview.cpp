@@ -1,3 +1,4 @@
+#include "plots/plot_common.h"
 #include "plots/prodview.h"
 
 #include "app/app_state.h"
@@ -161,14 +162,8 @@ void plotprodview(AppState& app) {
   PlotKindState& kind = app.pro;
   WDialogSelect(kDialog);
   WDialogShow(-1, -1, 0, 2);
-  const int button = app.message.value1;
-  if (button == 2) {
-    WDialogHide();
-    return;
-  }
-  if (button == 1035) kind.action = kActionPlot;
-  if (button == 1076) kind.action = kActionJpg;
-  const PlotSlot slot = kind.slot.advance();
+  PlotSlot slot;
+  if (!beginplotrequest(kind, app.message.value1, slot)) return;
 
   ProdRequest request = prodrequest(readproddialog());
   const DataEnds ends{app.argoend, app.avisoend, app.reynoldsend};
@@ -181,12 +176,7 @@ void plotprodview(AppState& app) {
 
   const ProdLayout layout = prodlayout(request);
   if (!writeplotfile(slot, kind.action, prodviewlines(request, layout))) return;
-  if (kind.action == kActionPlot) {
-    plotrun(slot, 5);
-  } else if (kind.action == kActionJpg) {
-    int ierror = 0;
-    createjpg(app.log, slot.cygwinPath, slot.outputName, ierror, app.multicore, request.land, layout.single);
-  }
+  runplotrequest(app, kind, slot, 5, request.land, layout.single);
 }
 
 void prodviewfields(AppState& app) {

@@ -1,3 +1,4 @@
+#include "plots/plot_common.h"
 #include "plots/timeseries.h"
 
 #include <cmath>
@@ -80,8 +81,6 @@ std::string title(int property, int plottype) {
   const Title& t = titles[row[property - 1]][plottype - 1];
   return "\"" + std::string(t.text) + "\"" + std::string(t.blanks, ' ');
 }
-
-std::string quoted(const std::string& inner) { return "\"" + inner + "\""; }
 
 std::string latmark(int item) { return item == 2 ? "^oS" : "^oN"; }
 std::string lonmark(int item) { return item == 2 ? "^oW" : "^oE"; }
@@ -276,15 +275,8 @@ void timeviewfields(AppState& app) {
 void plottimeseries(AppState& app) {
   WDialogSelect(kDialog);
   WDialogShow(-1, -1, 0, 2);
-  const int button = app.message.value1;
-  if (button == 2) {
-    WDialogHide();
-    return;
-  }
-  if (button == 1035) app.tim.action = kActionPlot;
-  else if (button == 1076) app.tim.action = kActionJpg;
-  // A request that is refused later has still used up its slot.
-  const PlotSlot slot = app.tim.slot.advance();
+  PlotSlot slot;
+  if (!beginplotrequest(app.tim, app.message.value1, slot)) return;
 
   TimeSeriesRequest r;
   readtimeseries(r);
@@ -303,10 +295,5 @@ void plottimeseries(AppState& app) {
   if (r.matched >= 2) scancity(app.locations, app.ncity, r.matched, r.name);
 
   if (!writetimeseriesfile(slot, app.tim.action, r)) return;
-  if (app.tim.action == kActionPlot) {
-    plotrun(slot, 5);
-  } else if (app.tim.action == kActionJpg) {
-    int ierror = 0;
-    createjpg(app.log, slot.cygwinPath, slot.outputName, ierror, app.multicore, 0, 0);
-  }
+  runplotrequest(app, app.tim, slot, 5, 0, 0);
 }

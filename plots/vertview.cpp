@@ -1,3 +1,4 @@
+#include "plots/plot_common.h"
 #include "plots/vertview.h"
 
 #include <cmath>
@@ -185,14 +186,8 @@ void plotvertview(AppState& app) {
   PlotKindState& kind = app.ver;
   WDialogSelect(kDialog);
   WDialogShow(510, -1, 0, 2);
-  const int button = app.message.value1;
-  if (button == 2) {
-    WDialogHide();
-    return;
-  }
-  if (button == 1035) kind.action = kActionPlot;
-  if (button == 1076) kind.action = kActionJpg;
-  const PlotSlot slot = kind.slot.advance();
+  PlotSlot slot;
+  if (!beginplotrequest(kind, app.message.value1, slot)) return;
 
   VertRequest request = vertrequest(readvertdialog());
   if (auto message = vertcheck(request, app.argoend)) {
@@ -204,12 +199,7 @@ void plotvertview(AppState& app) {
 
   const PlotLines body = vertviewlines(request, app.argoend);
   if (!writeplotfile(slot, kind.action, body)) return;
-  if (kind.action == kActionPlot) {
-    plotrun(slot, 5);
-  } else if (kind.action == kActionJpg) {
-    int ierror = 0;
-    createjpg(app.log, slot.cygwinPath, slot.outputName, ierror, app.multicore, 0, 0);
-  }
+  runplotrequest(app, kind, slot, 5, 0, 0);
 }
 
 void vertviewfields(AppState& app) {
