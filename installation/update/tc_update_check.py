@@ -164,12 +164,16 @@ def commit(datadir, pkgdir, code):
                 with netCDF4.Dataset(data_path) as data:
                     if wanted not in months_of(data):
                         raise CheckFailed(f"{data_path} did not get month {code}")
-    except (OSError, KeyError, ValueError, AttributeError, IndexError) as error:
-        remove_copies(datadir)
-        raise CheckFailed(str(error)) from error
     except CheckFailed:
         remove_copies(datadir)
         raise
+    except Exception as error:  # noqa: BLE001 - any unreadable copy is refused
+        # A copy cut short by a stopped append holds garbage wherever the
+        # copying had not reached: time values that overflow the date
+        # conversion, sizes the netCDF library refuses. Whatever the
+        # error, the copies must go.
+        remove_copies(datadir)
+        raise CheckFailed(f"{type(error).__name__}: {error}") from error
     for name in ready:
         with open(os.path.join(datadir, name + SUFFIX), "rb+") as copy:
             os.fsync(copy.fileno())

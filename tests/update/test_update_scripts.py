@@ -94,6 +94,14 @@ class DriveRoot:
     def leftovers(self):
         return [n for n in os.listdir(self.path("data")) if n not in DATA_FILES]
 
+    def appup_log(self):
+        """The end of tcAppUp.bat's log, to explain a failed check."""
+        try:
+            with open(self.path("tmp", "appup.log")) as f:
+                return "appup.log:\n" + "".join(f.readlines()[-30:])
+        except OSError:
+            return "no appup.log"
+
 
 def write_archive(path, members):
     """members: (name, bytes) for files, (name, None, target) for links."""
@@ -327,7 +335,7 @@ class Append(unittest.TestCase):
 
         # Ferret dies: the commit check refuses the copies and removes them.
         self.assertNotEqual(self.start_and_stop(whole_group=False), 0)
-        self.assertEqual(r.leftovers(), [])
+        self.assertEqual(r.leftovers(), [], r.appup_log())
         self.assert_unchanged(digest)
 
         # Everything dies: half-written copies stay behind, unused.
@@ -338,7 +346,7 @@ class Append(unittest.TestCase):
         # of the same month adds nothing.
         for _ in range(2):
             self.assertEqual(r.run("tcAppUp.bat", "092008").returncode, 0)
-            self.assertEqual(r.leftovers(), [])
+            self.assertEqual(r.leftovers(), [], r.appup_log())
             for name in DATA_FILES:
                 self.assertEqual(r.months(name), list(range(1, 58)), name)
         self.assertEqual(r.end_dates(), [57, 57, 57])
@@ -376,6 +384,17 @@ class Append(unittest.TestCase):
             copy.variables["SST"][56, 0, 0] = 99.0
         with self.assertRaises(tc_update_check.CheckFailed):
             tc_update_check.commit(data, packages, "092008")
+        self.assertEqual(r.data_digest(), digest)
+
+        # A copy cut short holds garbage where the copying had not reached:
+        # time values beyond any date are refused like any other fault, and
+        # the copies go.
+        good_copies()
+        with netCDF4.Dataset(os.path.join(data, "RG_ArgoClim_Salinity.nc.append"), "a") as copy:
+            copy.variables["TIME"][10] = 1.0e300
+        with self.assertRaises(tc_update_check.CheckFailed):
+            tc_update_check.commit(data, packages, "092008")
+        self.assertEqual(r.leftovers(), [])
         self.assertEqual(r.data_digest(), digest)
 
         # Stopped between two renames: the journal lets the next run finish.
