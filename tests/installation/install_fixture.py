@@ -38,13 +38,16 @@ class DriveRoot:
     def cleanup(self):
         shutil.rmtree(self.path, ignore_errors=True)
 
-    def run(self, script, *args, env=None, timeout=60):
+    def run(self, script, *args, env=None, unset=(), timeout=60):
         """Runs a batch script the way the program does: sh, its own
-        session, the arguments as given."""
+        session, the arguments as given; `unset` names variables to remove
+        from the environment."""
         environment = dict(os.environ)
         environment["TIDECHARTER_DRIVE_C"] = self.path
         if env:
             environment.update(env)
+        for name in unset:
+            environment.pop(name, None)
         started = time.monotonic()
         result = subprocess.run(["/bin/sh", os.path.join(self.bin, script), *args],
                                 capture_output=True, text=True, env=environment,

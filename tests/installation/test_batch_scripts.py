@@ -263,13 +263,20 @@ class PlotWindow(unittest.TestCase):
         cls.root.cleanup()
 
     def test_look_for_x(self):
-        result, _ = self.root.run("tcLookForX.bat", str(self.digit))
-        self.assertEqual(result.returncode, 0, result.stderr)
-        with open(self.root.tmp_file("batch.log")) as f:
-            self.assertNotEqual(f.read(4), "HAVE")
-        result, _ = self.root.run("tcLookForX.bat", str(self.dead))
-        with open(self.root.tmp_file("batch.log")) as f:
-            self.assertEqual(f.read(4), "HAVE")
+        def answer(digit, display):
+            env = {"DISPLAY": display} if display else {}
+            result, _ = self.root.run("tcLookForX.bat", str(digit), env=env,
+                                      unset=() if display else ("DISPLAY",))
+            self.assertEqual(result.returncode, 0, result.stderr)
+            with open(self.root.tmp_file("batch.log")) as f:
+                return f.read(4)
+
+        # Without $DISPLAY the plot windows go to :DIGIT.
+        self.assertNotEqual(answer(self.digit, None), "HAVE")
+        self.assertEqual(answer(self.dead, None), "HAVE")
+        # With one, they go there whatever xwininfo.txt says.
+        self.assertNotEqual(answer(self.dead, self.display), "HAVE")
+        self.assertEqual(answer(self.digit, f":{self.dead}"), "HAVE")
 
     def test_window_opens_returns_and_closes(self):
         cygwin = salinity_window_file(self.root, 4)
