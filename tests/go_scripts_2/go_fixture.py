@@ -3,15 +3,16 @@ command files written as the program writes them for time series, line
 drawings and derived products, and checks on the pictures."""
 
 import os
-import shutil
 import subprocess
+import sys
 import tempfile
-import time
 
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-INSTALL = os.path.join(REPO, "installation", "install.sh")
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from drive_root import BLANK_FILL, REPO, jpeg_size, ppm_colours  # noqa: E402,F401
+from drive_root import DriveRoot as InstalledDriveRoot  # noqa: E402
+from drive_root import postscript_colours as metafile_colours  # noqa: E402,F401
+
 SAMPLE = os.path.join(REPO, "installation", "sampledata", "make_sample_data.py")
-BLANK_FILL = " " * 44
 CONVERT = "/usr/bin/convert"   # ImageMagick's own, by its full path
 
 
@@ -24,47 +25,16 @@ def data_cache():
     return cache
 
 
-class DriveRoot:
+class DriveRoot(InstalledDriveRoot):
     """A temporary drive root with everything installed by install.sh and
-    the sample data linked in from the cache."""
+    the sample data linked in from the cache.  Its batch scripts run
+    headless: without DISPLAY."""
 
     def __init__(self):
-        self.path = tempfile.mkdtemp(prefix="tc_go2_")
-        cache = data_cache()
-        data = os.path.join(self.path, "tidecharter", "data")
-        os.makedirs(data)
-        for name in os.listdir(cache):
-            if name.endswith(".nc"):
-                os.symlink(os.path.join(cache, name), os.path.join(data, name))
-        result = subprocess.run(["sh", INSTALL, "--display", "0", self.path],
-                                capture_output=True, text=True)
-        if result.returncode != 0:
-            raise RuntimeError("install.sh failed:\n" + result.stdout + result.stderr)
-        self.home = os.path.join(self.path, "tidecharter")
-        self.bin = os.path.join(self.home, "bin")
-        self.tmp = os.path.join(self.home, "tmp")
-        self.go = os.path.join(self.home, "ferret", "TMAP", "go")
-
-    def cleanup(self):
-        shutil.rmtree(self.path, ignore_errors=True)
-
-    def environment(self):
-        env = dict(os.environ)
-        env["TIDECHARTER_DRIVE_C"] = self.path
-        env.pop("DISPLAY", None)
-        return env
+        super().__init__(prefix="tc_go2_", data_dir=data_cache(), unset=("DISPLAY",))
 
     def run(self, script, *args, timeout=120):
-        """Runs a batch script as the program does; returns the result and
-        the seconds it took."""
-        started = time.monotonic()
-        result = subprocess.run(["/bin/sh", os.path.join(self.bin, script), *args],
-                                capture_output=True, text=True, env=self.environment(),
-                                timeout=timeout, start_new_session=True)
-        return result, time.monotonic() - started
-
-    def tmp_file(self, name):
-        return os.path.join(self.tmp, name)
+        return super().run(script, *args, timeout=timeout)
 
     def render(self, kind, lines, slot=1, jpg=True):
         """Writes the Create JPG command file of `kind` (tim, lin, pro) with
@@ -183,31 +153,6 @@ def product_geometry(s, n, w, e, single=True):
 
 # --------------------------------------------------------------- pictures
 
-def ppm_colours(ppm):
-    """Distinct colours of a binary PPM and the share of the commonest."""
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while ppm[pos:pos + 1].isspace():
-            pos += 1
-        if ppm[pos:pos + 1] == b"#":
-            pos = ppm.index(b"\n", pos) + 1
-            continue
-        end = pos
-        while not ppm[end:end + 1].isspace():
-            end += 1
-        fields.append(ppm[pos:end])
-        pos = end
-    if fields[0] != b"P6":
-        raise ValueError("not decoded to a picture")
-    width, height = int(fields[1]), int(fields[2])
-    pixels = ppm[pos + 1:pos + 1 + width * height * 3]
-    counts = {}
-    for k in range(0, len(pixels), 3):
-        key = pixels[k:k + 3]
-        counts[key] = counts.get(key, 0) + 1
-    return len(counts), max(counts.values()) / (width * height)
-
-
 def picture_colours(jpg):
     """Colours of the JPG decoded and shrunk to 200 pixels across (nearest
     neighbour, so no new colours are mixed in).  Raises when the file is
@@ -215,22 +160,3 @@ def picture_colours(jpg):
     return ppm_colours(subprocess.run([CONVERT, jpg, "-filter", "point", "-resize", "200x",
                                        "-colors", "256", "-depth", "8", "ppm:-"],
                                       capture_output=True, check=True).stdout)
-
-
-def metafile_colours(meta):
-    """Colours of the headless metafile (PostScript) drawn small by
-    Ghostscript."""
-    with open(meta, "rb") as f:
-        if f.read(2) != b"%!":
-            raise ValueError(f"{meta} is no PostScript metafile")
-    return ppm_colours(subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=ppmraw",
-                                       "-r20", "-sOutputFile=-", meta],
-                                      capture_output=True, check=True).stdout)
-
-
-def jpeg_size(jpg):
-    out = subprocess.run(["identify", "-format", "%w %h %m", jpg], capture_output=True,
-                         text=True, check=True).stdout.split()
-    if out[2] != "JPEG":
-        raise ValueError(f"{jpg} is {out[2]}, not a JPEG")
-    return int(out[0]), int(out[1])
