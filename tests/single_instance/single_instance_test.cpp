@@ -25,6 +25,7 @@
 #include <thread>
 
 #include "app/tidecharter_main.h"
+#include "ferret/drive_root.h"
 #include "toolkit/toolkit.h"
 
 extern char** environ;
@@ -35,34 +36,15 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 // A drive root with stand-in batch files that return at once.
-class Drive {
+class Drive : public DriveRoot {
  public:
   Drive() {
-    char pattern[] = "/tmp/tc-instance-XXXXXX";
-    root_ = mkdtemp(pattern);
-    fs::create_directories(root_ + "/tidecharter/tmp");
-    fs::create_directories(root_ + "/tidecharter/bin/pacific");
     fs::copy_file(INSTALLATION_DIR "/bin/pacific/TDC_city_locations.csv",
                   path("bin/pacific/TDC_city_locations.csv"));
     fs::copy_file(INSTALLATION_DIR "/bin/pacific/versioninfo.txt", path("bin/pacific/versioninfo.txt"));
     write("bin/tcferret.bat", "exit 0\n");
     write("bin/tcLookForX.bat", "echo FOUND > \"$TIDECHARTER_DRIVE_C/tidecharter/tmp/batch.log\"\n");
     write("bin/tcJnlrm.bat", "exit 0\n");
-  }
-  ~Drive() {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-  const std::string& root() const { return root_; }
-  std::string path(const std::string& relative) const { return root_ + "/tidecharter/" + relative; }
-  void write(const std::string& relative, const std::string& text) const {
-    std::ofstream(path(relative), std::ios::binary) << text;
-  }
-  std::string read(const std::string& relative) const {
-    std::ifstream in(path(relative), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
   }
 
   // Every entry below tmp with its contents and write time.
@@ -82,9 +64,6 @@ class Drive {
     }
     return entries;
   }
-
- private:
-  std::string root_;
 };
 
 // A forked child running `body`, which may write lines to the parent

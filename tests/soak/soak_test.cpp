@@ -42,6 +42,7 @@
 #include "app/app_state.h"
 #include "app/load_dialogs.h"
 #include "app/main_menu.h"
+#include "ferret/drive_root.h"
 #include "locations/location_menu.h"
 #include "toolkit/qt_access.h"
 #include "toolkit/toolkit.h"
@@ -56,16 +57,11 @@ constexpr int kPlot = 1035, kJpg = 1076, kCancel = 2;
 constexpr int kProgress = 107;
 
 // ------------------------------------------------------------ drive root
-class Drive {
+class Drive : public DriveRoot {
  public:
   Drive() {
-    char pattern[] = "/tmp/tc-soak-XXXXXX";
-    root_ = mkdtemp(pattern);
-    fs::create_directories(path("tmp"));
-    fs::create_directories(path("bin/pacific"));
     fs::copy_file(INSTALLATION_DIR "/bin/pacific/TDC_city_locations.csv",
                   path("bin/pacific/TDC_city_locations.csv"));
-    setenv("TIDECHARTER_DRIVE_C", root_.c_str(), 1);
     // Shell built-ins only, so each run costs one process. tcferret.bat
     // notes its argument and, for Create JPG, writes the metafile; the
     // converters write their outputs. Outputs of 1 to 10 bytes count as
@@ -81,24 +77,6 @@ class Drive {
     write("bin/tcMeta2PS.bat", tmp + "printf 'postscr' > \"$T/$1.ps\"\n");
     write("bin/tcPS2jpg.bat", tmp + "printf 'jpg' > \"$T/$1.jpg\"\n");
   }
-  ~Drive() {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-  }
-  std::string path(const std::string& relative) const { return root_ + "/tidecharter/" + relative; }
-  void write(const std::string& relative, const std::string& text) const {
-    std::ofstream(path(relative), std::ios::binary) << text;
-  }
-  std::string read(const std::string& relative) const {
-    std::ifstream in(path(relative), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  bool exists(const std::string& relative) const { return fs::exists(path(relative)); }
-
- private:
-  std::string root_;
 };
 
 // --------------------------------------------------------- process state
