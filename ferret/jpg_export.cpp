@@ -33,8 +33,9 @@ void convertstep(RunLog& log, const char* logname, const std::string& command,
                 .add(c.milliseconds).add(c.starttime));
   log.flush();
   IOsCommand(command, 3, kConverterLimitSeconds);
+  const bool ended = IOsCommandEnded();
   log.write(lookingfor);
-  isfilefinished(log, name, stage, c.starttime, ierror, multicore);
+  isfilefinished(log, name, stage, c.starttime, ierror, multicore, ended);
 }
 
 bool stopped(int ierror) { return ierror == kWaitGaveUp || ierror == kWaitCancelled; }
@@ -71,7 +72,7 @@ void createjpg(RunLog& log, const std::string& cygwinPath,
   log.write(ListRecord().add("call ferret/meta").add(c.starttime));
   log.flush();
   IOsCommand("c:\\tidecharter\\bin\\tcferret.bat " + cygwinPath, 3, limit);
-  isfilefinished(log, n, 1, c.starttime, ierror, multicore);
+  isfilefinished(log, n, 1, c.starttime, ierror, multicore, IOsCommandEnded());
 
   // Step 2: metafile to PostScript.
   if (!stopped(ierror)) {

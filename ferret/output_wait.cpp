@@ -39,6 +39,17 @@ long long clocknow(int* year = nullptr, int* secondsOfYear = nullptr) {
   return absoluteseconds(y, seconds);
 }
 
+// The size of `file` (-1 when missing) and its write time on the clock count.
+int fileinfo(const std::string& file, long long& written) {
+  int info[9] = {0};
+  IOsFileInfo(file, info, 8);
+  if (info[0] < 0) return info[0];
+  int writeSeconds = 0;
+  dateinseconds(info[1], info[2], info[3], info[4], info[5], info[6], writeSeconds);
+  written = absoluteseconds(info[1], writeSeconds);
+  return info[0];
+}
+
 }  // namespace
 
 int quietperiod(const std::string& name, int multicore) {
@@ -56,7 +67,7 @@ void spinner(int stage, int& position) {
 }
 
 void isfilefinished(RunLog& log, const std::string& name, int stage,
-                    int starttime, int& ierror, int multicore) {
+                    int starttime, int& ierror, int multicore, bool writerEnded) {
   ierror = kWaitFinished;
   int position = 1;
   long polls = 0;
@@ -72,6 +83,12 @@ void isfilefinished(RunLog& log, const std::string& name, int stage,
   int nowYear = 0, nowSeconds = 0;
   clocknow(&nowYear, &nowSeconds);
   const long long start = absoluteseconds(yearofreading(starttime, nowYear, nowSeconds), starttime);
+
+  if (writerEnded) {
+    spinner(stage, position);
+    long long written = 0;
+    if (fileinfo(file, written) > 0 && written >= start) return;
+  }
 
   for (;;) {
     WMessageTimer(kPollMs, 1);
@@ -92,17 +109,13 @@ void isfilefinished(RunLog& log, const std::string& name, int stage,
     }
     if (itype != TimerExpired) return;
 
-    int info[9] = {0};
-    IOsFileInfo(file, info, 8);
+    long long written = 0;
+    const int size = fileinfo(file, written);
     if (polls > kPollLimit) {
       ierror = kWaitGaveUp;
       return;
     }
-    const int size = info[0];
-    if (size <= 0) continue;
-    int writeSeconds = 0;
-    dateinseconds(info[1], info[2], info[3], info[4], info[5], info[6], writeSeconds);
-    if (absoluteseconds(info[1], writeSeconds) < start) continue;
+    if (size <= 0 || written < start) continue;
 
     if (!sizeRemembered) {
       if (size > 10) {

@@ -10,9 +10,13 @@ class RunLog;
 enum WaitStatus { kWaitFinished = 0, kWaitGaveUp = 1, kWaitCancelled = 2 };
 
 // Waits for the stage's file (1 metafile, 2 PostScript, 3 JPG) of output name
-// `name` to be complete; `starttime` in seconds of the year.
+// `name` to be complete; `starttime` in seconds of the year. `writerEnded`
+// says that the step's batch file has ended and left nothing running: a file
+// written since the start is then complete at once, since the batch files
+// put their outputs in place whole.
 void isfilefinished(RunLog& log, const std::string& name, int stage,
-                    int starttime, int& ierror, int multicore);
+                    int starttime, int& ierror, int multicore,
+                    bool writerEnded = false);
 
 // The quiet period Q in seconds: how long the size of a watched file must
 // stay unchanged before it counts as finished.

@@ -198,6 +198,7 @@ int BellCount() { return hub().bells; }
 
 namespace testing {
 void DropPendingMessages() { hub().ready.clear(); }
+bool WaitingForMessage() { return hub().waiting; }
 }  // namespace testing
 
 }  // namespace toolkit

@@ -7,9 +7,13 @@
 
 namespace {
 
+// The clock the kernel stamps files with. The precise clock runs up to one
+// tick ahead of it, so a start read from the precise clock just after a
+// second boundary could be later than the stamp of a file written after it,
+// and the output waits would ignore that file for ever.
 struct tm LocalNow(int* milliseconds) {
   struct timespec now {};
-  clock_gettime(CLOCK_REALTIME, &now);
+  if (clock_gettime(CLOCK_REALTIME_COARSE, &now) != 0) clock_gettime(CLOCK_REALTIME, &now);
   struct tm local {};
   localtime_r(&now.tv_sec, &local);
   if (milliseconds) *milliseconds = static_cast<int>(now.tv_nsec / 1000000);

@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QObject>
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 
 #include "toolkit/drive_paths.h"
@@ -47,27 +49,45 @@ class InputDiscarder : public QObject {
   }
 };
 
-// Waits for `pid` keeping the windows painted, in 100 ms steps.
-toolkit::WaitOutcome WaitRepainting(int pid, int& osError) {
+// Whether the last command waited for ended within its time-out, together
+// with everything it started in its session.
+bool lastCommandEnded = false;
+
+long long SteadyMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Waits for `pid`, at most `milliseconds` when that is not negative, keeping
+// the windows painted in steps of 100 ms. Without a time-out the user's input
+// is thrown away; with one it is held back and reaches the program's next
+// WMessage, as input that arrived while the program was busy.
+toolkit::WaitOutcome WaitPainting(int pid, long long milliseconds, int& osError) {
   QCoreApplication* app = QCoreApplication::instance();
-  if (!app) return toolkit::WaitForChild(pid, -1, osError);
+  if (!app) return toolkit::WaitForChild(pid, milliseconds, osError);
+  const bool timed = milliseconds >= 0;
+  const long long deadline = SteadyMs() + milliseconds;
   InputDiscarder discarder;
-  app->installEventFilter(&discarder);
+  if (!timed) app->installEventFilter(&discarder);
   toolkit::WaitOutcome outcome;
   for (;;) {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    outcome = toolkit::WaitForChild(pid, 100, osError);
-    if (outcome != toolkit::WaitOutcome::TimedOut) break;
+    const long long step = timed ? std::min<long long>(100, std::max<long long>(0, deadline - SteadyMs())) : 100;
+    outcome = toolkit::WaitForChild(pid, step, osError);
+    if (outcome != toolkit::WaitOutcome::TimedOut || (timed && SteadyMs() >= deadline)) break;
   }
-  // Input held back during the wait reaches the filter now and is dropped.
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
-  app->removeEventFilter(&discarder);
+  if (!timed) {
+    // Input held back during the wait reaches the filter now and is dropped.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    app->removeEventFilter(&discarder);
+  }
   return outcome;
 }
 
 }  // namespace
 
 void IOsCommand(const std::string& command, int flags, int timeoutSeconds) {
+  lastCommandEnded = false;
   toolkit::ReapAdoptedChildren();
   if (toolkit::TrimTrailingBlanks(command).empty()) return;
 
@@ -83,12 +103,11 @@ void IOsCommand(const std::string& command, int flags, int timeoutSeconds) {
     return;
   }
 
-  const toolkit::WaitOutcome outcome =
-      timeoutSeconds < 0
-          ? WaitRepainting(pid, osError)
-          : toolkit::WaitForChild(pid, static_cast<long long>(timeoutSeconds) * 1000, osError);
+  const long long limit = timeoutSeconds < 0 ? -1 : static_cast<long long>(timeoutSeconds) * 1000;
+  const toolkit::WaitOutcome outcome = WaitPainting(pid, limit, osError);
   switch (outcome) {
     case toolkit::WaitOutcome::Exited:
+      lastCommandEnded = !toolkit::SessionRunning(pid);
       break;
     case toolkit::WaitOutcome::TimedOut:
       toolkit::AdoptChild(pid);
@@ -101,6 +120,8 @@ void IOsCommand(const std::string& command, int flags, int timeoutSeconds) {
       break;
   }
 }
+
+bool IOsCommandEnded() { return lastCommandEnded; }
 
 void IOsExecute(const std::string& command) {
   if (toolkit::TrimTrailingBlanks(command).empty()) {

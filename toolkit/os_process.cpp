@@ -4,6 +4,7 @@
 // (the display connection, Qt's wake-up pipes) must not reach Ferret.
 #include "toolkit/os_process.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -257,6 +259,34 @@ WaitOutcome WaitForChild(int pid, long long milliseconds, int& osError) {
   }
   if (pidfd >= 0) close(pidfd);
   return outcome;
+}
+
+bool SessionRunning(int sid) {
+  // Background jobs of a batch file stay in its process group, whose id is
+  // the session's: when the group is empty, so is the session's work.
+  if (kill(-sid, 0) != 0 && errno == ESRCH) return false;
+  DIR* proc = opendir("/proc");
+  if (!proc) return true;
+  bool running = false;
+  while (dirent* entry = readdir(proc)) {
+    if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
+    std::ifstream in(std::string("/proc/") + entry->d_name + "/stat");
+    std::string stat;
+    if (!std::getline(in, stat)) continue;
+    // pid (comm) state ppid pgrp session ...; comm may hold blanks and ')'.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream fields(stat.substr(close + 1));
+    char state = 0;
+    int parent = 0, group = 0, session = 0;
+    if (!(fields >> state >> parent >> group >> session)) continue;
+    if (session == sid && state != 'Z' && state != 'X') {
+      running = true;
+      break;
+    }
+  }
+  closedir(proc);
+  return running;
 }
 
 void AdoptChild(int pid) {

@@ -22,6 +22,11 @@ enum class WaitOutcome { Exited, TimedOut, Failed };
 // reaps it when it ends. `osError` receives errno on failure.
 WaitOutcome WaitForChild(int pid, long long milliseconds, int& osError);
 
+// True while a process of session `sid` other than a zombie is still
+// running: something a batch file started in the background and left at
+// work after it ended.
+bool SessionRunning(int sid);
+
 // Hands a child that nobody waits for to the reaper, which collects it at
 // the next IOsCommand and, while a Qt application exists, every second.
 void AdoptChild(int pid);

@@ -27,6 +27,10 @@ void ForgetDialogDefinitions();
 // clean.
 void DropPendingMessages();
 
+// True while the program waits in WMessage: only then does a press become a
+// message, as a press made while the program is busy elsewhere is lost.
+bool WaitingForMessage();
+
 // How often the bell has sounded since the program started.
 int BellCount();
 // The answer of the last WMessageBox: 1 OK, Retry or Yes; 0 Cancel or

@@ -113,6 +113,10 @@ void IOsWait(int hundredths);
 void IOsProcessTimes(float& total, float& user, float& system);
 // Number of logical processors the machine reports.
 int IOsProcessorCount();
+// True when the last IOsCommand that waited saw its process end within the
+// time-out and leave nothing of its own running in the background: whatever
+// the command was to write is then written.
+bool IOsCommandEnded();
 // Maps a program path ("c:\tidecharter\tmp\x", "/cygdrive/c/tidecharter/x")
 // to the host file system under the drive root; other paths are returned
 // unchanged.

@@ -12,6 +12,8 @@
 #include <functional>
 #include <string>
 
+#include "toolkit/qt_access.h"
+
 inline QWidget* ShownDialog(const QString& caption) {
   for (QWidget* w : QApplication::topLevelWidgets())
     if (w->isVisible() && w->windowTitle() == caption) return w;
@@ -26,13 +28,15 @@ inline QPushButton* Button(QWidget* dialog, const QString& text) {
 }
 
 // Presses `text` in the shown dialog `caption` once `ready` holds, checking
-// every 100 ms. The timer lives until the test ends.
+// every 100 ms, and only while the program waits for a message: a press
+// made while it runs a batch file would be lost. The timer lives until the
+// test ends.
 class DelayedPress {
  public:
   DelayedPress(const QString& caption, const QString& text, std::function<bool()> ready) {
     timer_.setInterval(100);
     QObject::connect(&timer_, &QTimer::timeout, [this, caption, text, ready] {
-      if (pressed_ || !ready()) return;
+      if (pressed_ || !toolkit::testing::WaitingForMessage() || !ready()) return;
       if (QPushButton* b = Button(ShownDialog(caption), text)) {
         pressed_ = true;
         b->click();

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include <QEvent>
 #include <QPushButton>
 
 #include "dialog_driver.h"
@@ -13,6 +14,7 @@
 #include "ferret/jpg_export.h"
 #include "ferret/output_wait.h"
 #include "ferret/run_log.h"
+#include "toolkit/qt_access.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -76,14 +78,31 @@ TEST(FerretLimit, FromKindProcessorAndFlags) {
   EXPECT_EQ(quietperiod("map1", 0), 6);
 }
 
+// Calls `paint` whenever the watched widget is painted.
+class PaintWatch : public QObject {
+ public:
+  explicit PaintWatch(std::function<void()> paint) : paint_(std::move(paint)) {}
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) paint_();
+    return false;
+  }
+
+ private:
+  std::function<void()> paint_;
+};
+
 TEST(CreateJpg, CompletedExport) {
   DriveRoot drive;
-  WriteBatchFiles(drive, 8);
+  WriteBatchFiles(drive, 5000);
   RunLog log;
   ASSERT_TRUE(log.open());
   PlotSlot slot = WriteCommandFile("map");
   int ierror = -1;
+  // Batch files that are done at once make an export that is done at once:
+  // each output is there, whole, when its batch file ends.
+  Stopwatch watch;
   createjpg(log, slot.cygwinPath, slot.outputName, ierror, 1, 1, 0);
+  EXPECT_LT(watch.seconds(), 1.0);
 
   EXPECT_EQ(ierror, kWaitFinished);
   EXPECT_EQ(drive.read("tmp/ferret.arg"), "/cygdrive/c/tidecharter/tmp/tcferretinmap1.txt\n");
@@ -152,30 +171,54 @@ TEST(CreateJpg, CancelDuringPostScriptStep) {
   EXPECT_EQ(lines.back(), " ierror= 2");
 }
 
-// Run by hand (--gtest_also_run_disabled_tests): one export with stand-ins
-// that finish at once, against the least time the 2-second polls allow:
-// per step the poll that sees the file, the poll that starts the quiet
-// period and the polls until Q has passed.
-TEST(CreateJpg, DISABLED_MeasureAgainstPollingFloor) {
-  for (int multicore : {0, 1}) {
-    DriveRoot drive;
-    WriteBatchFiles(drive, 5000);
-    RunLog log;
-    ASSERT_TRUE(log.open());
-    PlotSlot slot = WriteCommandFile("map");
-    const int q = quietperiod("map1", multicore);
-    const double floor = 3 * (2 + 2 + 2 * ((q + 1) / 2));
-    int ierror = -1;
-    Stopwatch watch;
-    createjpg(log, slot.cygwinPath, slot.outputName, ierror, multicore, 1, 0);
-    const double elapsed = watch.seconds();
-    std::printf("multicore %d: %.2f s, floor %.0f s (+%.1f %%)\n", multicore, elapsed, floor,
-                100.0 * (elapsed - floor) / floor);
-    EXPECT_EQ(ierror, kWaitFinished);
-    EXPECT_LT(elapsed, floor * 1.05);
-    WDialogSelect(107);
-    WDialogHide();
-  }
+TEST(CreateJpg, ProgressIsPaintedWhileFerretRuns) {
+  DriveRoot drive;
+  WriteBatchFiles(drive, 5000);
+  drive.write("bin/tcferret.bat", "sleep 1\n" + drive.read("bin/tcferret.bat") +
+                                      "touch \"$TIDECHARTER_DRIVE_C/tidecharter/tmp/ferret.done\"\n");
+  RunLog log;
+  ASSERT_TRUE(log.open());
+  PlotSlot slot = WriteCommandFile("tim");
+  QWidget* step = toolkit::testing::FieldWidget(107, 1079);
+  ASSERT_NE(step, nullptr);
+  bool paintedWhileRunning = false;
+  PaintWatch watch([&] {
+    if (!drive.exists("tmp/ferret.done") &&
+        step->property("text").toString() == "Running Ferret to create metafile")
+      paintedWhileRunning = true;
+  });
+  step->installEventFilter(&watch);
+  int ierror = -1;
+  createjpg(log, slot.cygwinPath, slot.outputName, ierror, 1, 1, 0);
+  step->removeEventFilter(&watch);
+  EXPECT_EQ(ierror, kWaitFinished);
+  EXPECT_TRUE(paintedWhileRunning);
+  WDialogSelect(107);
+  WDialogHide();
+}
+
+TEST(CreateJpg, ConverterLeavingAWriterAtWorkIsWaitedOut) {
+  DriveRoot drive;
+  WriteBatchFiles(drive, 5000);
+  // The converter returns while a writer it started still grows the file.
+  const std::string tmp = "\"$TIDECHARTER_DRIVE_C/tidecharter/tmp";
+  drive.write("bin/tcMeta2PS.bat",
+              "chunk() { head -c 1000 /dev/zero | tr '\\0' p >> " + tmp + "/$1.ps\"; }\n"
+              "chunk \"$1\"\n"
+              "( for i in 2 3 4 5; do sleep 0.2; chunk \"$1\"; done ) &\n");
+  drive.write("bin/tcPS2jpg.bat", "cp " + tmp + "/$1.ps\" " + tmp + "/$1.jpg\"\n");
+  RunLog log;
+  ASSERT_TRUE(log.open());
+  PlotSlot slot = WriteCommandFile("pro");
+  int ierror = -1;
+  Stopwatch watch;
+  createjpg(log, slot.cygwinPath, slot.outputName, ierror, 1, 1, 0);
+  EXPECT_EQ(ierror, kWaitFinished);
+  // The PostScript counted as finished only when whole and quiet for Q.
+  EXPECT_EQ(drive.read("tmp/pro1.jpg").size(), 5000u);
+  EXPECT_GE(watch.seconds(), 2.0 + quietperiod("pro1", 1));
+  WDialogSelect(107);
+  WDialogHide();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -47,6 +48,22 @@ class GrowingWriter {
   pid_t pid_ = -1;
 };
 
+// Spins until the precise clock has passed a second boundary that the coarse
+// clock, which the kernel stamps files with, has not reached yet; returns
+// the new second, or 0 when that moment does not come within three seconds.
+time_t AtBoundaryAheadOfFileStamps() {
+  struct timespec begin {}, fine {}, coarse {};
+  clock_gettime(CLOCK_MONOTONIC, &begin);
+  for (;;) {
+    clock_gettime(CLOCK_REALTIME_COARSE, &coarse);
+    clock_gettime(CLOCK_REALTIME, &fine);
+    if (fine.tv_sec > coarse.tv_sec) return fine.tv_sec;
+    struct timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    if (now.tv_sec - begin.tv_sec > 3) return 0;
+  }
+}
+
 class OutputWait : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -84,6 +101,34 @@ TEST_F(OutputWait, OldFileIgnoredThenSmallFileEndsAtOnce) {
   std::string spin(1, ' ');
   WDialogGetString(1080, spin);
   EXPECT_TRUE(spin == "/" || spin == "\\") << spin;
+}
+
+TEST_F(OutputWait, FileWrittenJustAfterAStartAtASecondBoundaryIsSeenAtOnce) {
+  // The start is read just after a second boundary and the file written a
+  // moment later carries the second before it, as a step's output can.
+  int start = 0;
+  bool forced = false;
+  for (int attempt = 0; attempt < 10 && !forced; ++attempt) {
+    // A new file each time: a rewrite of one just looked at may be stamped
+    // from the precise clock.
+    unlink(drive_.path("tmp/map1.ps").c_str());
+    const time_t second = AtBoundaryAheadOfFileStamps();
+    if (second == 0) break;
+    start = StartTimeNow();
+    drive_.write("tmp/map1.ps", std::string(2000, 'p'));
+    struct stat st {};
+    ASSERT_EQ(stat(drive_.path("tmp/map1.ps").c_str(), &st), 0);
+    forced = st.st_mtime < second;
+  }
+  if (!forced) GTEST_SKIP() << "file stamps do not lag the clock here";
+
+  Stopwatch watch;
+  DelayedPress cancel("Tidecharter", "Cancel", [&] { return watch.seconds() > 3; });
+  int ierror = -1;
+  isfilefinished(log_, "map1", 2, start, ierror, 1, true);
+  EXPECT_EQ(ierror, kWaitFinished);
+  EXPECT_LT(watch.seconds(), 0.5);
+  EXPECT_FALSE(cancel.pressed());
 }
 
 TEST_F(OutputWait, QuietPeriodOfSixSeconds) {

@@ -9,10 +9,12 @@
 // (or, without a plot, only begun); no child process is left. Checked after
 // warm-up: resident memory and open descriptors do not grow.
 //
-// The stand-in batch files return at once. The JPG waits are driven by
-// making the wait's own poll timer expire early (WMessageTimer, as the wait
-// uses it), so a whole export costs milliseconds instead of three 2-second
-// polls; the wait still looks at the files as it does at normal speed.
+// The stand-in batch files return at once, so an export that goes through
+// is done as soon as they are. An export to be cancelled gets no PostScript
+// or JPG: its wait polls, driven by making the wait's own poll timer expire early
+// (WMessageTimer, as the wait uses it), until the driver presses Cancel,
+// which it does only while the program waits for a message, since a press
+// made while it runs a batch file is lost.
 #include <gtest/gtest.h>
 #include <dirent.h>
 #include <stdlib.h>
@@ -64,8 +66,7 @@ class Drive : public DriveRoot {
                   path("bin/pacific/TDC_city_locations.csv"));
     // Shell built-ins only, so each run costs one process. tcferret.bat
     // notes its argument and, for Create JPG, writes the metafile; the
-    // converters write their outputs. Outputs of 1 to 10 bytes count as
-    // finished at the first poll, so the quiet period never has to pass.
+    // converters write their outputs, but not while "hold" is there.
     const std::string tmp = "T=\"$TIDECHARTER_DRIVE_C/tidecharter/tmp\"\n";
     write("bin/tcferret.bat",
           tmp + "printf '%s\\n' \"$1\" >> \"$T/ferret_calls.txt\"\n"
@@ -74,8 +75,8 @@ class Drive : public DriveRoot {
                 "    printf 'metafile' > \"$T/${line#set mode metafile }\"; break ;;\n"
                 "  esac\n"
                 "done < \"$TIDECHARTER_DRIVE_C${1#/cygdrive/c}\"\n");
-    write("bin/tcMeta2PS.bat", tmp + "printf 'postscr' > \"$T/$1.ps\"\n");
-    write("bin/tcPS2jpg.bat", tmp + "printf 'jpg' > \"$T/$1.jpg\"\n");
+    write("bin/tcMeta2PS.bat", tmp + "[ -e \"$T/hold\" ] || printf 'postscr' > \"$T/$1.ps\"\n");
+    write("bin/tcPS2jpg.bat", tmp + "[ -e \"$T/hold\" ] || printf 'jpg' > \"$T/$1.jpg\"\n");
   }
 };
 
@@ -303,7 +304,7 @@ class Soak : public ::testing::Test {
       // Only while this request's export runs: the progress dialog keeps
       // the texts of the export before until it is shown again.
       if (!exporting_ || !shown(kProgress)) return;
-      if (cancelJpg_ && !fieldText(kProgress, 1081).empty()) {
+      if (cancelJpg_ && !fieldText(kProgress, 1081).empty() && toolkit::testing::WaitingForMessage()) {
         cancelJpg_ = false;
         static_cast<QAbstractButton*>(widget(kProgress, 2))->click();
         return;
@@ -440,8 +441,10 @@ TEST_F(Soak, ThousandRequestsKeepSlotsFilesAndResourcesSteady) {
     prepare(kind, *r.variant);
     exporting_ = r.button == kJpg;
     cancelJpg_ = r.cancelJpg;
+    if (r.cancelJpg) drive.write("tmp/hold", "");
     press(kind.dialog, r.button);
     exporting_ = false;
+    fs::remove(drive.path("tmp/hold"));
 
     EXPECT_EQ(state.slot.value(), slot);
     const std::vector<std::string> calls = newFerretCalls();
@@ -466,13 +469,17 @@ TEST_F(Soak, ThousandRequestsKeepSlotsFilesAndResourcesSteady) {
           press(kProgress, 1);
           EXPECT_FALSE(shown(kProgress));
         } else if (r.button == kJpg) {
-          // The press lands in the wait for the PostScript or, when a poll
-          // was already queued, for the JPG.
-          ASSERT_GE(log.size(), 2u);
+          // The press lands in the wait for the PostScript or, when a
+          // message of the plot dialog (its focus coming back) ended that
+          // wait, in the wait for the JPG.
+          ASSERT_GE(log.size(), 3u);
+          EXPECT_TRUE(log[log.size() - 3] == " looking for ps" || log[log.size() - 3] == " looking for jpg")
+              << log[log.size() - 3];
           EXPECT_EQ(log[log.size() - 2], " TRYING TO EXIT");
           EXPECT_EQ(log.back(), " ierror= 2");
           EXPECT_FALSE(shown(kProgress));
-          EXPECT_TRUE(drive.exists("tmp/" + name + ".ps"));
+          EXPECT_FALSE(drive.exists("tmp/" + name + ".ps"));
+          EXPECT_FALSE(drive.exists("tmp/" + name + ".jpg"));
           EXPECT_EQ(fieldText(kProgress, 1085), "");
         }
         break;

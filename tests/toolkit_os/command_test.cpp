@@ -117,6 +117,7 @@ TEST_F(CommandTest, TimeOutReturnsWhileTheCommandRunsOnAndTheReaperCollectsItLat
   EXPECT_GE(waited, 4.9);
   EXPECT_LT(waited, 6.5);
   EXPECT_EQ(InfoError(1), 1034);
+  EXPECT_FALSE(IOsCommandEnded());
 
   const int pid = ReadPid(readFile("tmp/pid"));
   ASSERT_GT(pid, 0);
@@ -138,6 +139,11 @@ TEST_F(CommandTest, WaitWithoutTimeOutLastsUntilTheCommandEndsAndKeepsEventsFlow
 
   IOsCommand("c:\\tidecharter\\bin\\work.bat first", 3);
   EXPECT_EQ(readFile("tmp/out.txt"), "first\n");
+  EXPECT_TRUE(IOsCommandEnded());
+  // A batch file that leaves a job of its own at work has not ended its work.
+  writeScript("bin/leaves.bat", "sleep 1 &\n");
+  IOsCommand("c:\\tidecharter\\bin\\leaves.bat", 3, 5);
+  EXPECT_FALSE(IOsCommandEnded());
 
   int argc = 1;
   char name[] = "toolkit_os_tests";
