@@ -3,7 +3,10 @@
 #
 # Runs Ferret on FILE, a /cygdrive/c/... (or c:\...) path.
 #  - A script ending in .jnl (GetDates.jnl) runs without a display and this
-#    returns when it has finished.
+#    returns when it has finished.  GetDates.jnl, the end-date query, is
+#    answered without Ferret when its three end-date files are there and
+#    nothing it reads has changed since Ferret wrote them (EndDates.stamp
+#    in c:\tidecharter\tmp records what that was).
 #  - A command file with a "set mode metafile meta<name>" line is drawn
 #    without a display; the picture (PostScript) appears complete as
 #    c:\tidecharter\tmp\meta<name>.  When Ferret plots nothing, the
@@ -13,23 +16,58 @@
 #    closes it.
 # Ferret's output goes to c:\tidecharter\tmp\tcferret.log (the window's to
 # tcferret_<pid>.log).
+# Environment: TC_PYTHON, the Python that runs PyFerret (default
+# /usr/bin/python3).
 set -eu
 . "$(dirname "$0")/tc_paths.sh"
 
 [ $# -ge 1 ] || tc_usage "tcferret.bat FILE"
 file=$(tc_host_path "$1")
 [ -f "$file" ] || tc_die "no such command file: $1"
-mkdir -p "$TC_TMP"
+[ -d "$TC_TMP" ] || mkdir -p "$TC_TMP"
 tc_ferret_env
 cd "$TC_TMP"
 log="$TC_TMP/tcferret.log"
 
 headless_ferret() {
-  /usr/bin/python3 -c 'import sys, pyferret; pyferret.init(sys.argv[1:], True)' \
+  "${TC_PYTHON:-/usr/bin/python3}" -c 'import sys, pyferret; pyferret.init(sys.argv[1:], True)' \
     -nodisplay -nojnl -quiet "$@"
 }
 
+# The end-date query's answer changes only with what it reads: the data
+# files and its scripts. Each is recorded by name, size, modification time
+# and file number, so a touched, grown or replaced file (even by an older
+# copy) does not match; so does the drive root the record was made for.
+end_date_files="ArgoEndDate.txt AvisoEndDate.txt ReynoldsEndDate.txt"
+stamp="$TC_TMP/EndDates.stamp"
+# One stat for all, as the query runs at every start: a missing file
+# simply has no line.
+end_date_inputs() {
+  printf 'drive %s\n' "$TC_DRIVE"
+  stat -L -c '%n %s %.9Y %i' "$file" "$TC_GO/tc_end_date.jnl" "$TC_DATA"/* 2> /dev/null || true
+}
+end_date_outputs() {
+  set --
+  for name in $end_date_files; do set -- "$@" "$TC_TMP/$name"; done
+  stat -c '%n %s %.9Y %i' "$@" 2> /dev/null
+}
+
 case "$file" in
+  */GetDates.jnl)
+    inputs=$(end_date_inputs)
+    if outputs=$(end_date_outputs) &&
+       [ "$(printf '%s\n%s\n' "$inputs" "$outputs")" = "$(cat "$stamp" 2> /dev/null)" ]; then
+      printf 'end dates unchanged since EndDates.stamp was written: Ferret not run\n' > "$log"
+      exit 0
+    fi
+    rm -f "$stamp"
+    headless_ferret -script "$file" > "$log" 2>&1 ||
+      tc_die "Ferret failed on $1, see $log"
+    if outputs=$(end_date_outputs); then
+      printf '%s\n%s\n' "$inputs" "$outputs" > "$stamp.partial"
+      tc_publish "$stamp.partial" "$stamp"
+    fi
+    exit 0 ;;
   *.jnl|*.JNL)
     headless_ferret -script "$file" > "$log" 2>&1 ||
       tc_die "Ferret failed on $1, see $log"

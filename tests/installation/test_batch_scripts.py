@@ -130,6 +130,53 @@ class Installation(unittest.TestCase):
         self.assertEqual(read_end_date(self.root.tmp_file("ArgoEndDate.txt")), 56)
         self.assertEqual(read_end_date(self.root.tmp_file("ReynoldsEndDate.txt")), 56)
 
+    def test_end_date_query_runs_ferret_only_after_a_change(self):
+        # A stand-in for PyFerret's Python notes each run and writes the end
+        # dates as GetDates.jnl does.
+        standin = os.path.join(self.root.path, "standin_python")
+        with open(standin, "w") as f:
+            f.write("echo run >> runs.txt\nfor n in Argo Aviso Reynolds; do\n"
+                    "  printf '%s\\nAug2008\\nMonth index, Jan2004=1:  56\\n' $n > ${n}EndDate.txt\n"
+                    "done\n")
+        os.chmod(standin, 0o755)
+        stamp, aviso = self.root.tmp_file("EndDates.stamp"), os.path.join(self.root.home, "data", "Aviso_ADT.nc")
+
+        def shift_time(path, seconds):
+            os.utime(path, ns=(0, os.stat(path).st_mtime_ns + seconds * 10**9))
+
+        def rewrite(path, text):
+            with open(path, "w") as f:
+                f.write(text)
+
+        cases = [("first query", None, 1), ("nothing changed", None, 0),
+                 ("data file touched", lambda: shift_time(aviso, 1), 1),
+                 ("data file appended to", lambda: open(aviso, "ab").write(b"\0"), 1),
+                 ("data file replaced by an older copy", lambda: (
+                     shutil.copy2(aviso, aviso + ".new"), os.replace(aviso + ".new", aviso),
+                     shift_time(aviso, -3600)), 1),
+                 ("nothing changed", None, 0),
+                 ("end-date file removed", lambda: os.remove(self.root.tmp_file("AvisoEndDate.txt")), 1),
+                 ("stamp garbled", lambda: rewrite(stamp, "drive x\n"), 1),
+                 ("stamp of another drive root", lambda: rewrite(
+                     stamp, open(stamp).read().replace(self.root.path, "/elsewhere")), 1),
+                 ("nothing changed", None, 0)]
+        os.rename(aviso, aviso + ".kept")  # the shared sample data stay as they are
+        try:
+            shutil.copy2(os.path.realpath(aviso + ".kept"), aviso)
+            for what, change, runs in cases:
+                if change:
+                    change()
+                before = len(read_words(self.root.tmp_file("runs.txt")))
+                result, _ = self.root.run("tcferret.bat", "/cygdrive/c/tidecharter/ferret/TMAP/go/GetDates.jnl",
+                                          env={"TC_PYTHON": standin})
+                self.assertEqual(result.returncode, 0, result.stderr)
+                self.assertEqual(len(read_words(self.root.tmp_file("runs.txt"))) - before, runs, what)
+        finally:
+            os.replace(aviso + ".kept", aviso)
+            for name in ("EndDates.stamp", "ArgoEndDate.txt", "AvisoEndDate.txt", "ReynoldsEndDate.txt"):
+                if os.path.exists(self.root.tmp_file(name)):
+                    os.remove(self.root.tmp_file(name))
+
     def test_paths_and_failures(self):
         # The c:\ spelling maps like the Cygwin one.
         result, _ = self.root.run("tcferret.bat",

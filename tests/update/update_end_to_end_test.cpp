@@ -17,6 +17,7 @@
 #include "app/app_state.h"
 #include "plots/mapview.h"
 #include "toolkit/toolkit.h"
+#include "update/end_dates.h"
 #include "update/update_files.h"
 
 namespace fs = std::filesystem;
@@ -106,6 +107,10 @@ TEST_F(UpdateEndToEnd, UpdateBringsSeptember2008AndItsMapDraws) {
   const std::uintmax_t empty = drawseptember();
   EXPECT_GT(empty, 0u);
 
+  // The end dates are on record: the query after the append must see that
+  // the data have changed.
+  enddatequery(60);
+  ASSERT_TRUE(fs::exists(home("tmp/EndDates.stamp")));
   updatefiles(app_);
   EXPECT_EQ(field(1022), "Aug-2008");
   EXPECT_EQ(field(1090), "Downloading Argo update for Sep-2008 ...");
