@@ -18,12 +18,16 @@ if [ "${1:-}" = --name ] && [ $# -ge 2 ]; then
   name=$2
   shift 2
 fi
-[ $# -ge 1 ] || { echo "usage: sign_update_packages.sh [--name TEXT] KEYDIR [PACKAGE ...]" >&2; exit 2; }
+die() {
+  echo "sign_update_packages.sh: $*" >&2
+  exit 1
+}
+[ $# -ge 1 ] ||
+  { echo "usage: sign_update_packages.sh [--name TEXT] KEYDIR [PACKAGE ...]" >&2; exit 2; }
 keydir=$1
 shift
 for tool in gpg gpgv gpgconf; do
-  command -v "$tool" > /dev/null 2>&1 ||
-    { echo "sign_update_packages.sh: $tool is missing (Debian packages gnupg, gpgv)" >&2; exit 1; }
+  command -v "$tool" > /dev/null 2>&1 || die "$tool is missing (Debian packages gnupg, gpgv)"
 done
 
 # /tmp keeps the agent's socket path short enough.
@@ -51,7 +55,7 @@ else
   echo "  new signing key in $keydir"
 fi
 tc_gpg --export > "$keydir/public.gpg.partial"
-[ -s "$keydir/public.gpg.partial" ] || { echo "sign_update_packages.sh: no key in $keydir" >&2; exit 1; }
+[ -s "$keydir/public.gpg.partial" ] || die "no key in $keydir"
 if cmp -s "$keydir/public.gpg.partial" "$keydir/public.gpg"; then
   rm -f "$keydir/public.gpg.partial"
 else
@@ -59,7 +63,7 @@ else
 fi
 
 for package in "$@"; do
-  [ -f "$package" ] || { echo "sign_update_packages.sh: no package $package" >&2; exit 1; }
+  [ -f "$package" ] || die "no package $package"
   if gpgv --homedir "$gnupghome" --keyring "$keydir/public.gpg" \
        "$package.sig" "$package" > /dev/null 2>&1; then
     continue

@@ -7,9 +7,11 @@
 #   DIDI, DONE    the package's data files are ready in tmp\update\MMYYYY\
 #   DIDI, NEWP    the same, and the package carries a new program, staged
 #                 in tmp\update\newexe\ for tcInstallNewExe.bat
-#   SKIP          the package is missing, unsigned, not signed by the update
+#   SKIP, NONE    the package is missing, unsigned, not signed by the update
 #                 source's key, damaged, for another or an earlier month, or
-#                 holds something else; the reason is in runup_detail.log
+#                 holds something else; the reason is in runup_detail.log.
+#                 The program reads two lines: "SKIP" alone would be taken
+#                 for an unreadable status file.
 # Before anything is unpacked, gpgv checks the detached signature
 # MMYYYY.tar.gz.sig against c:\tidecharter\bin\update_keyring.gpg and no
 # other keys.  The package is a gzipped tar archive of RG_ArgoClim_MMYYYY.nc,
@@ -52,7 +54,7 @@ report() {
 skip() {
   note "$*"
   rm -rf "$unpack" "$gpghome"
-  report SKIP
+  report SKIP NONE
   exit 0
 }
 
@@ -63,7 +65,8 @@ skip() {
 # counts.  Like apt, accept only good signatures over the binary file with
 # a SHA-2 digest, and refuse any bad, unknown, expired or revoked one.
 [ -s "$signature" ] || skip "no signature $code.tar.gz.sig: an unsigned package is refused"
-command -v gpgv > /dev/null 2>&1 || skip "gpgv is missing (Debian package gpgv): the package cannot be verified"
+command -v gpgv > /dev/null 2>&1 ||
+  skip "gpgv is missing (Debian package gpgv): the package cannot be verified"
 { [ -f "$keyring" ] && [ -r "$keyring" ] && [ -s "$keyring" ]; } ||
   skip "no readable keyring $keyring: the package cannot be verified"
 rm -rf "$gpghome"
@@ -78,7 +81,7 @@ signer=$(printf '%s\n' "$verdict" | awk '
   $2 == "VALIDSIG" && $10 ~ /^(8|9|10|11)$/ && $11 == "00" { signer = $3 }
   END { if (!bad && signer != "") print signer }')
 [ "$rc" = 0 ] && [ -n "$signer" ] ||
-  skip "the signature $code.tar.gz.sig is not a good signature by a key of $keyring (gpgv exit $rc)"
+  skip "$code.tar.gz.sig is not a good signature by a key of $keyring (gpgv exit $rc)"
 note "good signature by key $signer"
 
 # Only plain files with the expected names, at the top of the archive.
