@@ -9,6 +9,7 @@ Environment: TIDECHARTER_UPDATE_CACHE, where the sample data and packages
 are built once (default /tmp/tidecharter-update-cache).
 """
 
+import filecmp
 import functools
 import hashlib
 import io
@@ -146,12 +147,9 @@ class Fetch(unittest.TestCase):
 
     def fetched(self, code):
         """The package and its signature arrived as the source has them."""
-        for name in (f"{code}.tar.gz", f"{code}.tar.gz.sig"):
-            with open(self.r.path("tmp", "update", name), "rb") as got, \
-                    open(self.r.path("update_source", name), "rb") as sent:
-                if got.read() != sent.read():
-                    return False
-        return True
+        return all(filecmp.cmp(self.r.path("tmp", "update", name),
+                               self.r.path("update_source", name), shallow=False)
+                   for name in (f"{code}.tar.gz", f"{code}.tar.gz.sig"))
 
     def test_directory_source(self):
         r = self.r
