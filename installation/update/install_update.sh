@@ -5,10 +5,15 @@
 # install.sh has laid out the rest (tc_paths.sh and the data):
 #   tidecharter/bin              tcGetUp.bat, tcRunUp.bat, tcAppUp.bat,
 #                                tcInstallNewExe.bat, tc_update_check.py,
-#                                update_source.txt (kept when present)
+#                                update_source.txt (kept when present),
+#                                update_keyring.gpg (the sample source's
+#                                public key, while the sample is the source)
 #   tidecharter/ferret/TMAP/go   fer_append_new_month.jnl, fer_append_add.jnl
 #   tidecharter/update_source    sample packages 092008.tar.gz and
-#                                102008.tar.gz (built when absent)
+#                                102008.tar.gz (built when absent), each
+#                                with its signature MMYYYY.tar.gz.sig
+#   tidecharter/update_signing   the sample source's key pair (made once);
+#                                its secret key never goes into bin/
 # update_source.txt names the update directory; the sample's is
 # file:///cygdrive/c/tidecharter/update_source/.
 set -eu
@@ -40,9 +45,23 @@ done
 for script in fer_append_new_month.jnl fer_append_add.jnl; do
   put "$here/$script" "$home/ferret/TMAP/go/$script" 644
 done
+sample_source="file:///cygdrive/c/tidecharter/update_source/"
 if [ ! -f "$home/bin/update_source.txt" ]; then
-  printf '%s\n' "file:///cygdrive/c/tidecharter/update_source/" > "$home/bin/update_source.txt"
+  printf '%s\n' "$sample_source" > "$home/bin/update_source.txt"
   echo "  installed tidecharter/bin/update_source.txt"
 fi
 # shellcheck disable=SC2086
 /usr/bin/python3 "$here/make_update_packages.py" $rebuild "$home/data" "$home/update_source"
+
+sh "$here/sign_update_packages.sh" --name "Tidecharter sample update source" \
+  "$home/update_signing" "$home"/update_source/*.tar.gz
+# The sample's key is trusted only while the sample is the update source;
+# an installation given another source keeps the keyring it was given.
+source=$(head -n 1 "$home/bin/update_source.txt" | tr -d '\r' |
+  sed 's/^[[:space:]]*//; s/[[:space:]]*$//')
+if [ "$source" = "$sample_source" ]; then
+  put "$home/update_signing/public.gpg" "$home/bin/update_keyring.gpg" 644
+elif [ ! -s "$home/bin/update_keyring.gpg" ]; then
+  echo "install_update.sh: no tidecharter/bin/update_keyring.gpg for the update source $source:" \
+    "its packages are refused until its public key is there" >&2
+fi

@@ -1,17 +1,21 @@
 #!/bin/sh
 # usage: tcGetUp.bat MMYYYY
 #
-# Fetches the monthly update package MMYYYY.tar.gz from the update source
-# into c:\tidecharter\tmp\update\ and reports in c:\tidecharter\tmp\getup.log:
+# Fetches the monthly update package MMYYYY.tar.gz and its detached
+# signature MMYYYY.tar.gz.sig from the update source into
+# c:\tidecharter\tmp\update\ and reports in c:\tidecharter\tmp\getup.log:
 #   TRYD, FOUN          the package is here
 #   TRYD, ERRO, NOHO    the update source cannot be reached
 #   TRYD, ERRO, NOFI    the source has no package for that month yet
 #   TRYD, ERRO, OTHE    any other failure
 # The source is the first line of c:\tidecharter\bin\update_source.txt: a
-# file:// URL (a directory, /cygdrive/c/... paths allowed) or an http(s)://
-# URL of the directory holding the packages.  A package the user saved by
-# hand as c:\tidecharter\tmp\MMYYYY.tar.gz or MMYYYY_monthly_update.exe is
-# taken as it is.
+# file:// URL (a directory, /cygdrive/c/... paths allowed) or an https://
+# (or http://) URL of the directory holding the packages; an address
+# without a scheme is taken as https://.  A package the user saved by hand
+# as c:\tidecharter\tmp\MMYYYY.tar.gz or MMYYYY_monthly_update.exe is taken
+# as it is, with the signature saved beside it (its name + ".sig", or
+# MMYYYY.tar.gz.sig).  A missing signature is not a failure here:
+# tcRunUp.bat refuses the unsigned package and says why.
 set -eu
 . "$(dirname "$0")/tc_paths.sh"
 
@@ -25,20 +29,32 @@ esac
 status="$TC_TMP/getup.log"
 package="$TC_TMP/update/$code.tar.gz"
 partial="$TC_TMP/update/.$code.tar.gz.partial"
+signature="$package.sig"
 log="$TC_TMP/getup_detail.log"
 mkdir -p "$TC_TMP/update"
-# A status left by an earlier update must never pass for this one's.
-rm -f "$status" "$partial"
+# A status or signature left by an earlier update must never pass for this
+# one's.
+rm -f "$status" "$partial" "$partial.sig" "$signature"
+
+note() {
+  printf '%s tcGetUp.bat %s: %s\n' "$(date '+%Y-%m-%d %H:%M:%S')" "$code" "$*" >> "$log"
+}
 
 report() {
-  rm -f "$partial"
+  rm -f "$partial" "$partial.sig"
   printf '%s\n' "$@" > "$status.partial"
   mv -f "$status.partial" "$status"
-  printf '%s tcGetUp.bat %s: %s\n' "$(date '+%Y-%m-%d %H:%M:%S')" "$code" "$*" >> "$log"
+  note "$*"
   exit 0
 }
 
+# The package is here, with its signature when one was found.
 found() {
+  if [ -s "$partial.sig" ]; then
+    mv -f "$partial.sig" "$signature"
+  else
+    note "no signature $code.tar.gz.sig beside the package"
+  fi
   mv -f "$partial" "$package"
   report TRYD FOUN
 }
@@ -46,6 +62,12 @@ found() {
 for saved in "$TC_TMP/$code.tar.gz" "$TC_TMP/${code}_monthly_update.exe"; do
   if [ -f "$saved" ]; then
     cp "$saved" "$partial" || report TRYD ERRO OTHE
+    for sig in "$saved.sig" "$TC_TMP/$code.tar.gz.sig"; do
+      if [ -f "$sig" ]; then
+        cp "$sig" "$partial.sig" || true
+        break
+      fi
+    done
     found
   fi
 done
@@ -53,6 +75,22 @@ done
 source=$(head -n 1 "$TC_BIN/update_source.txt" 2>/dev/null | tr -d '\r' |
   sed 's/^[[:space:]]*//; s/[[:space:]]*$//') || source=""
 source=${source%/}
+case "$source" in
+  ''|*://*) ;;
+  *) source="https://$source" ;;
+esac
+
+# fetch URL FILE: prints curl's exit status and the HTTP code.  An https://
+# source is never followed to a plain http:// address.
+fetch() {
+  redirects==https,http
+  case "$1" in https://*) redirects==https ;; esac
+  rc=0
+  http=$(curl --silent --show-error --location --fail --connect-timeout 30 \
+    --max-time 2700 --proto =https,http --proto-redir "$redirects" \
+    --output "$2" --write-out '%{http_code}' "$1" 2>> "$log") || rc=$?
+  printf '%s:%s\n' "$rc" "$http"
+}
 
 case "$source" in
   file://*)
@@ -62,15 +100,19 @@ case "$source" in
     [ -d "$dir" ] || report TRYD ERRO NOHO
     [ -f "$dir/$code.tar.gz" ] || report TRYD ERRO NOFI
     cp "$dir/$code.tar.gz" "$partial" || report TRYD ERRO OTHE
+    if [ -f "$dir/$code.tar.gz.sig" ]; then
+      cp "$dir/$code.tar.gz.sig" "$partial.sig" || true
+    fi
     found ;;
   http://*|https://*)
     command -v curl > /dev/null 2>&1 || report TRYD ERRO OTHE
-    rc=0
-    http=$(curl --silent --show-error --location --fail --connect-timeout 30 \
-      --max-time 2700 --output "$partial" --write-out '%{http_code}' \
-      "$source/$code.tar.gz" 2>> "$log") || rc=$?
-    case "$rc:$http" in
-      0:*) found ;;
+    case "$(fetch "$source/$code.tar.gz" "$partial")" in
+      0:*)
+        case "$(fetch "$source/$code.tar.gz.sig" "$partial.sig")" in
+          0:*) ;;
+          *) rm -f "$partial.sig" ;;
+        esac
+        found ;;
       22:404|22:410) report TRYD ERRO NOFI ;;
       5:*|6:*|7:*|28:*|35:*|52:*|55:*|56:*) report TRYD ERRO NOHO ;;
       *) report TRYD ERRO OTHE ;;

@@ -1,16 +1,23 @@
 #!/bin/sh
 # usage: tcRunUp.bat MMYYYY
 #
-# Unpacks and checks the update package c:\tidecharter\tmp\update\MMYYYY.tar.gz
-# that tcGetUp.bat fetched, and reports in c:\tidecharter\tmp\runup.log:
+# Verifies, unpacks and checks the update package
+# c:\tidecharter\tmp\update\MMYYYY.tar.gz that tcGetUp.bat fetched, and
+# reports in c:\tidecharter\tmp\runup.log:
 #   DIDI, DONE    the package's data files are ready in tmp\update\MMYYYY\
 #   DIDI, NEWP    the same, and the package carries a new program, staged
 #                 in tmp\update\newexe\ for tcInstallNewExe.bat
-#   SKIP          the package is missing, damaged or holds something else
-# The package is a gzipped tar archive of RG_ArgoClim_MMYYYY.nc,
+#   SKIP, NONE    the package is missing, unsigned, not signed by the update
+#                 source's key, damaged, for another or an earlier month, or
+#                 holds something else; the reason is in runup_detail.log.
+#                 The program reads two lines: "SKIP" alone would be taken
+#                 for an unreadable status file.
+# Before anything is unpacked, gpgv checks the detached signature
+# MMYYYY.tar.gz.sig against c:\tidecharter\bin\update_keyring.gpg and no
+# other keys.  The package is a gzipped tar archive of RG_ArgoClim_MMYYYY.nc,
 # Reynolds_MMYYYY.nc, Aviso_MMYYYY.nc and optionally the program
 # "tidecharter"; nothing else is accepted, and nothing is unpacked outside
-# the update directory.
+# the update directory.  The signed names and time axes carry the month.
 set -eu
 . "$(dirname "$0")/tc_paths.sh"
 
@@ -24,6 +31,9 @@ esac
 status="$TC_TMP/runup.log"
 updates="$TC_TMP/update"
 package="$updates/$code.tar.gz"
+signature="$package.sig"
+keyring="$TC_BIN/update_keyring.gpg"
+gpghome="$updates/.$code.gpgv"
 unpack="$updates/.$code.unpack"
 ready="$updates/$code"
 newexe="$updates/newexe"
@@ -31,20 +41,48 @@ log="$TC_TMP/runup_detail.log"
 mkdir -p "$updates"
 rm -f "$status"
 
-report() {
-  printf '%s\n' "$@" > "$status.partial"
-  mv -f "$status.partial" "$status"
+note() {
   printf '%s tcRunUp.bat %s: %s\n' "$(date '+%Y-%m-%d %H:%M:%S')" "$code" "$*" >> "$log"
 }
 
+report() {
+  printf '%s\n' "$@" > "$status.partial"
+  mv -f "$status.partial" "$status"
+  note "$*"
+}
+
 skip() {
-  printf '%s tcRunUp.bat %s: %s\n' "$(date '+%Y-%m-%d %H:%M:%S')" "$code" "$*" >> "$log"
-  rm -rf "$unpack"
-  report SKIP
+  note "$*"
+  rm -rf "$unpack" "$gpghome"
+  report SKIP NONE
   exit 0
 }
 
 [ -f "$package" ] || skip "no package $package"
+
+# Only the update source's key makes a package trusted: gpgv with the
+# installation's keyring alone, in an empty home so no other key or option
+# counts.  Like apt, accept only good signatures over the binary file with
+# a SHA-2 digest, and refuse any bad, unknown, expired or revoked one.
+[ -s "$signature" ] || skip "no signature $code.tar.gz.sig: an unsigned package is refused"
+command -v gpgv > /dev/null 2>&1 ||
+  skip "gpgv is missing (Debian package gpgv): the package cannot be verified"
+{ [ -f "$keyring" ] && [ -r "$keyring" ] && [ -s "$keyring" ]; } ||
+  skip "no readable keyring $keyring: the package cannot be verified"
+rm -rf "$gpghome"
+mkdir -p "$gpghome"
+rc=0
+verdict=$(gpgv --homedir "$gpghome" --keyring "$keyring" --status-fd 1 \
+  "$signature" "$package" 2>> "$log") || rc=$?
+rm -rf "$gpghome"
+signer=$(printf '%s\n' "$verdict" | awk '
+  $1 != "[GNUPG:]" { next }
+  $2 ~ /^(BADSIG|ERRSIG|EXPSIG|EXPKEYSIG|REVKEYSIG|NO_PUBKEY|NODATA)$/ { bad = 1 }
+  $2 == "VALIDSIG" && $10 ~ /^(8|9|10|11)$/ && $11 == "00" { signer = $3 }
+  END { if (!bad && signer != "") print signer }')
+[ "$rc" = 0 ] && [ -n "$signer" ] ||
+  skip "$code.tar.gz.sig is not a good signature by a key of $keyring (gpgv exit $rc)"
+note "good signature by key $signer"
 
 # Only plain files with the expected names, at the top of the archive.
 names=$(tar -tzf "$package" 2>> "$log") || skip "the package is not a readable archive"
@@ -94,8 +132,7 @@ if [ "$carries_exe" = 1 ]; then
   if [ "$(head -c 4 "$unpack/tidecharter" | od -An -c | tr -d ' ')" != '177ELF' ]; then
     skip "the package's program is not an executable"
   elif [ -z "$program" ] || [ ! -f "$program" ]; then
-    printf '%s tcRunUp.bat %s: %s\n' "$(date '+%Y-%m-%d %H:%M:%S')" "$code" \
-      "new program not staged: the running program was not found" >> "$log"
+    note "new program not staged: the running program was not found"
     rm -f "$unpack/tidecharter"
   else
     rm -rf "$newexe"

@@ -6,7 +6,10 @@ usage: tc_update_check.py package PKGDIR DATADIR MMYYYY
        tc_update_check.py recover DATADIR
 
 package  checks that PKGDIR holds the three package files of month MMYYYY,
-         one month each, on the grids of the data files in DATADIR.
+         one month each, on the grids of the data files in DATADIR, and
+         that MMYYYY comes after the last month of the Argo data (the end
+         date the program counts from): an earlier package, however well
+         signed, is never installed again.
 commit   checks the copies <data file>.append that fer_append_new_month
          wrote (one month longer than the data file, every old value the
          same, the last month MMYYYY holding the package's values) and
@@ -36,6 +39,8 @@ PACKAGE_LAYOUT = {
     "Aviso_": [("Aviso_ADT.nc", ["ADT"])],
 }
 TIME = "TIME"
+# The data file whose last month is the program's Argo end date.
+ARGO_END_FILE = "RG_ArgoClim_Temperature.nc"
 JOURNAL = ".append_commit"
 SUFFIX = ".append"
 
@@ -79,6 +84,14 @@ def targets(datadir, pkgdir, code):
 
 def check_package(pkgdir, datadir, code):
     wanted = month_index(code)
+    try:
+        with netCDF4.Dataset(os.path.join(datadir, ARGO_END_FILE)) as data:
+            last = max(months_of(data))
+    except (OSError, KeyError, ValueError) as error:
+        raise CheckFailed(f"{ARGO_END_FILE}: {error}") from error
+    if wanted <= last:
+        raise CheckFailed(f"month {code} is not after the data's last month "
+                          f"(index {last}): an earlier package is refused")
     for pkg_path, data_path, names in targets(datadir, pkgdir, code):
         if not os.path.isfile(pkg_path):
             raise CheckFailed(f"{os.path.basename(pkg_path)} is missing")

@@ -1,19 +1,21 @@
 #!/usr/bin/python3
 """The monthly update's outside programs in a drive root of their own:
-fetching from a directory and from a local web server, unpacking and
-checking packages, installing a new program, and appending with real
-Ferret, including an append that is stopped part-way.
+fetching from a directory and from a local web server, verifying the
+signature, unpacking and checking packages, installing a new program, and
+appending with real Ferret, including an append that is stopped part-way.
 
 usage: test_update_scripts.py [unittest arguments, e.g. Fetch Append]
 Environment: TIDECHARTER_UPDATE_CACHE, where the sample data and packages
 are built once (default /tmp/tidecharter-update-cache).
 """
 
+import filecmp
 import functools
 import hashlib
 import io
 import http.server
 import os
+import pathlib
 import shutil
 import signal
 import socket
@@ -30,6 +32,7 @@ import netCDF4
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.dirname(os.path.dirname(HERE))
 CACHE = os.environ.get("TIDECHARTER_UPDATE_CACHE", "/tmp/tidecharter-update-cache")
+SIGN = os.path.join(TOP, "installation", "update", "sign_update_packages.sh")
 sys.path.insert(0, os.path.join(TOP, "installation", "update"))
 import tc_update_check  # noqa: E402
 
@@ -62,6 +65,11 @@ class DriveRoot:
     def status(self, name):
         with open(self.path("tmp", name)) as f:
             return [line.rstrip("\n") for line in f]
+
+    def sign(self, package, keydir=None):
+        """Signs with the sample source's key, or with the key in keydir."""
+        subprocess.run(["sh", SIGN, keydir or self.path("update_signing"), package],
+                       check=True, stdout=subprocess.DEVNULL)
 
     def set_source(self, url):
         with open(self.path("bin", "update_source.txt"), "w") as f:
@@ -138,9 +146,10 @@ class Fetch(unittest.TestCase):
         cls.r.remove()
 
     def fetched(self, code):
-        with open(self.r.path("tmp", "update", f"{code}.tar.gz"), "rb") as got, \
-                open(self.r.path("update_source", f"{code}.tar.gz"), "rb") as sent:
-            return got.read() == sent.read()
+        """The package and its signature arrived as the source has them."""
+        return all(filecmp.cmp(self.r.path("tmp", "update", name),
+                               self.r.path("update_source", name), shallow=False)
+                   for name in (f"{code}.tar.gz", f"{code}.tar.gz.sig"))
 
     def test_directory_source(self):
         r = self.r
@@ -173,6 +182,11 @@ class Fetch(unittest.TestCase):
             r.run("tcGetUp.bat", "112008")
             self.assertEqual(r.status("getup.log"), ["TRYD", "ERRO", "NOFI"])
             self.assertFalse(os.path.exists(r.path("tmp", "update", "112008.tar.gz")))
+            # An address without a scheme means https://, which a plain web
+            # server does not answer.
+            r.set_source(f"127.0.0.1:{server.server_address[1]}/")
+            r.run("tcGetUp.bat", "102008")
+            self.assertEqual(r.status("getup.log"), ["TRYD", "ERRO", "NOHO"])
         finally:
             server.shutdown()
             server.server_close()
@@ -188,14 +202,18 @@ class Fetch(unittest.TestCase):
         r.set_source("file:///cygdrive/c/tidecharter/no_such_directory/")
         saved = r.path("tmp", "092008_monthly_update.exe")
         shutil.copy(r.path("update_source", "092008.tar.gz"), saved)
+        shutil.copy(r.path("update_source", "092008.tar.gz.sig"), saved + ".sig")
         try:
             r.run("tcGetUp.bat", "092008")
         finally:
             os.remove(saved)
+            os.remove(saved + ".sig")
         self.assertEqual(r.status("getup.log"), ["TRYD", "FOUN"])
         self.assertTrue(self.fetched("092008"))
 
-    def run_up(self, members, code="092008", parent=None):
+    def run_up(self, members, code="092008", parent=None, spoil=None, env=None):
+        """Writes the package and signs it with the source's key, lets
+        spoil(package) change it, and runs tcRunUp.bat."""
         r = self.r
         os.makedirs(r.path("tmp", "update"), exist_ok=True)
         archive = r.path("tmp", "update", f"{code}.tar.gz")
@@ -204,8 +222,12 @@ class Fetch(unittest.TestCase):
                 f.write(members)
         else:
             write_archive(archive, members)
+        r.sign(archive)
+        if spoil:
+            spoil(archive)
         command = ["sh", r.path("bin", "tcRunUp.bat"), code]
-        subprocess.run(([parent, "120"] if parent else []) + command, check=True, timeout=120)
+        subprocess.run(([parent, "120"] if parent else []) + command, check=True, timeout=120,
+                       env=env)
         return r.status("runup.log")
 
     def test_packages_are_checked_before_use(self):
@@ -230,9 +252,61 @@ class Fetch(unittest.TestCase):
         }
         for what, members in bad.items():
             with self.subTest(what):
-                self.assertEqual(self.run_up(members), ["SKIP"])
+                self.assertEqual(self.run_up(members), ["SKIP", "NONE"])
                 self.assertFalse(os.path.exists(outside))
                 self.assertFalse(os.path.exists(r.path("tmp", "update", ".092008.unpack")))
+
+    def test_only_packages_signed_by_the_source_key_are_used(self):
+        r = self.r
+        work = tempfile.mkdtemp(dir=r.root)
+        runner = os.path.join(work, "tidecharter")  # the program, as below
+        shutil.copy("/usr/bin/timeout", runner)
+        exe = {name: pathlib.Path("/usr/bin", name).read_bytes() for name in ("true", "false")}
+        members = package_members(r, "092008") + [("tidecharter", exe["true"])]
+        flipped = [(n, d[:-1] + bytes([d[-1] ^ 1]) if n.startswith("Aviso") else d)
+                   for n, d in members]
+        keyring = r.path("bin", "update_keyring.gpg")
+        no_gpgv = os.path.join(work, "bin")
+        os.mkdir(no_gpgv)
+        for name in set(os.listdir("/usr/bin")) - {"gpgv"}:
+            os.symlink(os.path.join("/usr/bin", name), os.path.join(no_gpgv, name))
+        bad = "is not a good signature"
+        cases = {  # what: (change after signing, reason logged)
+            "tampered data": (lambda p: write_archive(p, flipped), bad),
+            "another program, same signature": (lambda p: write_archive(
+                p, members[:-1] + [("tidecharter", exe["false"])]), bad),
+            "missing signature": (lambda p: os.remove(p + ".sig"), "no signature"),
+            "truncated signature": (lambda p: os.truncate(p + ".sig", 60), bad),
+            "signature of another package": (lambda p: shutil.copy(
+                r.path("update_source", "102008.tar.gz.sig"), p + ".sig"), bad),
+            "another key": (lambda p: r.sign(p, os.path.join(work, "other_key")), bad),
+            "keyring missing": (lambda p: os.rename(keyring, keyring + ".away"),
+                                "no readable keyring"),
+            "gpgv missing": (None, "gpgv is missing"),
+            "earlier month": (None, "an earlier package is refused"),
+        }
+        digest = r.data_digest()
+        detail = r.path("tmp", "runup_detail.log")
+        for what, (spoil, reason) in cases.items():
+            with self.subTest(what):
+                shutil.rmtree(r.path("tmp", "update"), ignore_errors=True)
+                open(detail, "w").close()
+                code = "082008" if what == "earlier month" else "092008"
+                package = package_members(r, code) if code == "082008" else members
+                env = dict(os.environ, PATH=no_gpgv) if what == "gpgv missing" else None
+                try:
+                    status = self.run_up(package, code, runner, spoil, env)
+                finally:
+                    if os.path.exists(keyring + ".away"):
+                        os.rename(keyring + ".away", keyring)
+                self.assertEqual(status, ["SKIP", "NONE"])
+                with open(detail) as f:
+                    self.assertIn(reason, f.read())
+                # Nothing unpacked, ready or staged.
+                self.assertLessEqual(set(os.listdir(r.path("tmp", "update"))),
+                                     {f"{code}.tar.gz", f"{code}.tar.gz.sig"})
+        self.assertEqual(r.data_digest(), digest)
+        self.assertEqual(self.run_up(members, parent=runner), ["DIDI", "NEWP"])
 
     def test_new_program_is_staged_then_installed_after_the_program_ends(self):
         r = self.r

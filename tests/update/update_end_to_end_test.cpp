@@ -1,6 +1,6 @@
 // The Update button's procedure with the real batch files, the real Ferret
 // scripts and the sample data: a drive root at August 2008 is updated from
-// its local update directory, and a September 2008 map then draws.
+// its local, signed update directory, and a September 2008 map then draws.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -119,6 +119,8 @@ TEST_F(UpdateEndToEnd, UpdateBringsSeptember2008AndItsMapDraws) {
   EXPECT_EQ(app_.argoend, 57);
   EXPECT_EQ(app_.avisoend, 57);
   EXPECT_EQ(app_.reynoldsend, 57);
+  EXPECT_NE(readfile(home("tmp/runup_detail.log")).find("092008: good signature by key"),
+            std::string::npos);
   app_.log.flush();
   EXPECT_NE(readfile(home("tmp/tidecharter.log"))
                 .find(" update end dates argo,aviso,reynolds: 57 57 57"),
@@ -131,7 +133,7 @@ TEST_F(UpdateEndToEnd, UpdateBringsSeptember2008AndItsMapDraws) {
   EXPECT_EQ(readfile(home("tmp/tcferret.log")).find("ERROR"), std::string::npos);
 }
 
-TEST_F(UpdateEndToEnd, MissingPackageAndUnreachableSourceSayWhy) {
+TEST_F(UpdateEndToEnd, MissingPackageUnreachableSourceAndUnsignedPackageSayWhy) {
   fs::create_directories(home("empty_source"));
   std::ofstream(home("bin/update_source.txt")) << "file:///cygdrive/c/tidecharter/empty_source/\n";
   updatefiles(app_);
@@ -148,6 +150,18 @@ TEST_F(UpdateEndToEnd, MissingPackageAndUnreachableSourceSayWhy) {
   EXPECT_EQ(field(1093), "Download 092008_monthly_update.exe file to c:\\tidecharter\\tmp");
   EXPECT_EQ(field(1094), "Then click on the \"Update\" button in the Tidecharter main window.");
   EXPECT_EQ(app_.argoend, 56);
+
+  // A package without its signature is downloaded but never set up.
+  std::ofstream(home("bin/update_source.txt")) << "file:///cygdrive/c/tidecharter/update_source/\n";
+  fs::remove(home("update_source/092008.tar.gz.sig"));
+  updatefiles(app_);
+  EXPECT_EQ(field(1099), "Done!");
+  EXPECT_EQ(field(1095), "The setup was not finished.      To try again: Click \"Update\"");
+  EXPECT_EQ(field(1100), "");
+  EXPECT_EQ(app_.argoend, 56);
+  EXPECT_NE(readfile(home("tmp/runup_detail.log")).find("092008: no signature 092008.tar.gz.sig"),
+            std::string::npos);
+  EXPECT_FALSE(fs::exists(home("tmp/update/092008")));
 }
 
 }  // namespace
