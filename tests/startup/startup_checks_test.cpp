@@ -200,6 +200,10 @@ TEST_F(StartupChecks, BenchmarkUsesProcessorTimeAndLogsIt) {
   EXPECT_EQ(LogAfter([&](RunLog& log) { logbench(log, a, b); }),
             (std::vector<std::string>{" cpu bench test:",
                                       " real time= 1.5  user time= 1.25 system time= 0.25"}));
+  // Reals in the log are decimal, however small or large.
+  const ProcessTimes zero, odd{5e-05f, 12345678.0f, 0.0f};
+  EXPECT_EQ(LogAfter([&](RunLog& log) { logbench(log, zero, odd); }).at(1),
+            " real time= 0.00005  user time= 12345680.0 system time= 0.0");
 }
 
 }  // namespace
