@@ -93,15 +93,12 @@ TEST_F(MainMenuLoop, OkShowsTheChosenDialogAtItsPlace) {
     const QSize size = shown->frameGeometry().size();
     EXPECT_EQ(shown->pos(), QPoint(c.x == -1 ? (screen.width() - size.width()) / 2 : c.x,
                                    (screen.height() - size.height()) / 2));
-    // Brought back to the top by the press, where it was.
-    dispatch(PushButton, 101, 9999);
-    EXPECT_TRUE(Eventually([this] { return menu_->isActiveWindow(); }));
-    EXPECT_EQ(menu_->pos(), menuAt_);
   }
   EXPECT_EQ(app_.exitflag, 0);
 }
 
 TEST_F(MainMenuLoop, HelpAndTheTwoExits) {
+  // Any button brings the menu back to the top, where it was.
   WDialogSelect(103);
   WDialogShow(-1, -1, 0, 2);
   ASSERT_TRUE(Eventually([] { return DialogWidget(103)->isActiveWindow(); }));

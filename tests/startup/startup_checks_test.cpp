@@ -18,7 +18,6 @@
 #include "../ferret/drive_root.h"
 #include "app/app_state.h"
 #include "app/startup_checks.h"
-#include "ferret/record.h"
 #include "ferret/run_log.h"
 #include "toolkit/toolkit.h"
 
@@ -221,24 +220,17 @@ TEST_F(StartupChecks, BuiltProgramWritesTheNineStartupLinesInOrder) {
                "for f in Argo Aviso Reynolds; do\n"
                "  printf '%s\\n\\nMonth index, Jan2004=1:  56\\n' $f > \"$TIDECHARTER_DRIVE_C/tidecharter/tmp/${f}EndDate.txt\"\n"
                "done\n");
-  // A hand-edited location file with blank lines inside.
-  auto location = [](std::string name, int s, int n) {
-    name.resize(34, ' ');
-    return name + FormatI(s, 6) + FormatI(n, 8) + "     200     206\n";
-  };
-  drive_.write("bin/pacific/TDC_city_locations.csv", location("Choose  location", 40, 40) +
-                                                         location("Honolulu", 19, 23) + "\n  \n" +
-                                                         location("Tarawa", -2, 3));
+  // A hand-edited location file: two records with blank lines between.
+  const std::string record = std::string(34, 'x') + "    19      23     200     206\n";
+  drive_.write("bin/pacific/TDC_city_locations.csv", record + "\n  \n" + record);
   const std::string cpu = "Intel(R) Core(TM)2 Quad CPU Q6600";
+  const std::string video = "HKEY_CURRENT_CONFIG\\System\\CurrentControlSet\\Control\\VIDEO\\{A}\\0000|";
   drive_.write("registry.txt",
                "HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\VIDEO|\\Device\\Video0|1|"
-               "\\Registry\\Machine\\System\\CurrentControlSet\\Control\\Video\\{A}\\0000\n"
-               "HKEY_CURRENT_CONFIG\\System\\CurrentControlSet\\Control\\VIDEO\\{A}\\0000|"
-               "DefaultSettings.XResolution|4|1280\n"
-               "HKEY_CURRENT_CONFIG\\System\\CurrentControlSet\\Control\\VIDEO\\{A}\\0000|"
-               "DefaultSettings.YResolution|4|1024\n"
-               "HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0|"
-               "ProcessorNameString|1|" + cpu + "\n");
+               "\\Registry\\Machine\\System\\CurrentControlSet\\Control\\Video\\{A}\\0000\n" +
+                   video + "DefaultSettings.XResolution|4|1280\n" + video + "DefaultSettings.YResolution|4|1024\n"
+                   "HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0|"
+                   "ProcessorNameString|1|" + cpu + "\n");
 
   char program[] = TIDECHARTER_PROGRAM;
   char* argv[] = {program, nullptr};
@@ -256,7 +248,7 @@ TEST_F(StartupChecks, BuiltProgramWritesTheNineStartupLinesInOrder) {
 
   ASSERT_EQ(lines.size(), 9u) << ::testing::PrintToString(lines);
   EXPECT_EQ(lines[0], " Screen resolution: ixres= 1280  iyres= 1024");
-  EXPECT_EQ(lines[1], " ReadBuoy ncity= 3");
+  EXPECT_EQ(lines[1], " ReadBuoy ncity= 2");
   EXPECT_EQ(lines[2], " CPU type=" + cpu + std::string(100 - cpu.size(), ' '));
   EXPECT_EQ(lines[3], " Duo ierror= 0");
   EXPECT_EQ(lines[4], " ual ierror= 0");
