@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 ListRecord::ListRecord() : line_(" ") {}
 
@@ -36,12 +37,25 @@ ListRecord& ListRecord::add(double value) {
 std::string ListReal(double value) {
   if (!std::isfinite(value)) return std::isnan(value) ? "NaN" : (value > 0 ? "Infinity" : "-Infinity");
   // Reals come from single-precision fields; seven significant digits are
-  // all they hold.
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.7g", value);
-  std::string s(buf);
-  if (s.find_first_of(".eEn") == std::string::npos) s += ".0";
-  return s;
+  // all they hold. They are written out in decimal form, never with an
+  // exponent: 5e-05 is 0.00005.
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.6e", value);
+  const std::string e(buf);
+  const std::size_t sign = e[0] == '-' ? 1 : 0;
+  const std::size_t mark = e.find('e');
+  const std::string digits = e.substr(sign, 1) + e.substr(sign + 2, mark - sign - 2);
+  const int exponent = std::atoi(e.c_str() + mark + 1);
+  std::string whole = "0", fraction;
+  if (exponent < 0) {
+    fraction = std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+  } else {
+    const std::size_t point = static_cast<std::size_t>(exponent) + 1;
+    whole = point >= digits.size() ? digits + std::string(point - digits.size(), '0') : digits.substr(0, point);
+    if (point < digits.size()) fraction = digits.substr(point);
+  }
+  fraction.erase(fraction.find_last_not_of('0') + 1);
+  return std::string(sign, '-') + whole + "." + (fraction.empty() ? "0" : fraction);
 }
 
 std::string FormatF(double value, int width, int decimals) {

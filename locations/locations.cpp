@@ -91,8 +91,8 @@ int readbuoy(std::istream& in, LocationTable& table) {
   std::string line;
   while (table.ncity() < LocationTable::kMaxRecords && std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    // A blank line holds no location; it ends the table like a bad line.
-    if (line.find_first_not_of(' ') == std::string::npos) break;
+    // Users edit the file by hand: a line of blanks anywhere is no record.
+    if (line.find_first_not_of(" \t") == std::string::npos) continue;
     std::string fields[9];
     size_t pos = 0;
     for (int k = 0; k < 9; ++k) {

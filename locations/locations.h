@@ -25,7 +25,8 @@ extern const char* const kPacificLocationFile;
 extern const char* const kGlobalLocationFile;
 
 // Reads at most 50 records with (A34,I6,I8,I8,I8,F12.2,F12.2,I11,I12),
-// stopping at the first line that does not read; returns ncity.
+// passing over blank lines and stopping at the first line that does not
+// read; returns ncity.
 int readbuoy(std::istream& in, LocationTable& table);
 
 // Puts record `index`'s box into fields 1055/1019, 1038/1020, 1037/1017 and

@@ -716,9 +716,14 @@ bool Dialog::numericValid(const Field& f) const {
 }
 
 void Dialog::numericFocusIn(Field& f) {
-  f.savedText = text(f);
-  f.savedValue = f.value;
-  f.savedHasValue = f.hasValue;
+  // An invalid field is only ever left for the bell's own refocus, another
+  // window or a button: coming back is the same entry, whose saved text and
+  // value a press of Plot must still restore.
+  if (numericValid(f)) {
+    f.savedText = text(f);
+    f.savedValue = f.value;
+    f.savedHasValue = f.hasValue;
+  }
   f.leftByTab = false;
   if (pendingInvalid_ == &f - fields_.data()) {
     pendingInvalid_ = -1;

@@ -5,6 +5,10 @@
 
 #include "toolkit/toolkit.h"
 
+const char* const kEndDateFiles[3] = {"c:\\tidecharter\\tmp\\ArgoEndDate.txt",
+                                      "c:\\tidecharter\\tmp\\AvisoEndDate.txt",
+                                      "c:\\tidecharter\\tmp\\ReynoldsEndDate.txt"};
+
 namespace {
 
 const int kMissingEndDate = 100;
@@ -48,20 +52,24 @@ int readenddatefile(const std::string& programPath) {
 
 int readenddate(std::istream& in) {
   int enddate = kMissingEndDate;
+  readenddate(in, enddate);
+  return enddate;
+}
+
+bool readenddate(std::istream& in, int& enddate) {
+  enddate = kMissingEndDate;
   std::string line;
   for (int i = 0; i < 3; ++i)
-    if (!std::getline(in, line)) return enddate;
+    if (!std::getline(in, line)) return false;
   if (!line.empty() && line.back() == '\r') line.pop_back();
   // (23X,I4): a short line reads as if padded with blanks.
   std::string field = line.size() > 23 ? line.substr(23, 4) : std::string();
   field.resize(4, ' ');
-  int value = 0;
-  if (readintegerfield(field, value)) enddate = value;
-  return enddate;
+  return readintegerfield(field, enddate);
 }
 
 void getenddates(int& argoend, int& avisoend, int& reynoldsend) {
-  argoend = readenddatefile("c:\\tidecharter\\tmp\\ArgoEndDate.txt");
-  avisoend = readenddatefile("c:\\tidecharter\\tmp\\AvisoEndDate.txt");
-  reynoldsend = readenddatefile("c:\\tidecharter\\tmp\\ReynoldsEndDate.txt");
+  argoend = readenddatefile(kEndDateFiles[0]);
+  avisoend = readenddatefile(kEndDateFiles[1]);
+  reynoldsend = readenddatefile(kEndDateFiles[2]);
 }

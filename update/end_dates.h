@@ -12,9 +12,14 @@ void enddatequery(int timeoutSeconds);
 // Reads the three end-date files; a missing or short file gives 100.
 void getenddates(int& argoend, int& avisoend, int& reynoldsend);
 
+// The end-date files in the order Argo, AVISO, Reynolds.
+extern const char* const kEndDateFiles[3];
+
 // Reads one end-date file (line 3, format (23X,I4)); 100 when unreadable.
 int readenddatefile(const std::string& programPath);
 // The same reading from an open stream.
 int readenddate(std::istream& in);
+// As above; false when line 3 held no number and `enddate` is the 100.
+bool readenddate(std::istream& in, int& enddate);
 
 #endif

@@ -26,6 +26,7 @@ constexpr int kNotice1 = 1101, kNotice2 = 1102, kNotice3 = 1103;
 const char* const kSourceFile = "c:\\tidecharter\\bin\\update_source.txt";
 const char* const kGetUpLog = "c:\\tidecharter\\tmp\\getup.log";
 const char* const kRunUpLog = "c:\\tidecharter\\tmp\\runup.log";
+const char* const kCommitLog = "c:\\tidecharter\\tmp\\commit.log";
 
 void blank(int field) { WDialogPutString(field, ""); }
 
@@ -68,6 +69,22 @@ bool readstatus(const std::string& path, long long start, int wanted, StatusWord
   std::ifstream in(IOsHostPath(path));
   if (!in) return false;
   words = readstatuswords(in, wanted);
+  return true;
+}
+
+// Whether month `next` reached the data files: the append's commit check
+// must say "DONE", and no end date that this query wrote may say less. A
+// file left from an earlier query, or the 100 of a missing one, confirms
+// and contradicts nothing.
+bool appended(long long appendstart, long long querystart, int next) {
+  StatusWords commit;
+  if (!readstatus(kCommitLog, appendstart, 1, commit) || commit.word[0] != "DONE") return false;
+  for (const char* path : kEndDateFiles) {
+    if (!writtensince(path, querystart)) continue;
+    std::ifstream in(IOsHostPath(path));
+    int enddate = 0;
+    if (in && readenddate(in, enddate) && enddate < next) return false;
+  }
   return true;
 }
 
@@ -185,17 +202,18 @@ void installpackage(AppState& app, int next, const std::string& code) {
   WDialogPutString(kLineG, "the update.   This may take several minutes.  Do not exit!");
   WDialogPutString(kLineH, "Wait for the \"Done\" on the next line.     Updating......");
   writeappendfile(code);
+  const long long appendstart = now();
   runbatch("tcAppUp.bat", code);
 
+  const long long querystart = now();
   enddatequery(kEndDateTimeout);
   WDialogSelect(kUpdateDialog);
   getenddates(app.argoend, app.avisoend, app.reynoldsend);
   logenddates(app);
 
-  // The end dates are the only proof that the month reached the data
-  // files; an append that failed must not be reported as done, nor
-  // followed by a restart into a new executable.
-  if (app.argoend < next || app.avisoend < next || app.reynoldsend < next) {
+  // An append that failed must not be reported as done, nor followed by a
+  // restart into a new executable.
+  if (!appended(appendstart, querystart, next)) {
     app.log.write(ListRecord().add("monthly update not appended, month index").add(next));
     WDialogPutString(kCompletion, "Not done !   The new month could not be appended.");
     return;

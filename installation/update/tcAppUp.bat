@@ -10,8 +10,14 @@
 # over the data files, all or none.  A run stopped at any point leaves the
 # data files as they were (or, stopped inside the renames, is completed by
 # the next run).  Ferret's output goes to c:\tidecharter\tmp\appup.log.
+# The program learns the outcome from c:\tidecharter\tmp\commit.log,
+# removed first and written only by the commit check: "DONE" when every
+# data file holds the month, "ERRO" when the check refused the copies.
 set -eu
 . "$(dirname "$0")/tc_paths.sh"
+
+status="$TC_TMP/commit.log"
+rm -f "$status"
 
 [ $# -eq 1 ] || tc_usage "tcAppUp.bat MMYYYY"
 code=$1
@@ -51,4 +57,12 @@ cd "$TC_TMP"
 /usr/bin/python3 -c 'import sys, pyferret; pyferret.init(sys.argv[1:], True)' \
   -nodisplay -nojnl -quiet -script "$wrapper" < /dev/null || true
 
-/usr/bin/python3 "$check" commit "$TC_DATA" "$packages" "$code"
+if /usr/bin/python3 "$check" commit "$TC_DATA" "$packages" "$code"; then
+  word=DONE
+  printf 'DONE month %s is in the data files\n' "$code" > "$status.partial"
+else
+  word=ERRO
+  printf 'ERRO month %s not appended, see appup.log\n' "$code" > "$status.partial"
+fi
+tc_publish "$status.partial" "$status"
+[ "$word" = DONE ]

@@ -6,8 +6,10 @@ under a private X server, the X check and the journal clean-up."""
 import os
 import shutil
 import signal
+import socket
 import subprocess
 import sys
+import threading
 import time
 import unittest
 
@@ -194,6 +196,39 @@ class Installation(unittest.TestCase):
         result, _ = self.root.run("tcferret.bat")
         self.assertEqual(result.returncode, 2)
         self.assertIn("usage", result.stderr)
+
+    def test_look_for_x_on_a_display_that_hangs(self):
+        # It takes the connection and never answers: the previous answer is
+        # gone while the question is asked, and "HAVE" comes within 3 s.
+        hung = socket.socket()
+        hung.settimeout(20)
+        for number in range(10, 64):
+            try:
+                hung.bind(("127.0.0.1", 6000 + number))
+                break
+            except OSError:
+                continue
+        hung.listen(4)
+        batch_log = self.root.tmp_file("batch.log")
+        with open(batch_log, "w") as f:
+            f.write("FOUND an X server on display :0\n")
+        outcome = []
+        runner = threading.Thread(target=lambda: outcome.append(self.root.run(
+            "tcLookForX.bat", "0", env={"DISPLAY": f"127.0.0.1:{number}"})))
+        runner.start()
+        try:
+            connection, _ = hung.accept()
+            old_answer_gone = not os.path.exists(batch_log)
+            runner.join(30)
+            connection.close()
+        finally:
+            hung.close()
+        result, seconds = outcome[0]
+        self.assertTrue(old_answer_gone)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertLess(seconds, 3)
+        with open(batch_log) as f:
+            self.assertEqual(f.read(4), "HAVE")
 
     def test_journal_removal(self):
         for name in ("ferret.jnl", "ferret.jnl.~1~", "GetDates.jnl", "keep.txt"):

@@ -88,8 +88,17 @@ TEST(ReadBuoy, WindowsLineEndsShortLinesAndImpliedDecimals) {
   EXPECT_EQ(table.records[1].spare1, 0);
   EXPECT_FLOAT_EQ(table.records[2].buoylat, 12.5f);
   EXPECT_FLOAT_EQ(table.records[2].buoylon, -3.0f);
-  // A blank line carries no location and ends the table.
-  EXPECT_EQ(tableof(locationline("One", 0, 1, 2, 3) + "\n" + locationline("Two", 0, 1, 2, 3)).ncity(), 1);
+}
+
+TEST(ReadBuoy, BlankLinesAreNoRecordsWhereverTheyStand) {
+  // Hand-edited files: empty lines, lines of blanks, tabs or a lone CR.
+  const std::string gaps[] = {"\n", "   \n", " \t \r\n", "\r\n"};
+  std::string text = gaps[0];
+  for (int i = 0; i < 52; ++i) text += locationline("Place " + std::to_string(i), 0, 1, 2, 3) + gaps[i % 4];
+  LocationTable table = tableof(text);
+  ASSERT_EQ(table.ncity(), 50);
+  EXPECT_EQ(table.records[49].cityname.substr(0, 8), "Place 49");
+  EXPECT_EQ(tableof("\n  \n\n").ncity(), 0);
 }
 
 TEST(BuoyCompare, WidenedBoxesFirstMatchAndThePromptRow) {

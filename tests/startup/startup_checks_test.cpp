@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
+#include <chrono>
 #include <functional>
+#include <regex>
+#include <thread>
 
 #include <QApplication>
 #include <QDialog>
@@ -14,6 +20,8 @@
 #include "app/startup_checks.h"
 #include "ferret/run_log.h"
 #include "toolkit/toolkit.h"
+
+extern char** environ;
 
 namespace {
 
@@ -200,6 +208,56 @@ TEST_F(StartupChecks, BenchmarkUsesProcessorTimeAndLogsIt) {
   EXPECT_EQ(LogAfter([&](RunLog& log) { logbench(log, a, b); }),
             (std::vector<std::string>{" cpu bench test:",
                                       " real time= 1.5  user time= 1.25 system time= 0.25"}));
+  // Reals in the log are decimal, however small or large.
+  const ProcessTimes zero, odd{5e-05f, 12345678.0f, 0.0f};
+  EXPECT_EQ(LogAfter([&](RunLog& log) { logbench(log, zero, odd); }).at(1),
+            " real time= 0.00005  user time= 12345680.0 system time= 0.0");
+}
+
+TEST_F(StartupChecks, BuiltProgramWritesTheNineStartupLinesInOrder) {
+  drive_.write("bin/tcLookForX.bat", "echo FOUND > \"$TIDECHARTER_DRIVE_C/tidecharter/tmp/batch.log\"\n");
+  drive_.write("bin/tcferret.bat",
+               "for f in Argo Aviso Reynolds; do\n"
+               "  printf '%s\\n\\nMonth index, Jan2004=1:  56\\n' $f > \"$TIDECHARTER_DRIVE_C/tidecharter/tmp/${f}EndDate.txt\"\n"
+               "done\n");
+  // A hand-edited location file: two records with blank lines between.
+  const std::string record = std::string(34, 'x') + "    19      23     200     206\n";
+  drive_.write("bin/pacific/TDC_city_locations.csv", record + "\n  \n" + record);
+  const std::string cpu = "Intel(R) Core(TM)2 Quad CPU Q6600";
+  const std::string video = "HKEY_CURRENT_CONFIG\\System\\CurrentControlSet\\Control\\VIDEO\\{A}\\0000|";
+  drive_.write("registry.txt",
+               "HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\VIDEO|\\Device\\Video0|1|"
+               "\\Registry\\Machine\\System\\CurrentControlSet\\Control\\Video\\{A}\\0000\n" +
+                   video + "DefaultSettings.XResolution|4|1280\n" + video + "DefaultSettings.YResolution|4|1024\n"
+                   "HKEY_LOCAL_MACHINE\\HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0|"
+                   "ProcessorNameString|1|" + cpu + "\n");
+
+  char program[] = TIDECHARTER_PROGRAM;
+  char* argv[] = {program, nullptr};
+  pid_t pid = -1;
+  ASSERT_EQ(posix_spawn(&pid, program, nullptr, nullptr, argv, environ), 0);
+  // The last start-up line: the program waits in its main-menu loop.
+  std::vector<std::string> lines;
+  for (int waited = 0; waited < 30000; waited += 50) {
+    lines = drive_.lines("tmp/tidecharter.log");
+    if (!lines.empty() && lines.back().find("end dates") != std::string::npos) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+
+  ASSERT_EQ(lines.size(), 9u) << ::testing::PrintToString(lines);
+  EXPECT_EQ(lines[0], " Screen resolution: ixres= 1280  iyres= 1024");
+  EXPECT_EQ(lines[1], " ReadBuoy ncity= 2");
+  EXPECT_EQ(lines[2], " CPU type=" + cpu + std::string(100 - cpu.size(), ' '));
+  EXPECT_EQ(lines[3], " Duo ierror= 0");
+  EXPECT_EQ(lines[4], " ual ierror= 0");
+  EXPECT_EQ(lines[5], " Quad ierror= 20");
+  EXPECT_EQ(lines[6], " cpu bench test:");
+  EXPECT_TRUE(std::regex_match(lines[7], std::regex(" real time= [0-9]+\\.[0-9]+  user time= [0-9]+\\.[0-9]+"
+                                                    " system time= [0-9]+\\.[0-9]+")))
+      << lines[7];
+  EXPECT_EQ(lines[8], " end dates argo,aviso,reynolds: 56 56 56");
 }
 
 }  // namespace

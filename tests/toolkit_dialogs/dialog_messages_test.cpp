@@ -240,6 +240,40 @@ class DialogMessagesTest : public QObject {
     QCOMPARE(value, 140.0f);
   }
 
+  void invalidNumericRefocusedThenPlot() {
+    // The focus coming back after the bell, or from another window, is no
+    // new entry: Plot still restores what the field held when the user came.
+    WDialogLoad(testdialogs::kParameters);
+    WDialogPutReal(1038, 140.0f);
+    ShowWithFocusOn(1038);
+    const int bells = BellCount();
+    TypeInto(Edit(1038), QStringLiteral("400"));
+    QTest::keyClick(Edit(1038), Qt::Key_Tab);
+    QCOMPARE(BellCount(), bells + 1);
+    QTRY_VERIFY(Field(1038)->hasFocus());
+    QTimer::singleShot(0, [] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+        box->defaultButton()->click();
+    });
+    WMessageBox(0, 3, 1, "Another window", "Away");
+    QTRY_VERIFY(Field(1038)->hasFocus());
+
+    const Message m =
+        NextButOneOfFieldChanges([] { QTest::mouseClick(Field(1035), Qt::LeftButton); });
+    QCOMPARE(m.type, int(PushButton));
+    QCOMPARE(m.record.value1, 1035);
+    QCOMPARE(Edit(1038)->text(), QStringLiteral("140.00"));
+    float value = 0;
+    WDialogGetReal(1038, value);
+    QCOMPARE(value, 140.0f);
+    // Restored, it leaves without a complaint.
+    Field(1038)->setFocus();
+    QTRY_VERIFY(Field(1038)->hasFocus());
+    QTest::keyClick(Edit(1038), Qt::Key_Tab);
+    QTRY_VERIFY(Field(1039)->hasFocus());
+    QCOMPARE(BellCount(), bells + 1);
+  }
+
   void invalidNumericWithButtonOne() {
     ShowWithFocusOn(1038);
     TypeInto(Edit(1038), QStringLiteral("400"));

@@ -407,13 +407,17 @@ class Append(unittest.TestCase):
         r = self.r
         digest = r.data_digest()
 
-        # Ferret dies: the commit check refuses the copies and removes them.
+        # Ferret dies: the commit check refuses the copies and removes them,
+        # and says so to the program.
         self.assertNotEqual(self.start_and_stop(whole_group=False), 0)
         self.assertEqual(r.leftovers(), [], r.appup_log())
+        self.assertEqual(r.status("commit.log")[0][:4], "ERRO")
         self.assert_unchanged(digest)
 
-        # Everything dies: half-written copies stay behind, unused.
+        # Everything dies: half-written copies stay behind, unused, and no
+        # word from an earlier run is left for the program.
         self.start_and_stop(whole_group=True)
+        self.assertFalse(os.path.exists(r.path("tmp", "commit.log")))
         self.assert_unchanged(digest)
 
         # The next run clears them and appends the month once; another run
@@ -421,6 +425,7 @@ class Append(unittest.TestCase):
         for _ in range(2):
             self.assertEqual(r.run("tcAppUp.bat", "092008").returncode, 0)
             self.assertEqual(r.leftovers(), [], r.appup_log())
+            self.assertEqual(r.status("commit.log")[0][:4], "DONE")
             for name in DATA_FILES:
                 self.assertEqual(r.months(name), list(range(1, 58)), name)
         self.assertEqual(r.end_dates(), [57, 57, 57])

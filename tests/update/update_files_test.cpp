@@ -31,9 +31,14 @@ const char* const kStandIns[][2] = {
     {"tcferret.bat", "cp \"$S\"/ends/* \"$T\"/ 2>/dev/null || true\n"},
     {"tcGetUp.bat", "[ -f \"$S/getup\" ] && cp \"$S/getup\" \"$T/getup.log\"\nexit 0\n"},
     {"tcRunUp.bat", "[ -f \"$S/runup\" ] && cp \"$S/runup\" \"$T/runup.log\"\nexit 0\n"},
+    // Minutes pass while the user installs: the first query's end-date
+    // files are old by the time the append ends.
     {"tcAppUp.bat",
      "cp \"$T/tcferret$1.txt\" \"$S/appended.txt\"\n"
-     "[ -d \"$S/ends_after\" ] && cp \"$S\"/ends_after/* \"$S/ends/\"\nexit 0\n"},
+     "for f in \"$T\"/*EndDate.txt; do [ -f \"$f\" ] && touch -d '5 minutes ago' \"$f\"; done\n"
+     "[ -f \"$S/commit\" ] && cp \"$S/commit\" \"$T/commit.log\"\n"
+     "[ -d \"$S/ends_after\" ] && rm -f \"$S\"/ends/* && cp \"$S\"/ends_after/* \"$S/ends/\"\n"
+     "exit 0\n"},
     {"tcKillCygwinX.bat", ""},
     {"tcInstallNewExe.bat", "touch \"$S/installed\"\n"},
 };
@@ -106,6 +111,7 @@ class UpdateFiles : public ::testing::Test {
                 "end date\n\nMonth index, Jan2004=1:" + FormatI(f.second, 4) + "\n");
   }
   void getup(const std::string& text) { writefile(stub("getup"), text); }
+  void commit(const std::string& text) { writefile(stub("commit"), text); }
   void runup(const std::string& text) { writefile(stub("runup"), text); }
 
   // Runs the update, noting whether OK was disabled whenever the update let
@@ -147,6 +153,7 @@ TEST_F(UpdateFiles, FullUpdateFromAugust2008AppendsSeptemberAndReadsNewEndDates)
   enddates("ends_after", 57, 57, 57);
   getup("TRYD\nFOUN\n");
   runup("DIDI\nDONE\n");
+  commit("DONE month 092008 appended\n");
   update();
 
   EXPECT_EQ(field(1089), "Checking end date on your Argo data file ...");
@@ -301,6 +308,7 @@ TEST_F(UpdateFiles, SetupResultsDecideWhetherToAppend) {
   // unknown second word appends without the new-executable notice.
   getup("HELO\nABCD\n");
   runup("DIDI\nXXXX\n");
+  commit("DONE\n");
   update();
   EXPECT_EQ(calls().at(3), "tcAppUp.bat 092008");
   EXPECT_EQ(field(1100), "Done !   Data files were updated.");
@@ -325,6 +333,7 @@ TEST_F(UpdateFiles, AppendThatDoesNotReachTheDataIsNotReportedAsDone) {
   enddates("ends_after", 57, 56, 57);  // AVISO did not get the month
   getup("TRYD\nFOUN\n");
   runup("DIDI\nNEWP\n");
+  commit("DONE\n");
   update();
   EXPECT_EQ(field(1100), "Not done !   The new month could not be appended.");
   expectblank({1101});
@@ -333,11 +342,36 @@ TEST_F(UpdateFiles, AppendThatDoesNotReachTheDataIsNotReportedAsDone) {
   EXPECT_TRUE(okenabled());
 }
 
+TEST_F(UpdateFiles, VerdictComesFromTheCommitAndTheEndDatesThisQueryWrote) {
+  getup("TRYD\nFOUN\n");
+  runup("DIDI\nDONE\n");
+  // The append stopped before its commit; no AVISO end date is ever
+  // written, and the default of 100 confirms nothing.
+  enddates("ends", 56, 56, 56);
+  enddates("ends_after", 57, 57, 57);
+  fs::remove(stub("ends/AvisoEndDate.txt"));
+  fs::remove(stub("ends_after/AvisoEndDate.txt"));
+  update();
+  EXPECT_EQ(field(1100), "Not done !   The new month could not be appended.");
+  EXPECT_EQ(log().back(), " monthly update not appended, month index 57");
+
+  // Committed, but the end-date query is still running when its time is
+  // up: the files it left from before say nothing about this append.
+  commit("DONE\n");
+  fs::remove_all(stub("ends_after"));
+  fs::create_directories(stub("ends_after"));
+  update();
+  EXPECT_EQ(calls().at(8), "tcAppUp.bat 102008");
+  EXPECT_EQ(field(1100), "Done !   Data files were updated.");
+  EXPECT_EQ(log().back(), " update end dates argo,aviso,reynolds: 57 100 57");
+}
+
 TEST_F(UpdateFiles, NewExecutableEndsTheProgramThroughTheInstaller) {
   enddates("ends", 56, 56, 56);
   enddates("ends_after", 57, 57, 57);
   getup("TRYD\nFOUN\n");
   runup("DIDI\nNEWG\n");
+  commit("DONE\n");
   EXPECT_EXIT(update(), ::testing::ExitedWithCode(0), "");
 
   // The child ran in this test's drive root; the installer it started runs
