@@ -52,7 +52,16 @@ ONI = {
            -1.6],
     2008: [-1.6, -1.5, -1.3, -1.0, -0.8, -0.6, -0.4, -0.2, -0.2, -0.4, -0.6,
            -0.7],
+    2009: [-0.8, -0.8, -0.6, -0.3, 0.0, 0.3, 0.5, 0.6, 0.7, 1.0, 1.4, 1.6],
+    2010: [1.5, 1.2, 0.8, 0.4, -0.2, -0.7, -1.0, -1.3, -1.6, -1.6, -1.6, -1.6],
 }
+# The zonal-mean equatorial thermocline (the warm water volume) recharges
+# before an El Nino and discharges after it: it follows the ONI this many
+# months ahead.  The zonal tilt follows it two months ahead.
+RECHARGE_LEAD = 7
+TILT_LEAD = 2
+# Bump when the recipe changes, so that old sample files are built again.
+RECIPE_VERSION = 2
 
 SEED = 20040101
 
@@ -152,13 +161,21 @@ def regrid(src_lon, src_lat, field, dst_lon, dst_lat, min_weight=0.5):
     """Bilinear interpolation between regular lon/lat grids, field[..., y, x].
 
     Missing neighbours are left out and the weights renormalised; a point
-    whose valid weight is below min_weight stays missing.  Longitudes wrap.
+    whose valid weight is below min_weight stays missing.  Longitudes wrap
+    when the source goes round the globe; otherwise a point beyond its
+    edge takes the edge column.
     """
     dlon = src_lon[1] - src_lon[0]
     dlat = src_lat[1] - src_lat[0]
-    fi = np.mod(dst_lon - src_lon[0], 360.0) / dlon
-    i0 = np.floor(fi).astype(int) % len(src_lon)
-    i1 = (i0 + 1) % len(src_lon)
+    if abs(len(src_lon) * dlon - 360.0) < 1e-6:
+        fi = np.mod(dst_lon - src_lon[0], 360.0) / dlon
+        i0 = np.floor(fi).astype(int) % len(src_lon)
+        i1 = (i0 + 1) % len(src_lon)
+    else:
+        fi = np.clip((np.mod(dst_lon - src_lon[0] + 180.0, 360.0) - 180.0) / dlon,
+                     0, len(src_lon) - 1)
+        i0 = np.floor(fi).astype(int)
+        i1 = np.minimum(i0 + 1, len(src_lon) - 1)
     wi = fi - np.floor(fi)
     fj = np.clip((dst_lat - src_lat[0]) / dlat, 0, len(src_lat) - 1)
     j0 = np.floor(fj).astype(int)
@@ -238,8 +255,12 @@ def read(name, var):
 
 
 def oni_monthly():
+    """The ONI from January 2004 on, far enough for the recharge lead."""
     values = [v for year in sorted(ONI) for v in ONI[year]]
-    return np.array(values[:NMONTHS + 2])
+    if len(values) < NMONTHS + RECHARGE_LEAD:
+        raise SystemExit(f"make_sample_data.py: the ONI table ends before month "
+                         f"{NMONTHS + RECHARGE_LEAD}")
+    return np.array(values[:NMONTHS + RECHARGE_LEAD])
 
 
 def enso_surface_pattern(lon, lat):
@@ -257,6 +278,31 @@ def enso_thermocline_pattern(lon, lat):
     during El Nino, shallower in the west)."""
     lon2, lat2 = np.meshgrid(lon, lat)
     return 15.0 * np.tanh((lon2 - 190) / 35) * np.exp(-(lat2 / 6) ** 2)
+
+
+def recharge_pattern(lon, lat):
+    """Deepening of the whole equatorial thermocline per degree of the ONI
+    RECHARGE_LEAD months later, m: the warm water volume of 5S-5N grows by
+    about 1.7e14 m3 per degree."""
+    _, lat2 = np.meshgrid(lon, lat)
+    return 12.0 * np.exp(-(lat2 / 9) ** 2)
+
+
+def season_taper(pressure):
+    """Share of the atlas's seasonal cycle kept at each pressure: all of it
+    in the upper 50 dbar, where the atlas is well sampled, fading to a
+    tenth at 200 dbar and to nothing below 300 dbar.  Deeper down the
+    atlas's month-to-month differences are sampling noise."""
+    below = np.maximum(pressure - 50.0, 0.0)
+    return np.exp(-(below / 100.0) ** 2)
+
+
+def noise_amplitude(pressure, surface, deep):
+    """Amplitude of the weather noise: it fades slowly from the surface (3 %
+    less at 50 dbar, 11 % at 100 dbar), so that it moves the upper water
+    as a whole instead of making steps that the 0.2 deg C mixed-layer
+    criterion would take for the base of the mixed layer."""
+    return surface * np.exp(-(pressure / 300.0) ** 2) + deep
 
 
 def enso_rain_pattern(lon, lat):
@@ -288,6 +334,7 @@ def write_dataset(path, title, lon, lat, variables, pressure=None):
         nc.source = ("Tidecharter sample data built from the Ferret "
                      "climatologies; not observations")
         nc.history = "make_sample_data.py"
+        nc.recipe_version = RECIPE_VERSION
         nc.createDimension("LONGITUDE", len(lon))
         nc.createDimension("LATITUDE", len(lat))
         if pressure is not None:
@@ -345,8 +392,8 @@ def build(outdir):
     atl = regrid(atl_lon, atl_lat, atl, ARGO_LON, ARGO_LAT)
     atl = atl - np.nanmean(atl, axis=0)
     tseason = to_pressure(atl_z, atl, PRESSURE)
-    tseason[:, PRESSURE > atl_z[-1], :, :] = 0.0
     tseason = np.where(np.isfinite(tseason), tseason, 0.0)
+    tseason *= season_taper(PRESSURE)[None, :, None, None]
 
     # Seasonal salinity: rain under the ITCZ peaking in boreal autumn.
     lon2, lat2 = np.meshgrid(ARGO_LON, ARGO_LAT)
@@ -355,14 +402,17 @@ def build(outdir):
     sseason = (-0.12 * phase[:, None, None, None] * itcz[None, None]
                * np.exp(-PRESSURE / 40)[None, :, None, None])
 
-    # ENSO: surface warming, thermocline heave (leading SST by two months)
+    # ENSO: surface warming, thermocline heave (the zonal tilt leading SST
+    # by two months, the recharge of the whole equatorial band by seven)
     # and freshening under the rain band.
     z = PRESSURE[None, :, None, None]
     # Gradients next to the bottom are missing and left out.
     dtdz = np.nan_to_num(np.gradient(tmean, PRESSURE, axis=0))
     dsdz = np.nan_to_num(np.gradient(smean, PRESSURE, axis=0))
-    heave = (oni[2:NMONTHS + 2][:, None, None, None]
-             * enso_thermocline_pattern(ARGO_LON, ARGO_LAT)[None, None])
+    tilt = oni[TILT_LEAD:NMONTHS + TILT_LEAD][:, None, None, None]
+    recharge = oni[RECHARGE_LEAD:NMONTHS + RECHARGE_LEAD][:, None, None, None]
+    heave = (tilt * enso_thermocline_pattern(ARGO_LON, ARGO_LAT)[None, None]
+             + recharge * recharge_pattern(ARGO_LON, ARGO_LAT)[None, None])
     onik = oni[:NMONTHS][:, None, None, None]
     t_enso = (onik * enso_surface_pattern(ARGO_LON, ARGO_LAT)[None, None]
               * np.exp(-z / 60) - dtdz[None] * heave)
@@ -372,8 +422,8 @@ def build(outdir):
     # Weather: smooth red noise, strongest near the surface.
     tnoise = red_noise(rng, NMONTHS, len(ARGO_LAT), len(ARGO_LON), 1.5, 0.7)
     snoise = red_noise(rng, NMONTHS, len(ARGO_LAT), len(ARGO_LON), 1.5, 0.7)
-    t_amp = (0.35 * np.exp(-PRESSURE / 250) + 0.01)[None, :, None, None]
-    s_amp = (0.05 * np.exp(-PRESSURE / 250) + 0.002)[None, :, None, None]
+    t_amp = noise_amplitude(PRESSURE, 0.35, 0.01)[None, :, None, None]
+    s_amp = noise_amplitude(PRESSURE, 0.05, 0.002)[None, :, None, None]
 
     temp = (tmean[None] + tseason[months] + t_enso
             + t_amp * tnoise[:, None])
@@ -470,6 +520,20 @@ def build(outdir):
         ])
 
 
+def current(path):
+    """False when path is missing or a sample file of an older recipe;
+    anything else (a real product put in its place) is left alone."""
+    if not os.path.exists(path):
+        return False
+    try:
+        with netCDF4.Dataset(path) as nc:
+            if getattr(nc, "history", "") != "make_sample_data.py":
+                return True
+            return getattr(nc, "recipe_version", 1) == RECIPE_VERSION
+    except OSError:
+        return True
+
+
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("outdir")
@@ -479,7 +543,7 @@ def main(argv):
     names = ["RG_ArgoClim_Temperature.nc", "RG_ArgoClim_Salinity.nc",
              "RG_ArgoClim_Stations.nc", "Aviso_ADT.nc", "Reynolds_SST.nc"]
     if not args.force and all(
-            os.path.exists(os.path.join(args.outdir, n)) for n in names):
+            current(os.path.join(args.outdir, n)) for n in names):
         print(f"sample data already present in {args.outdir}")
         return 0
     os.makedirs(args.outdir, exist_ok=True)

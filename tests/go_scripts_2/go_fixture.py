@@ -66,13 +66,18 @@ class DriveRoot(InstalledDriveRoot):
 def ferret(drive, commands, data_dir=None, timeout=120):
     """Runs Ferret headless on `commands` with the installed go scripts
     (and `data_dir` searched first for data); returns its output."""
-    env = drive.environment()
+    data = (data_dir + " " if data_dir else "") + os.path.join(drive.home, "data")
+    return ferret_with(drive.go, data, commands, drive.environment(), timeout)
+
+
+def ferret_with(go_dirs, data_dirs, commands, env=None, timeout=120):
+    """Runs Ferret headless on `commands`, the given directories (blank
+    separated) searched first for go scripts and data; returns its output."""
     script = (". /usr/share/ferret-vis/bin/ferret_paths 2>/dev/null; "
               'FER_GO="$1 $FER_GO"; FER_DATA="$2 $FER_DATA"; export FER_GO FER_DATA; '
               "exec /usr/bin/python3 -c 'import sys, pyferret; pyferret.init(sys.argv[1:], True)' "
               "-nodisplay -nojnl -quiet")
-    data = (data_dir + " " if data_dir else "") + os.path.join(drive.home, "data")
-    result = subprocess.run(["/bin/sh", "-c", script, "sh", drive.go, data],
+    result = subprocess.run(["/bin/sh", "-c", script, "sh", go_dirs, data_dirs],
                             input=commands + "\nquit\n", capture_output=True, text=True,
                             env=env, timeout=timeout)
     return result.stdout + result.stderr

@@ -1,69 +1,83 @@
 #!/usr/bin/python3
-"""The derived products against independent computations.
+"""Every derived quantity of the go scripts against numpy, on the sample data.
 
-- The 20-degree isotherm depth, the mixed-layer depth, the tropical
-  cyclone heat potential and the warm water volume that tc_prod_derive.jnl
-  defines, computed by Ferret on a small synthetic Argo data set of known
-  profiles, against numpy: root finding on the profile, a fine-grid
-  integral and the exact area of the sphere.
-- The Nino 3.4 index of the sample data (tc_prod_nino.jnl) against the
-  Oceanic Nino Index the sample data was built from.
+Ferret computes each quantity with the go scripts' own helpers
+(tc_months, tc_field, tc_derive, tc_dynamic, tc_prod_derive, tc_prod_nino,
+tc_ts_series, from installation/ferret/go) in one headless session and
+lists it; numpy computes it
+again from the NetCDF files: the recipe's UNESCO equation of state and
+potential temperature, trapezoid integrals, centred differences on a sphere
+of 6371 km, exact cell areas, plain means of months.  Prints one line per
+quantity with the largest difference; the missing cells must agree too.
+The tolerances lie far below what a wrong box, half a grid cell, a wrong
+sign or a wrong constant gives.
 
-usage: test_science.py [unittest options]"""
+usage: test_science.py"""
 
-import math
 import os
 import shutil
 import sys
 import tempfile
-import unittest
+import time
+import warnings
 
 import numpy as np
+import netCDF4
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from go_fixture import REPO, DriveRoot, ferret  # noqa: E402
+from go_fixture import REPO, data_cache, ferret_with  # noqa: E402
 
 sys.path.insert(0, os.path.join(REPO, "installation", "sampledata"))
 import make_sample_data as sample  # noqa: E402
 
-PRESSURE = sample.PRESSURE
-LON = np.arange(121.0, 290.0, 2.0)       # the Argo grid's 2-degree cells
-LAT = np.arange(-9.0, 10.0, 2.0)
-MONTH = 5                                 # the month the checks look at
-RHO, CP = 1025.0, 4178.0
+GO = os.path.join(REPO, "installation", "ferret", "go")
+RADIUS, OMEGA = 6371.0e3, 7.2921e-5
+A, B = 49, 54            # January to June 2008, averaged before deriving
+MONTH = 54               # June 2008 for the products
+SEC_X = 221.0            # the sections run along 139W
+BAND = 6.0               # no geostrophic velocity nearer the equator
+NINO = {"Nino 1+2": ("12", (270, 280, -10, 0)), "Nino 3": ("3", (210, 270, -5, 5)),
+        "Nino 3.4": ("34", (190, 240, -5, 5)), "Nino 4": ("4", (160, 210, -5, 5))}
+ONI = np.array([v for year in sorted(sample.ONI) for v in sample.ONI[year]])
 
 
-def profile(surface, mixed, scale, deep=4.0):
-    """Temperature at the Argo levels: mixed to `mixed` dbar, then falling
-    exponentially towards `deep`."""
-    below = np.maximum(PRESSURE - mixed, 0.0)
-    t = deep + (surface - deep) * np.exp(-below / scale)
-    # A slight stratification inside the mixed layer, so the 0.2-degree
-    # criterion falls between levels.
-    return t - 0.002 * np.minimum(PRESSURE, mixed)
+# ------------------------------------------------------------------ numpy
+
+def read(path, *names):
+    with netCDF4.Dataset(path) as nc:
+        values = [np.array(nc.variables[n][:].filled(np.nan), dtype=float) for n in names]
+        lon, lat = (np.array(nc.variables[a][:], dtype=float) for a in ("LONGITUDE", "LATITUDE"))
+    return values, lon, lat
 
 
-def synthetic_temperature():
-    """[month, level, lat, lon] temperature; land (NaN) in one corner."""
-    nt = sample.NMONTHS
-    temp = np.empty((nt, len(PRESSURE), len(LAT), len(LON)))
-    for j, lat in enumerate(LAT):
-        for i, lon in enumerate(LON):
-            surface = 18.0 + 11.0 * math.cos(math.radians(lat * 10)) + 0.01 * (lon - 200)
-            mixed = 15.0 + 1.3 * ((i * 7 + j * 3) % 60)
-            scale = 60.0 + 0.7 * ((i * 5 + j * 11) % 90)
-            for k in range(nt):
-                temp[k, :, j, i] = profile(surface + 0.3 * math.sin(k), mixed, scale)
-    temp[:, :, :2, :3] = np.nan
-    return temp
+def integral_below(p, f, lower):
+    """Trapezoid integral of f[z, ...] from each level down to the level
+    `lower`; NaN below it and where f is missing."""
+    k = list(p).index(lower)
+    out = np.full(f.shape, np.nan)
+    out[k] = 0.0 * f[k]
+    for j in range(k - 1, -1, -1):
+        out[j] = out[j + 1] + 0.5 * (f[j] + f[j + 1]) * (p[j + 1] - p[j])
+    return out
 
 
-def first_crossing(p, values, target):
-    """Pressure where `values`, linear between levels, first reaches
-    `target` going down; None when it never does."""
+def centred(f, axis, step):
+    """Centred difference along an axis, NaN at both ends."""
+    out = np.full(f.shape, np.nan)
+    inner = [slice(None)] * f.ndim
+    inner[axis] = slice(1, -1)
+    out[tuple(inner)] = (np.take(f, range(2, f.shape[axis]), axis) -
+                         np.take(f, range(f.shape[axis] - 2), axis)) / (2 * step)
+    return out
+
+
+def crossing(p, t, target):
+    """First pressure where t, linear between levels, reaches target."""
     for k in range(1, len(p)):
-        a, b = values[k - 1] - target, values[k] - target
+        a, b = t[k - 1] - target, t[k] - target
+        if np.isnan(b):
+            return None
         if a == 0:
             return p[k - 1]
         if a * b < 0 or b == 0:
@@ -71,154 +85,259 @@ def first_crossing(p, values, target):
     return None
 
 
-def heat_potential(p, t):
-    """rho cp times the integral of (T - 26)+ over a 0.01 dbar grid with T
-    linear between levels, in kJ/cm2."""
-    fine = np.arange(0.0, 500.0 + 1e-9, 0.01)
-    excess = np.maximum(np.interp(fine, p, t) - 26.0, 0.0)
-    return RHO * CP * np.trapz(excess, fine) * 1e-7
-
-
 def mixed_layer(p, t):
-    t10 = t[list(p).index(10.0)]
-    below = p >= 10.0
-    return first_crossing(p[below], t10 - t[below], 0.2)
+    """de Boyer Montegut et al. (2004): |T - T(10 dbar)| reaches 0.2."""
+    found = [crossing(p[1:], t[1] - t[1:], d) for d in (0.2, -0.2)]
+    return min([f for f in found if f is not None], default=None)
 
 
-class Derived(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.root = DriveRoot()
-        cls.data = tempfile.mkdtemp(prefix="tc_go2_synthetic_")
-        cls.temp = synthetic_temperature()
-        salt = np.where(np.isfinite(cls.temp), 35.0, np.nan)
-        grid3 = ("PRESSURE", "LATITUDE", "LONGITUDE")
-        grid4 = ("TIME",) + grid3
-        for name, var, data in (("Temperature", "TEMPERATURE", cls.temp), ("Salinity", "SALINITY", salt)):
-            m = np.nanmean(data, axis=0)
-            sample.write_dataset(os.path.join(cls.data, f"RG_ArgoClim_{name}.nc"), "synthetic", LON, LAT, [
-                (f"ARGO_{var}_MEAN", grid3, m, {"units": "x"}),
-                (f"ARGO_{var}_ANOMALY", grid4, data - m[None], {"units": "x"})], PRESSURE)
-        sample.write_dataset(os.path.join(cls.data, "RG_ArgoClim_Stations.nc"), "synthetic", LON, LAT, [
-            ("NSTATIONS", grid4, np.where(np.isfinite(cls.temp), 1.0, np.nan), {"kind": "i2"})], PRESSURE)
-        # Ferret writes each product of one month, every cell, longitude
-        # fastest; missing values come out as its bad value (-1e34).
-        commands = ["go tc_data argo", "go tc_prod_derive"]
-        for name in ("tc_d20", "tc_mld", "tc_tchp"):
-            commands.append(f"list/nohead/quiet/clobber/format=(E17.9)/file=\"{cls.data}/{name}.txt\" "
-                            f"{name}[l={MONTH}]")
-        commands.append(f"say WWV `tc_d20[x=120:280@din,y=-5:5@din,l={MONTH}],prec=9`")
-        cls.output = ferret(cls.root, "\n".join(commands), data_dir=cls.data)
+def heat_potential(p, t):
+    """rho cp times the integral of (T - 26)+ down to 500 dbar, kJ/cm2: the
+    trapezoid rule on the levels and the 26-degree crossings, exact for T
+    linear between levels."""
+    nodes, excess = [], []
+    for k in range(len(p)):
+        if p[k] > 500 or np.isnan(t[k]):
+            break
+        if k and (t[k - 1] - 26) * (t[k] - 26) < 0:
+            nodes.append(p[k - 1] + (p[k] - p[k - 1]) * (26 - t[k - 1]) / (t[k] - t[k - 1]))
+            excess.append(0.0)
+        nodes.append(p[k])
+        excess.append(max(t[k] - 26, 0.0))
+    return 1025.0 * 4178.0 * np.trapz(excess, nodes) * 1e-7
 
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.data, ignore_errors=True)
-        cls.root.cleanup()
 
-    def from_ferret(self, name):
-        """Ferret's listing as [lat, lon], NaN where missing."""
-        path = os.path.join(self.data, name + ".txt")
-        self.assertTrue(os.path.exists(path), self.output[-3000:])
+def warm_layer(p, t):
+    """Depth of the 20-degree isotherm; without one, 0 for a cold column
+    and the deepest level for one warm to the bottom."""
+    d = crossing(p, t, 20.0)
+    if d is not None:
+        return d
+    return p[~np.isnan(t)][-1] if t[0] >= 20 else 0.0
+
+
+def columns(function, p, field):
+    """function(p, profile) for every column of field[z, y, x] with data."""
+    out = np.full(field.shape[1:], np.nan)
+    for j, i in zip(*np.nonzero(~np.isnan(field[0]))):
+        value = function(p, field[:, j, i])
+        out[j, i] = np.nan if value is None else value
+    return out
+
+
+def cell_areas(lon, lat, west, east, south, north):
+    """Area of each cell's part inside the box, on the sphere, [y, x]."""
+    dlon, dlat = lon[1] - lon[0], lat[1] - lat[0]
+    wx = np.clip(np.minimum(lon + dlon / 2, east) - np.maximum(lon - dlon / 2, west), 0, None)
+    lo, hi = np.maximum(lat - dlat / 2, south), np.minimum(lat + dlat / 2, north)
+    band = np.where(hi > lo, np.sin(np.radians(hi)) - np.sin(np.radians(lo)), 0.0)
+    return RADIUS ** 2 * np.radians(wx)[None, :] * band[:, None]
+
+
+def box_mean(field, lon, lat, box):
+    """Area mean over the box's cells with data, field[t, y, x]."""
+    area = cell_areas(lon, lat, *box)[None] * ~np.isnan(field)
+    return np.nansum(field * area, axis=(1, 2)) / area.sum(axis=(1, 2))
+
+
+def less_clim(series, months):
+    """series[t, ...] less the mean of its calendar month over its first
+    `months` months."""
+    clim = np.array([np.nanmean(series[m:months:12], axis=0) for m in range(12)])
+    return series - clim[np.arange(len(series)) % 12]
+
+
+# ----------------------------------------------------------------- ferret
+
+def ferret_listings(data, out, nt):
+    """Runs the helpers as the entry scripts do and lists each quantity
+    into out/NAME.txt; returns Ferret's output."""
+    lines = []
+
+    def dump(name, expression):
+        lines.append(f'list/nohead/quiet/clobber/format=(1PE22.14)/file="{out}/{name}.txt" '
+                     + expression)
+    # Potential density, specific volume anomaly, dynamic height and
+    # velocity of the months A to B, as the map and section scripts do.
+    lines += ["go tc_begin", "go tc_data argo", f"go tc_months range tc_temp {A} {B}",
+              f"go tc_months range tc_psal {A} {B}", "go tc_derive now"]
+    dump("sigma", f"tc_sigma_now[x={SEC_X}]")
+    dump("svan", f"tc_svan_now[x={SEC_X}]")
+    lines.append("go tc_dynamic map 0 1000")
+    for name in ("field", "u", "v"):
+        dump("map_" + name, "tc_" + name)
+    lines.append("go tc_dynamic section 0 2000")
+    dump("section", f"tc_field[x={SEC_X},z=0:2000]")
+    dump("section_u", f"tc_u[x={SEC_X},z=0:2000]")
+    for upper in (0, 300, 1000):
+        lines.append(f"go tc_dynamic map {upper} 2000")
+        dump(f"map_{upper}", f"tc_field[x={SEC_X}]")
+    # The time treatments of maps (with tc_field) and of time series.
+    lines += [f"go tc_months yearly tc_temp {A} {B}", "go tc_field tc_temp 0 500"]
+    dump("yearly", "tc_field")
+    lines += [f"go tc_months monthly tc_temp {MONTH} 6", "go tc_field tc_temp 100 100"]
+    dump("monthly", "tc_field")
+    lines += ["go tc_months average tc_temp 9", "go tc_field tc_temp 0 0"]
+    dump("average", "tc_field")
+    lines += ["go tc_end", "go tc_begin", "go tc_data argo", f"let tc_ts_raw = tc_temp[x={SEC_X},y=-41]"]
+    for kind in ("yearly", "monthly"):
+        lines.append(f"go tc_ts_series {kind} tc_ts_raw 1 {nt} ts_{kind}")
+        dump("ts_" + kind, f"ts_{kind}[z=0:2000]")
+    # The products of one month, and the warm water volume of every month.
+    lines.append("go tc_prod_derive")
+    for name in ("d20", "mld", "tchp", "warm"):
+        dump(name, f"tc_{name}[l={MONTH}]")
+    dump("wwv", f"tc_wwv[l=1:{nt}]")
+    lines.append("go tc_ts_end")
+    # Each box from both data sets: K 1 to 4 as the program sends them,
+    # then the other two boxes.
+    for k, box in ((1, ""), (2, ""), (3, ""), (4, ""), (1, "12"), (1, "4"), (3, "12"), (3, "4")):
+        lines += ["go tc_begin", f"go tc_prod_nino {k} 1 {nt} {box}"]
+        box = box or ("3" if k in (1, 3) else "34")
+        dump(f"nino_{k}_{box}", f"tc_prod_series[l=1:{nt}]")
+        dump(f"nino_anom_{k}_{box}", f"tc_prod_anom[l={nt}]")
+        lines.append("go tc_ts_end")
+    return ferret_with(GO, data, "\n".join(lines), timeout=600)
+
+
+class Report:
+    def __init__(self, out, output):
+        self.out, self.output, self.lines, self.failures = out, output, [], []
+
+    def listed(self, name, shape):
+        path = os.path.join(self.out, name + ".txt")
+        if not os.path.exists(path):
+            raise AssertionError(f"Ferret listed no {name}:\n{self.output[-3000:]}")
         with open(path) as f:
             values = np.array([float(v) for v in f.read().split()])
-        self.assertEqual(values.size, LAT.size * LON.size, self.output[-3000:])
         values[values < -1e30] = np.nan
-        return values.reshape(LAT.size, LON.size)
+        return values.reshape(shape)
 
-    def reference(self, function):
-        """numpy's value of every ocean cell in the month checked."""
-        out = np.full((LAT.size, LON.size), np.nan)
-        for j in range(LAT.size):
-            for i in range(LON.size):
-                t = self.temp[MONTH - 1, :, j, i]
-                if np.isfinite(t).all():
-                    value = function(PRESSURE, t)
-                    out[j, i] = np.nan if value is None else value
-        return out
-
-    def assert_same(self, ferret_values, numpy_values, tolerance, what):
-        np.testing.assert_array_equal(np.isnan(ferret_values), np.isnan(numpy_values),
-                                      f"{what}: missing in different cells")
-        both = np.isfinite(numpy_values)
-        worst = np.max(np.abs(ferret_values[both] - numpy_values[both]))
-        self.assertLess(worst, tolerance, f"{what}: largest difference {worst}")
-
-    def test_isotherm_depth(self):
-        expected = self.reference(lambda p, t: first_crossing(p, t, 20.0))
-        # The rows at 9S and 9N are colder than 20 degrees from the surface
-        # down; the others cross it.
-        self.assertTrue(np.isnan(expected[-1, :]).all() and np.isfinite(expected).sum() > 400)
-        self.assert_same(self.from_ferret("tc_d20"), expected, 1e-3, "20-degree isotherm depth")
-
-    def test_mixed_layer_depth(self):
-        expected = self.reference(mixed_layer)
-        self.assertGreater(np.nanmax(expected) - np.nanmin(expected), 50)
-        self.assert_same(self.from_ferret("tc_mld"), expected, 1e-3, "mixed-layer depth")
-
-    def test_heat_potential(self):
-        expected = self.reference(heat_potential)
-        self.assertTrue((expected == 0).any() and np.nanmax(expected) > 50, "zero and large cases")
-        self.assert_same(self.from_ferret("tc_tchp"), expected, 0.01, "heat potential (kJ/cm2)")
-
-    def test_warm_water_volume(self):
-        d20 = self.reference(lambda p, t: first_crossing(p, t, 20.0))
-        radius = 6371.0e3
-        volume = 0.0
-        for j, lat in enumerate(LAT):
-            south, north = max(lat - 1, -5.0), min(lat + 1, 5.0)
-            if south >= north:
-                continue
-            for i, lon in enumerate(LON):
-                if lon < 280 and np.isfinite(d20[j, i]):
-                    area = radius ** 2 * math.radians(2.0) * (math.sin(math.radians(north)) -
-                                                             math.sin(math.radians(south)))
-                    volume += d20[j, i] * area
-        words = [line.split() for line in self.output.splitlines() if line.startswith("WWV")]
-        self.assertEqual(len(words), 1, self.output[-2000:])
-        # Ferret measures a degree as 111.195 km, the sphere of radius
-        # 6371 km has 111.195 km too: the two agree closely.
-        self.assertAlmostEqual(float(words[0][1]) / volume, 1.0, delta=0.005)
+    def compare(self, name, pairs, tolerance, unit, relative=False, note=""):
+        """pairs: (Ferret's values, numpy's); relative: against the largest
+        of numpy's values."""
+        got = np.concatenate([np.ravel(g) for g, _ in pairs])
+        want = np.concatenate([np.ravel(w) for _, w in pairs])
+        problems = []
+        if got.shape != want.shape:
+            problems.append(f"{got.size} values against {want.size}")
+            worst = np.inf
+        else:
+            if (np.isnan(got) != np.isnan(want)).any():
+                problems.append(f"missing in {np.sum(np.isnan(got) != np.isnan(want))} other cells")
+            both = ~np.isnan(got) & ~np.isnan(want)
+            worst = np.abs(got - want)[both].max() if both.sum() >= 10 else np.inf
+            if relative:
+                worst /= np.abs(want[both]).max()
+        if not worst <= tolerance:
+            problems.append(f"above the tolerance {tolerance:g}")
+        self.lines.append(f"{name:38s} largest difference {worst:.3g} "
+                          f"{'of the largest value' if relative else unit}{note}")
+        if problems:
+            self.failures.append(f"{name}: " + "; ".join(problems))
 
 
-class NinoIndex(unittest.TestCase):
-    """The sample data carries an ENSO signal scaled by the Oceanic Nino
-    Index; the Nino 3.4 index computed from it must follow that index."""
+def main():
+    started = time.monotonic()
+    warnings.filterwarnings("ignore", message="Mean of empty slice")
+    data, out = data_cache(), tempfile.mkdtemp(prefix="tc_science_")
+    (tm, ta), lon, lat = read(data + "/RG_ArgoClim_Temperature.nc", "ARGO_TEMPERATURE_MEAN",
+                              "ARGO_TEMPERATURE_ANOMALY")
+    (sm, sa), _, _ = read(data + "/RG_ArgoClim_Salinity.nc", "ARGO_SALINITY_MEAN",
+                          "ARGO_SALINITY_ANOMALY")
+    (sst,), slon, slat = read(data + "/Reynolds_SST.nc", "SST")
+    temp, psal, p = tm[None] + ta, sm[None] + sa, sample.PRESSURE
+    nt, nz, ny, nx = temp.shape
+    sx = int(np.argmin(np.abs(lon - SEC_X)))
+    r = Report(out, ferret_listings(data, out, nt))
+    if "**ERROR" in r.output:
+        r.failures.append("Ferret reported an error:\n" + r.output[r.output.index("**ERROR") - 1500:][:3000])
 
-    @classmethod
-    def setUpClass(cls):
-        cls.root = DriveRoot()
-        cls.oni = np.array([v for year in sorted(sample.ONI) for v in sample.ONI[year]])[:sample.NMONTHS]
+    t_ab, s_ab = temp[A - 1:B].mean(axis=0), psal[A - 1:B].mean(axis=0)
+    pz = p[:, None, None]
+    theta = sample.potential_temperature(s_ab, t_ab, pz)
+    sigma = sample.rho(s_ab, theta, 0.0) - 1000
+    r.compare("sigma-theta", [(r.listed("sigma", (nz, ny)), sigma[..., sx])], 1e-8, "kg/m3")
+    svan = sample.specific_volume_anomaly(s_ab, t_ab, pz)
+    r.compare("specific volume anomaly", [(r.listed("svan", (nz, ny)), svan[..., sx])], 1e-14, "m3/kg")
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.root.cleanup()
+    # Dynamic height in dyn cm: 1 dbar = 1e4 Pa, 1 dyn cm = 0.1 m2/s2.
+    dyn_1000, dyn_2000 = (integral_below(p, svan, lower) * 1e5 for lower in (1000.0, 2000.0))
+    r.compare("dynamic height map", [(r.listed("map_field", (ny, nx)), dyn_1000[0])], 1e-6, "dyn cm")
+    section = r.listed("section", (nz, ny))
+    r.compare("dynamic height section", [(section, dyn_2000[..., sx])], 1e-6, "dyn cm")
+    maps = [(section[list(p).index(u)], r.listed(f"map_{u}", (ny,))) for u in (0, 300, 1000)]
+    r.compare("dynamic height section = map", maps, 1e-9, "dyn cm", note=" at 0, 300, 1000 dbar")
 
-    def index(self, k):
-        listing = os.path.join(self.root.tmp, f"nino{k}.txt")
-        out = ferret(self.root, f"go tc_prod_nino {k} 1 {sample.NMONTHS}\n"
-                                f"list/nohead/quiet/clobber/format=(F10.5)/file=\"{listing}\" "
-                                f"tc_prod_series[l=1:{sample.NMONTHS}]")
-        self.assertTrue(os.path.exists(listing), out[-2000:])
-        with open(listing) as f:
-            values = np.array([float(v) for v in f.read().split()])
-        self.assertEqual(values.size, sample.NMONTHS, out[-2000:])
-        return values
+    # Geostrophic velocity in cm/s from the geopotential anomaly in m2/s2;
+    # missing within BAND degrees of the equator.
+    cor = np.where(np.abs(lat) >= BAND, 2 * OMEGA * np.sin(np.radians(lat)), np.nan)[:, None]
+    dy = RADIUS * np.radians(lat[1] - lat[0])
+    dx = RADIUS * np.radians(lon[1] - lon[0]) * np.cos(np.radians(lat))[:, None]
+    u = -100 * centred(dyn_1000[0] / 10, 0, dy) / cor
+    v = 100 * centred(dyn_1000[0] / 10, 1, 1.0) / dx / cor
+    u_section = -100 * centred(dyn_2000[..., sx] / 10, 1, dy) / cor[:, 0]
+    r.compare("geostrophic velocity", [(r.listed("map_u", (ny, nx)), u), (r.listed("map_v", (ny, nx)), v),
+                                       (r.listed("section_u", (nz, ny)), u_section)], 1e-4, "",
+              relative=True)
 
-    def check(self, index, slope_range):
-        strong = np.abs(self.oni) >= 0.5
-        self.assertTrue(np.all(np.sign(index[strong]) == np.sign(self.oni[strong])),
-                        f"sign differs in months {np.nonzero(strong & (np.sign(index) != np.sign(self.oni)))[0] + 1}")
-        self.assertGreater(np.corrcoef(index, self.oni)[0, 1], 0.9)
-        slope = np.polyfit(self.oni, index, 1)[0]
-        self.assertTrue(slope_range[0] < slope < slope_range[1], slope)
-        self.assertLess(np.mean(np.abs(index - self.oni)), 0.35)
+    # The products of one month and the warm water volume of all months.
+    t_month = temp[MONTH - 1]
+    d20 = columns(lambda q, t: crossing(q, t, 20.0), p, t_month)
+    r.compare("D20", [(r.listed("d20", (ny, nx)), d20)], 1e-6, "m")
+    mld = columns(mixed_layer, p, t_month)
+    signed = columns(lambda q, t: crossing(q[1:], t[1] - t[1:], 0.2), p, t_month)
+    r.compare("MLD", [(r.listed("mld", (ny, nx)), mld)], 1e-6, "m",
+              note=f"; inversions in {np.sum(np.abs(mld - signed) > 1)} columns")
+    r.compare("TCHP", [(r.listed("tchp", (ny, nx)), columns(heat_potential, p, t_month))], 1e-6, "kJ/cm2")
+    area = cell_areas(lon, lat, 120, 280, -5, 5)
+    rows = np.nonzero(area.sum(axis=1))[0]
+    wwv = np.array([np.nansum(columns(warm_layer, p, temp[k][:, rows]) * area[rows])
+                    for k in range(nt)]) / 1e14
+    warm = columns(warm_layer, p, t_month)
+    r.compare("WWV warm layer", [(r.listed("warm", (ny, nx)), warm)], 1e-6, "m",
+              note=f"; shelf columns warm to the bottom: {np.sum(np.isnan(d20) & (warm > 0))}")
+    got = r.listed("wwv", (nt,))
+    lead = max(range(13), key=lambda m: np.corrcoef(less_clim(got, nt), ONI[m:m + nt])[0, 1])
+    r.compare("WWV", [(got, wwv)], 1e-5, "", relative=True, note=f"; leads the ONI by {lead} months")
+    if not 6 <= lead <= 9:
+        r.failures.append(f"WWV: leads the ONI by {lead} months, not by 6 to 9")
 
-    def test_reynolds_nino34_follows_the_oni(self):
-        self.check(self.index(4), (0.6, 1.4))
+    # Nino indices: the box mean less its 2004-2007 calendar-month mean,
+    # and the map of the last month's anomaly.
+    for name, (box, limits) in NINO.items():
+        pairs = []
+        for k, field, x, y in ((1, temp[:, 0], lon, lat), (3, sst, slon, slat)):
+            k += box == "34"
+            pairs.append((r.listed(f"nino_{k}_{box}", (nt,)), less_clim(box_mean(field, x, y, limits), 48)))
+            pairs.append((r.listed(f"nino_anom_{k}_{box}", field.shape[1:]), less_clim(field, 48)[-1]))
+        corr = np.corrcoef(pairs[2][0], ONI[:nt])[0, 1]
+        r.compare(name, pairs, 1e-6, "deg C", note=f"; Reynolds index against the ONI: r = {corr:.2f}")
+        if box == "34" and corr < 0.9:
+            r.failures.append(f"{name}: follows the ONI with r = {corr:.2f} only")
 
-    def test_argo_nino34_follows_the_oni(self):
-        self.check(self.index(2), (0.6, 1.4))
+    # Time treatments: a map averaged over 0-500 dbar, at 100 dbar and at
+    # the surface, and a time series of profiles at 41S 139W.
+    def over_0_500(field):
+        return integral_below(p, field, 500.0)[0] / 500
+    profiles = temp[:, :, list(lat).index(-41.0), sx]
+    k100 = list(p).index(100.0)
+    r.compare("difference from the 2004-2007 mean",
+              [(r.listed("yearly", (ny, nx)), over_0_500(t_ab) - over_0_500(temp[:48].mean(axis=0))),
+               (r.listed("ts_yearly", (nt, nz)), profiles - profiles[:48].mean(axis=0))], 1e-9, "deg C")
+    r.compare("monthly anomaly",
+              [(r.listed("monthly", (ny, nx)), less_clim(temp[:, k100], nt)[MONTH - 1]),
+               (r.listed("ts_monthly", (nt, nz)), less_clim(profiles, nt))], 1e-9, "deg C")
+    r.compare("monthly average", [(r.listed("average", (ny, nx)), np.nanmean(temp[8::12, 0], axis=0))],
+              1e-9, "deg C")
+
+    shutil.rmtree(out, ignore_errors=True)
+    print("\n".join(r.lines))
+    print(f"run time {time.monotonic() - started:.1f} s")
+    if r.failures:
+        print("FAILED:\n  " + "\n  ".join(r.failures))
+    return 1 if r.failures else 0
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    sys.exit(main())
