@@ -10,7 +10,8 @@
 # run's answer goes first and this one comes within 3 seconds, "HAVE" when
 # the question cannot be asked or gets no answer in time.
 set -eu
-. "$(dirname "$0")/tc_paths.sh"
+# Run at every start of the program: no process to find our own directory.
+case "$0" in */*) . "${0%/*}/tc_paths.sh" ;; *) . ./tc_paths.sh ;; esac
 
 rm -f "$TC_TMP/batch.log"
 [ $# -ge 1 ] || tc_usage "tcLookForX.bat DIGIT"
@@ -18,7 +19,7 @@ case "$1" in
   [0-9]) display=${DISPLAY:-":$1"} ;;
   *) tc_usage "tcLookForX.bat DIGIT (one digit, 0 to 9)" ;;
 esac
-mkdir -p "$TC_TMP"
+[ -d "$TC_TMP" ] || mkdir -p "$TC_TMP"
 
 # One question, 2 seconds for it (a display that hangs holds any client).
 if command -v xdpyinfo > /dev/null 2>&1; then

@@ -19,7 +19,8 @@
 # Environment: TC_PYTHON, the Python that runs PyFerret (default
 # /usr/bin/python3).
 set -eu
-. "$(dirname "$0")/tc_paths.sh"
+# Run at every start of the program: no process to find our own directory.
+case "$0" in */*) . "${0%/*}/tc_paths.sh" ;; *) . ./tc_paths.sh ;; esac
 
 [ $# -ge 1 ] || tc_usage "tcferret.bat FILE"
 file=$(tc_host_path "$1")
@@ -41,30 +42,32 @@ headless_ferret() {
 end_date_files="ArgoEndDate.txt AvisoEndDate.txt ReynoldsEndDate.txt"
 stamp="$TC_TMP/EndDates.stamp"
 # One stat for all, as the query runs at every start: a missing file
-# simply has no line.
-end_date_inputs() {
+# simply has no line, and the end-date files come last.
+end_date_record() {
   printf 'drive %s\n' "$TC_DRIVE"
-  stat -L -c '%n %s %.9Y %i' "$file" "$TC_GO/tc_end_date.jnl" "$TC_DATA"/* 2> /dev/null || true
-}
-end_date_outputs() {
-  set --
+  set -- "$file" "$TC_GO/tc_end_date.jnl" "$TC_DATA"/*
   for name in $end_date_files; do set -- "$@" "$TC_TMP/$name"; done
-  stat -c '%n %s %.9Y %i' "$@" 2> /dev/null
+  stat -L -c '%n %s %.9Y %i' "$@" 2> /dev/null || true
+}
+end_dates_there() {
+  for name in $end_date_files; do [ -f "$TC_TMP/$name" ] || return 1; done
 }
 
 case "$file" in
   */GetDates.jnl)
-    inputs=$(end_date_inputs)
-    if outputs=$(end_date_outputs) &&
-       [ "$(printf '%s\n%s\n' "$inputs" "$outputs")" = "$(cat "$stamp" 2> /dev/null)" ]; then
+    if end_dates_there && [ "$(end_date_record)" = "$(cat "$stamp" 2> /dev/null)" ]; then
       printf 'end dates unchanged since EndDates.stamp was written: Ferret not run\n' > "$log"
       exit 0
     fi
+    # What the query reads is recorded before it runs: a data file that
+    # changes meanwhile no longer matches the record.
+    record=$(end_date_record)
     rm -f "$stamp"
     headless_ferret -script "$file" > "$log" 2>&1 ||
       tc_die "Ferret failed on $1, see $log"
-    if outputs=$(end_date_outputs); then
-      printf '%s\n%s\n' "$inputs" "$outputs" > "$stamp.partial"
+    if end_dates_there; then
+      printf '%s\n' "$record" | sed '/EndDate\.txt /d' > "$stamp.partial"
+      end_date_record | grep 'EndDate\.txt ' >> "$stamp.partial" || true
       tc_publish "$stamp.partial" "$stamp"
     fi
     exit 0 ;;
