@@ -9,7 +9,11 @@ set -eu
 
 list="$TC_TMP/tcferret_windows.pid"
 [ -f "$list" ] || exit 0
-mv -f "$list" "$list.closing"
+# Under the lock that tc_plot_window.sh takes to change the list.
+{
+  flock 9
+  mv -f "$list" "$list.closing" 2>/dev/null || exit 0
+} 9>> "$TC_TMP/.tcferret_windows.lock"
 while read -r group; do
   case "$group" in
     ''|*[!0-9]*) continue ;;

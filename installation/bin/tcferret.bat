@@ -12,8 +12,8 @@
 #    c:\tidecharter\tmp\meta<name>.  When Ferret plots nothing, the
 #    picture shows its error message instead.
 #  - Any other command file opens a Ferret plot window.  This returns as
-#    soon as the plot is drawn; the window stays until tcKillCygwinX.bat
-#    closes it.
+#    soon as the plot is drawn; the window stays until the user closes it
+#    or tcKillCygwinX.bat does, and its Ferret ends with it.
 # Ferret's output goes to c:\tidecharter\tmp\tcferret.log (the window's to
 # tcferret_<pid>.log).
 # Environment: TC_PYTHON, the Python that runs PyFerret (default

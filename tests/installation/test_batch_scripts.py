@@ -9,6 +9,7 @@ import signal
 import socket
 import subprocess
 import sys
+import tempfile
 import threading
 import time
 import unittest
@@ -46,6 +47,30 @@ def read_words(path):
         return []
     with open(path) as f:
         return f.read().split()
+
+
+def group_members(group):
+    """Running processes of a process group: pid -> command name."""
+    members = {}
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/stat") as f:
+                stat = f.read()
+        except OSError:
+            continue
+        state, _, pgrp = stat.rsplit(")", 1)[1].split()[:3]
+        if pgrp == str(group) and state != "Z":
+            members[int(pid)] = stat[stat.index("(") + 1:stat.rindex(")")]
+    return members
+
+
+def wait_until(condition, seconds):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
 
 
 def window_names(display):
@@ -301,10 +326,12 @@ class Installation(unittest.TestCase):
 
 
 def start_xvfb(display):
-    """A private X server, or None when it does not answer."""
+    """A private X server, or None when it does not answer.  It must not
+    reset when its last client leaves: a client connecting meanwhile, such
+    as the window manager after the first check, would be turned away."""
     server = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x1024x24", "-nolisten",
-                               "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              start_new_session=True)
+                               "tcp", "-noreset"], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, start_new_session=True)
     for _ in range(50):
         if subprocess.run(["xdpyinfo"], env={**os.environ, "DISPLAY": display},
                           capture_output=True).returncode == 0:
@@ -322,8 +349,9 @@ def salinity_window_file(root, slot):
 
 
 class PlotWindow(unittest.TestCase):
-    """Under a private Xvfb: the window appears, the batch returns soon,
-    tcKillCygwinX.bat closes it and leaves the X server alone."""
+    """Under a private Xvfb with a window manager: the window appears, the
+    batch returns soon, closing the window ends its Ferret, and
+    tcKillCygwinX.bat closes the windows and leaves the X server alone."""
 
     @classmethod
     def setUpClass(cls):
@@ -335,11 +363,24 @@ class PlotWindow(unittest.TestCase):
         cls.xvfb = start_xvfb(cls.display)
         if cls.xvfb is None:
             raise unittest.SkipTest("Xvfb did not start")
+        # A desktop's windows have a manager with a close box.
+        cls.env = {"DISPLAY": cls.display}
+        messages = tempfile.TemporaryFile()
+        cls.manager = subprocess.Popen(["openbox"], env={**os.environ, **cls.env},
+                                       stdout=messages, stderr=subprocess.STDOUT)
+        if not wait_until(lambda: subprocess.run(["wmctrl", "-m"], env={**os.environ, **cls.env},
+                                                 capture_output=True).returncode == 0, 20):
+            cls.manager.kill()
+            os.killpg(cls.xvfb.pid, signal.SIGTERM)
+            messages.seek(0)
+            raise RuntimeError("openbox did not start: " + messages.read().decode())
         cls.root = DriveRoot()
 
     @classmethod
     def tearDownClass(cls):
         cls.root.run("tcKillCygwinX.bat")
+        cls.manager.terminate()
+        cls.manager.wait(timeout=10)
         os.killpg(cls.xvfb.pid, signal.SIGTERM)
         cls.xvfb.wait(timeout=10)
         cls.root.cleanup()
@@ -383,6 +424,49 @@ class PlotWindow(unittest.TestCase):
             time.sleep(0.1)
         self.assertNotIn("FERRET", window_names(self.display))
         self.assertIsNone(self.xvfb.poll(), "the X server must keep running")
+
+    def test_closed_window_ends_its_ferret(self):
+        # Closing one of two windows ends its Ferret and its wrapper; the
+        # other one stays, also once minimised.
+        def x(*command):
+            return subprocess.run(command, env={**os.environ, **self.env}, capture_output=True,
+                                  text=True).stdout
+
+        windows = self.root.tmp_file("tcferret_windows.pid")
+        before = read_words(windows)
+        for slot in (6, 7):
+            result, _ = self.root.run("tcferret.bat", salinity_window_file(self.root, slot),
+                                      env=self.env)
+            self.assertEqual(result.returncode, 0, result.stderr)
+        groups = [g for g in read_words(windows) if g not in before]
+        self.assertEqual(len(groups), 2)
+        ferrets = {g: [p for p, name in group_members(g).items() if name == "ferret_c"]
+                   for g in groups}
+        self.assertEqual([len(f) for f in ferrets.values()], [1, 1])
+        logs = {}
+        for g in groups:
+            with open(f"/proc/{g}/cmdline") as f:
+                logs[g] = f.read().split("\0")[4]
+
+        started = time.monotonic()
+        x("wmctrl", "-c", "FERRET_1")
+        self.assertTrue(wait_until(lambda: not all(group_members(g) for g in groups), 3),
+                        "no Ferret ended within 3 s of its window closing")
+        print(f"\nFerret ended {time.monotonic() - started:.2f} s after its window closed",
+              file=sys.stderr)
+        closed, kept = sorted(groups, key=lambda g: bool(group_members(g)))
+        self.assertNotIn(closed, read_words(windows))
+        self.assertTrue(os.path.exists(logs[closed]))
+        left = [line.split()[0] for line in x("wmctrl", "-l").splitlines() if "FERRET_" in line]
+        self.assertEqual(len(left), 1)
+        x("xdotool", "windowminimize", left[0])
+        self.assertTrue(wait_until(lambda: "Iconic" in x("xprop", "-id", left[0], "WM_STATE"), 5))
+        self.assertFalse(wait_until(lambda: not running(ferrets[kept][0]), 1),
+                         "the open window's Ferret ended")
+        self.assertIn(kept, read_words(windows))
+
+        self.root.run("tcKillCygwinX.bat")
+        self.assertTrue(wait_until(lambda: not group_members(kept), 5))
 
     def test_window_ends_with_its_display(self):
         # A window whose X server went away must not leave Ferret waiting
