@@ -5,7 +5,8 @@
 # that the program's c:\ and /cygdrive/c/ stand for (default:
 # $TIDECHARTER_DRIVE_C, else ${XDG_DATA_HOME:-$HOME/.local/share}/tidecharter/drive_c):
 #   tidecharter/bin               batch scripts, notepad, xwininfo.txt,
-#                                 pacific/versioninfo.txt, pacific/TDC_city_locations.csv
+#                                 pacific/versioninfo.txt, pacific/TDC_city_locations.csv,
+#                                 tidecharter-import (the real products into data/)
 #   tidecharter/ferret/TMAP/go    GetDates.jnl and the go scripts
 #   tidecharter/data              the data sets (the sample is built when absent)
 #   tidecharter/Help/README_tdc.txt
@@ -86,6 +87,7 @@ for script in tcferret.bat tcMeta2PS.bat tcPS2jpg.bat tcLookForX.bat \
               tc_find_window.py; do
   install_file "$here/bin/$script" "$home/bin/$script" 755
 done
+install_file "$here/import/tidecharter-import" "$home/bin/tidecharter-import" 755
 for file in versioninfo.txt TDC_city_locations.csv; do
   install_file "$here/bin/pacific/$file" "$home/bin/pacific/$file" 644
 done

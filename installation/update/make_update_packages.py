@@ -39,8 +39,21 @@ PACKAGE_LAYOUT = {
     "Reynolds_": [("Reynolds_SST.nc", ["SST"])],
     "Aviso_": [("Aviso_ADT.nc", ["ADT"])],
 }
+SAMPLE_SOURCE = ("Tidecharter sample data built from the Ferret "
+                 "climatologies; not observations")
 MEANS = {"ARGO_TEMPERATURE_ANOMALY": "ARGO_TEMPERATURE_MEAN",
          "ARGO_SALINITY_ANOMALY": "ARGO_SALINITY_MEAN"}
+
+
+def holds_sample(datadir):
+    """Whether the data files are the sample's: imported data have other
+    grids, and packages of their own products."""
+    for parts in PACKAGE_LAYOUT.values():
+        for data_name, _names in parts:
+            with netCDF4.Dataset(os.path.join(datadir, data_name)) as data:
+                if getattr(data, "source", "") != SAMPLE_SOURCE:
+                    return False
+    return True
 
 
 def month_code(index):
@@ -80,8 +93,7 @@ def run_recipe(last_index):
 def write_package_file(path, index, time_value, parts, fields, datadir):
     with netCDF4.Dataset(path, "w", format="NETCDF3_64BIT_OFFSET") as out:
         out.title = f"Tidecharter sample update, month {month_code(index)}"
-        out.source = ("Tidecharter sample data built from the Ferret "
-                      "climatologies; not observations")
+        out.source = SAMPLE_SOURCE
         for data_name, names in parts:
             with netCDF4.Dataset(os.path.join(datadir, data_name)) as data:
                 for name in names:
@@ -140,6 +152,9 @@ def main(argv):
                   os.path.join(args.outdir, f"{month_code(i)}.tar.gz"))]
     if not wanted:
         print(f"update packages already present in {args.outdir}")
+        return 0
+    if not holds_sample(args.datadir):
+        print(f"{args.datadir} holds other data than the sample: no sample update packages built")
         return 0
     if min(wanted) < 2 or max(wanted) > 58:
         raise SystemExit("make_update_packages.py: month index must be 2..58 "

@@ -4,9 +4,10 @@ tcferret.bat with a metafile line, then tcMeta2PS.bat and tcPS2jpg.bat, on
 the sample data: each must leave an upright JPG of a real picture and a
 Ferret log without errors.
 
-usage: test_go_scripts.py [--gallery DIR] [--only SUBSTRING]
+usage: test_go_scripts.py [--gallery DIR] [--only SUBSTRING] [--skip SUBSTRING]
   --gallery DIR  also keep one small JPG per script family in DIR
   --only TEXT    run only the scripts whose name contains TEXT
+  --skip TEXT    leave out the scripts whose name contains TEXT
 Prints the render time of every script and of each family."""
 
 import argparse
@@ -112,6 +113,7 @@ def render(root, kind, script, values, labels):
 
 class GoScriptPictures(unittest.TestCase):
     only = ""
+    skip = []
     gallery = None
 
     @classmethod
@@ -130,7 +132,7 @@ class GoScriptPictures(unittest.TestCase):
 
     def check_cases(self, kind, cases):
         for family, script, values, labels in cases:
-            if self.only not in script:
+            if self.only not in script or any(text in script for text in self.skip):
                 continue
             with self.subTest(script=script):
                 seconds, jpg = render(self.root, kind, script, values, labels)
@@ -168,8 +170,10 @@ if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("--gallery")
     parser.add_argument("--only", default="")
+    parser.add_argument("--skip", action="append", default=[])
     args, rest = parser.parse_known_args()
     GoScriptPictures.only = args.only
+    GoScriptPictures.skip = args.skip
     GoScriptPictures.gallery = args.gallery
     if args.gallery:
         os.makedirs(args.gallery, exist_ok=True)

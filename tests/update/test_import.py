@@ -1,0 +1,420 @@
+#!/usr/bin/python3
+"""tidecharter-import on fixtures written here in the published layouts:
+an import read back through the go scripts (end dates, a map across 180E,
+a section, time series), an update package appended by the real update
+scripts, and every kind of bad input refused with the data left as they
+were.
+
+usage: test_import.py [unittest arguments]
+       test_import.py --make-data DIR   (fixtures imported into DIR, for the
+                                         picture tests)
+Environment: TIDECHARTER_UPDATE_CACHE as for test_update_scripts.py.
+
+The fixtures are coarse subsets (every fifth cell) of the real grids, with
+the real pressure levels, built on the Levitus climatology that Debian's
+ferret-datasets ships, plus anomalies known in closed form:
+- Argo: the Roemmich-Gilson 2019 release as its product page
+  (https://sio-argo.ucsd.edu/RG_Climatology.html) and the file headers
+  recorded in open-science-pillars/ocean-science,
+  knowledge/datasets/roemmich-gilson-argo-climatology.md, describe it:
+  RG_ArgoClim_{Temperature,Salinity}_2019.nc with ARGO_*_MEAN, ARGO_*_ANOMALY,
+  BATHYMETRY_MASK (1 in the water column, fill -9) and MAPPING_MASK (the
+  pressure limit of each column), fill -999, TIME in "months since
+  2004-01-01" at mid-month, LONGITUDE 20.5 to 379.5 (modulo), LATITUDE
+  64.5S to 79.5N, 58 levels 2.5 to 1975 dbar; RG_ArgoClim_YYYYMM_2019.nc
+  with one month of both anomalies.
+- SST: NOAA PSL's OI SST V2 monthly mean, sst.mnmean.nc and lsmask.nc
+  (https://psl.noaa.gov/data/gridded/data.noaa.oisst.v2.html): sst(time,
+  lat, lon), lat 89.5 to -89.5, lon 0.5 to 359.5, time in "days since
+  1800-1-1 00:00:00" at the first of each month; packed shorts (scale 0.01,
+  missing_value 32767) as older releases, floats as newer ones.
+- ADT: Copernicus Marine's SEALEVEL_GLO_PHY_L4_MY_008_047 monthly means
+  (dataset cmems_obs-sl_glo_phy-ssh_my_allsat-l4-duacs-0.25deg_P1M-m, files
+  dt_global_allsat_msla_h_yYYYY_mMM.nc): adt(time, latitude, longitude) in
+  m, packed ints (scale 0.0001), longitude -179.875 to 179.875, time in
+  "days since 1950-01-01"; the other form: floats on 0.125 to 359.875.
+Layout A (packed, north-to-south SST with a mask file, CMEMS longitudes,
+mid-month Argo times) is the main import; layout B (unpacked, south-to-north,
+land missing, 0-360 ADT, Argo on -180 to 180 with month-start times) a
+small one.
+"""
+
+import datetime
+import os
+import shutil
+import subprocess
+import sys
+import tarfile
+import tempfile
+import unittest
+
+import numpy as np
+import netCDF4
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOP = os.path.dirname(os.path.dirname(HERE))
+IMPORTER = os.path.join(TOP, "installation", "import", "tidecharter-import")
+sys.path.insert(0, HERE)
+from test_update_scripts import APPEND_COMMANDS, DATA_FILES, DriveRoot  # noqa: E402
+sys.path.insert(0, os.path.join(TOP, "tests", "go_scripts_2"))
+from test_science import heat_potential  # noqa: E402
+
+LEVELS = np.array([2.5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140, 150, 160, 170,
+                   182.5, 200, 220, 240, 260, 280, 300, 320, 340, 360, 380, 400, 420, 440, 462.5, 500,
+                   550, 600, 650, 700, 750, 800, 850, 900, 950, 1000, 1050, 1100, 1150, 1200, 1250,
+                   1300, 1350, 1412.5, 1500, 1600, 1700, 1800, 1900, 1975])
+LON = np.arange(95.5, 316.0, 5.0)          # every fifth RG longitude around the Pacific
+LAT = np.arange(-64.5, 80.0, 5.0)
+SEA_OF_JAPAN = (slice(20, 22), slice(7, 9))  # mapped to 675 dbar only
+MONTHS_A, MONTHS_B = 57, 4                 # the package month is MONTHS_A + 1
+
+
+def levitus():
+    """Levitus temperature and salinity on the fixture grid and levels
+    (metres taken as dbar), NaN under the sea floor and on land."""
+    out = []
+    with netCDF4.Dataset("/usr/share/ferret-vis/data/levitus_climatology.cdf") as nc:
+        depth = nc["ZAXLEVITR"][:]
+        rows, cols = ((LAT + 89.5).astype(int), ((LON - 20.5) % 360).astype(int))
+        for name in ("TEMP", "SALT"):
+            field = np.ma.filled(nc[name][:, rows, :][:, :, cols].astype(float), np.nan)
+            levels = np.full((len(LEVELS),) + field.shape[1:], np.nan)
+            for j, i in np.ndindex(field.shape[1:]):
+                good = np.isfinite(field[:, j, i])
+                if good.any():
+                    bottom = depth[good].max()
+                    levels[LEVELS <= bottom, j, i] = np.interp(LEVELS[LEVELS <= bottom], depth[good],
+                                                               field[good, j, i])
+            out.append(levels)
+    return out
+
+
+def anomaly(kind, month, lon=LON):
+    """The fixtures' monthly anomaly [level, lat, lon] (salinity a tenth):
+    a seasonal wave, and a slower one for the anomaly plots."""
+    wave = (np.sin(2 * np.pi * (month + lon[None, :] / 30.0) / 12.0)
+            + weather(month, lon[None, :], LAT[:, None]))[None]
+    size = (0.8 * np.exp(-LEVELS / 150.0) + 0.05)[:, None, None]
+    value = size * wave + 0.02 * month + 0.001 * LAT[None, :, None]
+    return value if kind == "TEMPERATURE" else 0.1 * value
+
+
+def weather(month, lon, lat):
+    return 0.6 * np.sin(0.37 * month + lon / 25.0 - lat / 20.0)
+
+
+def surface(kind, month, lon, lat):
+    """SST (deg C) or ADT (m) on a surface grid, NaN on land."""
+    tmean = levitus.cache[0][0][0]
+    rows = np.clip(np.round((lat + 64.5) / 5).astype(int), 0, len(LAT) - 1)
+    cols = np.round(((lon - 95.5) % 360) / 5).astype(int)
+    inside = cols < len(LON)
+    base = np.where(inside[None, :], tmean[rows][:, np.minimum(cols, len(LON) - 1)], np.nan)
+    base[np.abs(lat) > 66] = np.nan
+    change = np.sin(2 * np.pi * month / 12 + lon / 40.0)[None, :] + weather(month, lon[None, :], lat[:, None])
+    if kind == "SST":
+        return base + 0.5 * change
+    return 0.02 * base + 0.3 * np.cos(np.radians(lon))[None, :] + 0.05 * change
+
+
+def write(path, dims, coords, variables, attrs=None):
+    """dims: [(name, size or None)]; coords: {name: (values, attrs)};
+    variables: [(name, type, dims, values, attrs)]."""
+    with netCDF4.Dataset(path, "w", format="NETCDF3_64BIT_OFFSET") as nc:
+        nc.setncatts(attrs or {})
+        for name, size in dims:
+            nc.createDimension(name, size)
+        for name, (values, a) in coords.items():
+            nc.createVariable(name, "f8" if name.lower().startswith("t") else "f4", (name,))
+            nc[name].setncatts(a)
+            nc[name][:] = values
+        for name, kind, vdims, values, a in variables:
+            fill = a.pop("_FillValue", None)
+            v = nc.createVariable(name, kind, vdims, fill_value=fill)
+            v.setncatts(a)
+            v[:] = np.ma.masked_invalid(values)
+
+
+def rg_file(path, months, quantities, layout, climatology=None):
+    lon = LON if layout == "A" else (LON + 180) % 360 - 180
+    order = np.argsort(lon)
+    times = np.array(months) - (0.5 if layout == "A" else 1.0)
+    coords = {"LONGITUDE": (lon[order], {"units": "degrees_east", "modulo": 360.0}),
+              "LATITUDE": (LAT, {"units": "degrees_north"}),
+              "PRESSURE": (LEVELS, {"units": "dbar", "positive": "down"}),
+              "TIME": (times, {"units": "months since 2004-01-01 00:00:00", "axis": "T"})}
+    dims = [("LONGITUDE", len(LON)), ("LATITUDE", len(LAT)), ("PRESSURE", len(LEVELS)), ("TIME", None)]
+    grid3, grid4 = ("PRESSURE", "LATITUDE", "LONGITUDE"), ("TIME", "PRESSURE", "LATITUDE", "LONGITUDE")
+    fill = {"_FillValue": -999.0, "missing_value": -999.0}
+    variables = []
+    for q in quantities:
+        mean = levitus.cache[0][QUANTITIES.index(q)]
+        field = np.stack([np.where(np.isfinite(mean), anomaly(q, m), np.nan) for m in months])
+        variables.append((f"ARGO_{q}_ANOMALY", "f4", grid4, field[..., order], dict(fill)))
+        if climatology:
+            variables.append((f"ARGO_{q}_MEAN", "f4", grid3, mean[..., order], dict(fill)))
+            water = np.where(np.isfinite(mean), 1.0, np.where(np.isfinite(mean[0]), 0.0, np.nan))
+            limit = np.where(np.isfinite(mean[0]), 2000.0, np.nan)
+            limit[SEA_OF_JAPAN] = np.minimum(limit[SEA_OF_JAPAN], 675.0)
+            variables += [("BATHYMETRY_MASK", "f4", grid3, water[..., order], {"_FillValue": -9.0}),
+                          ("MAPPING_MASK", "f4", grid3, np.broadcast_to(limit[..., order], water.shape),
+                           {"_FillValue": -9.0})]
+    write(path, dims, coords, variables)
+
+
+def sst_file(path, months, layout):
+    lat = np.arange(89.5, -90, -5.0) if layout == "A" else np.arange(-89.5, 90, 5.0)
+    lon = np.arange(0.5, 360, 5.0)
+    days = [(datetime.date(2004 + (m - 1) // 12, (m - 1) % 12 + 1, 1) - datetime.date(1800, 1, 1)).days
+            for m in months]
+    field = np.stack([surface("SST", m, lon, lat) for m in months])
+    dims = [("lon", len(lon)), ("lat", len(lat)), ("time", None)]
+    coords = {"lat": (lat, {"units": "degrees_north"}), "lon": (lon, {"units": "degrees_east"}),
+              "time": (days, {"units": "days since 1800-1-1 00:00:00"})}
+    if layout == "A":   # packed, land filled in, a separate mask
+        attrs = {"scale_factor": np.float32(0.01), "add_offset": np.float32(0.0),
+                 "missing_value": np.int16(32767), "units": "degC"}
+        write(path, dims, coords, [("sst", "i2", ("time", "lat", "lon"), np.nan_to_num(field, nan=12.34),
+                                    attrs)])
+        sea = np.isfinite(field[0]).astype(np.int8)[None]
+        write(os.path.join(os.path.dirname(path), "lsmask.nc"), dims, {k: coords[k] for k in ("lat", "lon")}
+              | {"time": ([0.0], {"units": "days since 1800-1-1 00:00:00"})},
+              [("mask", "i1", ("time", "lat", "lon"), sea, {})])
+    else:
+        write(path, dims, coords, [("sst", "f4", ("time", "lat", "lon"), field,
+                                    {"missing_value": np.float32(-9.96921e36), "units": "degC"})])
+
+
+def adt_file(path, months, layout):
+    lat = np.arange(-89.875, 90, 5.0)
+    lon = np.arange(-179.875, 180, 5.0) if layout == "A" else np.arange(0.125, 360, 5.0)
+    ydim, xdim = ("latitude", "longitude") if layout == "A" else ("lat", "lon")
+    days = [(datetime.date(2004 + (m - 1) // 12, (m - 1) % 12 + 1, 15) - datetime.date(1950, 1, 1)).days
+            for m in months]
+    field = np.stack([surface("ADT", m, lon, lat) for m in months])
+    attrs = ({"scale_factor": 0.0001, "_FillValue": np.int32(-2147483647), "units": "m"} if layout == "A"
+             else {"_FillValue": np.float32(1e20), "units": "m"})
+    write(path, [(xdim, len(lon)), (ydim, len(lat)), ("time", None)],
+          {ydim: (lat, {"units": "degrees_north"}), xdim: (lon, {"units": "degrees_east"}),
+           "time": (days, {"units": "days since 1950-01-01 00:00:00"})},
+          [("adt", "i4" if layout == "A" else "f4", ("time", ydim, xdim), field, attrs)])
+
+
+QUANTITIES = ("TEMPERATURE", "SALINITY")
+
+
+def fixtures(directory, layout):
+    """Writes one layout's fixture files; returns the importer's arguments
+    (A: to MONTHS_A, and the package month's files apart)."""
+    if not hasattr(levitus, "cache"):
+        levitus.cache = (levitus(),)
+    os.makedirs(directory, exist_ok=True)
+    path = lambda name: os.path.join(directory, name)  # noqa: E731
+    climatology = range(1, 49) if layout == "A" else range(1, MONTHS_B + 1)
+    for q in QUANTITIES:
+        rg_file(path(f"RG_ArgoClim_{q.title()}_2019.nc"), list(climatology), [q], layout, True)
+    argo = [path(f"RG_ArgoClim_{q.title()}_2019.nc") for q in QUANTITIES]
+    if layout == "B":
+        sst_file(path("sst.mnmean.nc"), range(1, MONTHS_B + 1), "B")
+        adt_file(path("adt_monthly.nc"), range(1, MONTHS_B + 1), "B")
+        return ["--argo", *argo, "--sst", path("sst.mnmean.nc"), "--adt", path("adt_monthly.nc")]
+    for m in range(49, MONTHS_A + 2):
+        rg_file(path(f"RG_ArgoClim_2008{m - 48:02d}_2019.nc"), [m], QUANTITIES, "A")
+    adt = []
+    for m in range(1, MONTHS_A + 2):
+        adt.append(path(f"dt_global_allsat_msla_h_y{2004 + (m - 1) // 12}_m{(m - 1) % 12 + 1:02d}.nc"))
+        adt_file(adt[-1], [m], "A")
+    sst_file(path("sst.mnmean.nc"), range(0, MONTHS_A + 2), "A")
+    return ["--argo", *argo, *[path(f"RG_ArgoClim_2008{m:02d}_2019.nc") for m in range(1, 10)],
+            "--sst", path("sst.mnmean.nc"), path("lsmask.nc"), "--adt", *adt[:-1]]
+
+
+# ------------------------------------------------------------------ checks
+
+def run_import(*args):
+    return subprocess.run(["/usr/bin/python3", IMPORTER, *args], capture_output=True, text=True,
+                          timeout=600)
+
+
+def ferret_values(root, *lines):
+    """The value of every line "=EXPRESSION" among Ferret commands, run
+    through tcferret.bat as GetDates.jnl runs; NaN where Ferret finds it
+    missing."""
+    expressions = [line[1:] for line in lines if line.startswith("=")]
+    with open(root.path("tmp", "tc_import_check.jnl"), "w") as f:
+        f.write("".join(f"say VALUE `{line[1:]},prec=7`\n" if line.startswith("=") else line + "\n"
+                        for line in lines))
+    root.run("tcferret.bat", "/cygdrive/c/tidecharter/tmp/tc_import_check.jnl")
+    with open(root.path("tmp", "tcferret.log")) as f:
+        log = f.read()
+    values = [float("nan") if w == "bad" else float(w)
+              for w in (line.split()[1] for line in log.splitlines() if line.startswith("VALUE "))]
+    if len(values) != len(expressions):
+        raise AssertionError(log[-3000:])
+    return values
+
+
+def argo(kind, month, lon, lat, level):
+    i, j, k = list(LON).index(lon), list(LAT).index(lat), list(LEVELS).index(level)
+    mean = levitus.cache[0][QUANTITIES.index(kind)]
+    return mean[k, j, i] + anomaly(kind, month)[k, j, i]
+
+
+def point(kind, month, lon, lat):
+    return surface(kind, month, np.array([lon]), np.array([lat]))[0, 0]
+
+
+def copy(source, target, drop=(), cut=None):
+    """A copy of a NetCDF file without the variables `drop`, and with
+    dimension cut[0] limited to the slice cut[1]."""
+    with netCDF4.Dataset(source) as src, netCDF4.Dataset(target, "w", format=src.data_model) as dst:
+        for name, dim in src.dimensions.items():
+            size = len(range(len(dim))[cut[1]]) if cut and name == cut[0] else len(dim)
+            dst.createDimension(name, None if dim.isunlimited() else size)
+        for name, var in src.variables.items():
+            if name in drop:
+                continue
+            attrs = {a: var.getncattr(a) for a in var.ncattrs()}
+            v = dst.createVariable(name, var.dtype, var.dimensions, fill_value=attrs.pop("_FillValue", None))
+            v.setncatts(attrs)
+            var.set_auto_maskandscale(False)
+            v.set_auto_maskandscale(False)
+            v[:] = var[tuple(cut[1] if cut and d == cut[0] else slice(None) for d in var.dimensions)]
+
+
+class Import(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = tempfile.mkdtemp(prefix="tidecharter-import-")
+        cls.args = {layout: fixtures(os.path.join(cls.work, layout), layout) for layout in "AB"}
+        cls.r = DriveRoot()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.r.remove()
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def fixture(self, layout, name):
+        return os.path.join(self.work, layout, name)
+
+    def test_import_then_an_update_package_appended(self):
+        r = self.r
+        done = run_import(*self.args["A"], "--drive-root", r.root)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("Jan 2004 - Sep 2008 (57 months), 34 x 26 cells of 5 degrees (120.5E-285.5E, "
+                      "59.5S-65.5N), 58 levels 2.5-1975 dbar", done.stdout)
+        self.assertIn("the SST data reach Oct 2008: imported to Sep 2008", done.stdout)
+        self.assertEqual(r.end_dates(), [57, 57, 57])
+        self.assertEqual(r.leftovers(), [])
+
+        # A map at 0 dbar (the 2.5 dbar level) on both sides of 180E; a
+        # section along 140W whose pressures fall either side of a level
+        # boundary (1381.25 dbar); below the mapping limit of a marginal
+        # sea; a time series across the climatology's last month; the heat
+        # potential with the water above 2.5 dbar.
+        got = ferret_values(r, "go tc_begin", "go tc_data argo", "go tc_months range tc_temp 54 54",
+                            "go tc_field tc_temp 0 0", "=tc_field[x=175.5,y=0.5]", "=tc_field[x=185.5,y=0.5]",
+                            "go tc_field tc_temp", "=tc_field[x=220,y=0.5,z=1380]",
+                            "=tc_field[x=220,y=0.5,z=1385]", "=tc_field[x=220,y=-39.5,z=1000]",
+                            "=tc_temp[x=135.5,y=40.5,z=500,l=54]", "=tc_temp[x=135.5,y=40.5,z=1000,l=54]",
+                            *[f"=tc_psal[x=220,y=-39.5,z=100,l={m}]" for m in (1, 48, 49, 57)],
+                            "go tc_prod_derive", "=tc_tchp[x=160.5,y=0.5,l=56]")
+        want = [argo("TEMPERATURE", 54, 175.5, 0.5, 2.5), argo("TEMPERATURE", 54, 185.5, 0.5, 2.5),
+                argo("TEMPERATURE", 54, 220.5, 0.5, 1350), argo("TEMPERATURE", 54, 220.5, 0.5, 1412.5),
+                argo("TEMPERATURE", 54, 220.5, -39.5, 1000), argo("TEMPERATURE", 54, 135.5, 40.5, 500),
+                np.nan] + [argo("SALINITY", m, 220.5, -39.5, 100) for m in (1, 48, 49, 57)] + [
+                heat_potential(LEVELS, [argo("TEMPERATURE", 56, 160.5, 0.5, p) for p in LEVELS])]
+        np.testing.assert_allclose(got, want, atol=2e-4)
+        # SST from packed shorts with the land masked by the mask file, ADT
+        # from metres on -180..180 into centimetres.
+        got = ferret_values(r, "go tc_data reynolds", "=tc_sst[x=180.5,y=-0.5,l=57]",
+                            "=tc_sst[x=135.5,y=-25.5,l=57]", "go tc_data aviso",
+                            "=tc_alt[x=200.125,y=0.125,l=57]")  # -159.875 in the file
+        np.testing.assert_allclose(got, [point("SST", 57, 180.5, -0.5), np.nan,
+                                         100 * point("ADT", 57, -159.875, 0.125)], atol=6e-3)
+
+        # The next month as an update package, fetched, checked and
+        # appended by the update's own scripts.
+        source = r.path("update_source")
+        made = run_import("--package", "2008-10", "--out", source, *self.args["A"],
+                          self.fixture("A", "dt_global_allsat_msla_h_y2008_m10.nc"),
+                          "--argo", self.fixture("A", "RG_ArgoClim_200810_2019.nc"))
+        self.assertEqual(made.returncode, 0, made.stderr)
+        with tarfile.open(os.path.join(source, "102008.tar.gz")) as archive:
+            self.assertEqual(sorted(archive.getnames()),
+                             ["Aviso_102008.nc", "RG_ArgoClim_102008.nc", "Reynolds_102008.nc"])
+        r.sign(os.path.join(source, "102008.tar.gz"))
+        r.run("tcGetUp.bat", "102008")
+        r.run("tcRunUp.bat", "102008")
+        self.assertEqual(r.status("runup.log"), ["DIDI", "DONE"])
+        with open(r.path("tmp", "tcferret102008.txt"), "w") as f:
+            f.write(APPEND_COMMANDS.format("102008"))
+        self.assertEqual(r.run("tcAppUp.bat", "102008").returncode, 0, r.appup_log())
+        self.assertEqual(r.end_dates(), [58, 58, 58])
+        got = ferret_values(r, "go tc_data argo", "=tc_temp[x=220,y=0.5,z=0,l=58]")
+        np.testing.assert_allclose(got, [argo("TEMPERATURE", 58, 220.5, 0.5, 2.5)], atol=2e-4)
+
+    def test_other_layouts_then_bad_inputs_change_nothing(self):
+        r = self.r
+        done = run_import(*self.args["B"], "--drive-root", r.root)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(r.end_dates(), [4, 4, 4])
+        got = ferret_values(r, "go tc_data argo", "=tc_temp[x=185.5,y=0.5,z=0,l=4]", "go tc_data reynolds",
+                            "=tc_sst[x=180.5,y=0.5,l=3]", "go tc_data aviso", "=tc_alt[x=180.125,y=0.125,l=2]")
+        np.testing.assert_allclose(got, [argo("TEMPERATURE", 4, 185.5, 0.5, 2.5), point("SST", 3, 180.5, 0.5),
+                                         100 * point("ADT", 2, 180.125, 0.125)], atol=2e-4)
+
+        b = self.args["B"]
+        bad = os.path.join(self.work, "bad")
+        os.makedirs(bad)
+        path = lambda name: os.path.join(bad, name)  # noqa: E731
+        salinity, sst, adt = b[2], b[4], b[6]
+        copy(salinity, path("RG_ArgoClim_Salinity_2019.nc"), drop=("ARGO_SALINITY_ANOMALY",))
+        copy(adt, path("adt_narrow.nc"), cut=("lon", slice(30, 50)))
+        rg_file(path("RG_ArgoClim_200402_2019.nc"), [2], QUANTITIES, "B")
+        rg_file(path("RG_ArgoClim_200405_2018.nc"), [5], QUANTITIES, "B")
+        adt_file(path("adt_gap.nc"), [1, 2, 4], "B")
+        with open(sst, "rb") as f, open(path("sst_cut.nc"), "wb") as g:
+            g.write(f.read()[:os.path.getsize(sst) * 3 // 5])
+        cases = [  # (arguments, the file named, what the message says)
+            (["--argo", b[1], adt, "--sst", sst, "--adt", adt], adt, "not a file of the Roemmich-Gilson"),
+            (["--argo", b[1], path("RG_ArgoClim_Salinity_2019.nc"), *b[3:]],
+             path("RG_ArgoClim_Salinity_2019.nc"), "ARGO_SALINITY_ANOMALY is missing"),
+            ([*b[:6], path("adt_narrow.nc")], path("adt_narrow.nc"), "does not cover the Pacific (120E"),
+            ([*b[:3], path("RG_ArgoClim_200402_2019.nc"), *b[3:]], path("RG_ArgoClim_200402_2019.nc"),
+             "Feb 2004 overlaps"),
+            ([*b[:6], path("adt_gap.nc")], path("adt_gap.nc"), "gap: Mar 2004 is missing"),
+            ([*b[:3], path("RG_ArgoClim_200405_2018.nc"), *b[3:]], path("RG_ArgoClim_200405_2018.nc"),
+             "mixed versions"),
+            ([*b[:4], path("sst_cut.nc"), *b[5:]], path("sst_cut.nc"), "truncated"),
+        ]
+        digest = r.data_digest()
+        for args, named, reason in cases:
+            with self.subTest(reason):
+                refused = run_import(*args, "--drive-root", r.root)
+                self.assertEqual(refused.returncode, 1, refused.stdout + refused.stderr)
+                self.assertEqual(len(refused.stderr.splitlines()), 1, refused.stderr)
+                self.assertIn(f"tidecharter-import: {named}: ", refused.stderr)
+                self.assertIn(reason, refused.stderr)
+                self.assertEqual(r.data_digest(), digest)
+                self.assertEqual(r.leftovers(), [])
+
+
+def make_data(directory):
+    """Layout A imported into DIRECTORY/root, once: the data of the picture
+    tests' run on imported data."""
+    data = os.path.join(directory, "root", "tidecharter", "data")
+    if all(os.path.exists(os.path.join(data, name)) for name in DATA_FILES):
+        return 0
+    os.makedirs(data, exist_ok=True)
+    done = run_import(*fixtures(os.path.join(directory, "fixtures"), "A"), "--drive-root",
+                      os.path.join(directory, "root"))
+    shutil.rmtree(os.path.join(directory, "fixtures"), ignore_errors=True)
+    sys.stdout.write(done.stdout + done.stderr)
+    return done.returncode
+
+
+if __name__ == "__main__":
+    if sys.argv[1:2] == ["--make-data"]:
+        sys.exit(make_data(sys.argv[2]))
+    unittest.main(verbosity=2)
