@@ -53,8 +53,12 @@ fi
 # shellcheck disable=SC2086
 /usr/bin/python3 "$here/make_update_packages.py" $rebuild "$home/data" "$home/update_source"
 
+# No packages are built over data other than the sample; the key pair is
+# still made, for packages brought later.
+set -- "$home"/update_source/*.tar.gz
+[ -e "$1" ] || set --
 sh "$here/sign_update_packages.sh" --name "Tidecharter sample update source" \
-  "$home/update_signing" "$home"/update_source/*.tar.gz
+  "$home/update_signing" "$@"
 # The sample's key is trusted only while the sample is the update source;
 # an installation given another source keeps the keyring it was given.
 source=$(head -n 1 "$home/bin/update_source.txt" | tr -d '\r' |

@@ -94,8 +94,8 @@ def mixed_layer(p, t):
 def heat_potential(p, t):
     """rho cp times the integral of (T - 26)+ down to 500 dbar, kJ/cm2: the
     trapezoid rule on the levels and the 26-degree crossings, exact for T
-    linear between levels."""
-    nodes, excess = [], []
+    linear between levels; water above the first level counts as mixed."""
+    nodes, excess = ([0.0], [max(t[0] - 26, 0.0)]) if p[0] > 0 else ([], [])
     for k in range(len(p)):
         if p[k] > 500 or np.isnan(t[k]):
             break
