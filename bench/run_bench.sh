@@ -1,5 +1,5 @@
 #!/bin/sh
-# usage: bench/run_bench.sh [--runs N] [--jpg-runs N] [--build DIR] [--work DIR]
+# usage: bench/run_bench.sh [--runs N] [--jpg-runs N] [--build DIR] [--work DIR] [--realtime]
 #
 # Measures the built program by hand (not part of CI) on a private Xvfb
 # display and prints one table; every figure is the median of several runs.
@@ -22,6 +22,9 @@
 #   --build DIR   the build directory holding the program (default: build)
 #   --work DIR    drive roots and logs (default: /tmp/tidecharter-bench);
 #                 the real installation is made there with install.sh
+#   --realtime    the display server and the start-ups run at real-time
+#                 priority (chrt, as root), so that the start-up figures of
+#                 a shared, busy machine come close to an idle one's
 # Needs xvfb, x11-utils (xwininfo), xdotool, gcc, g++, libx11-dev,
 # qt6-base-dev and ncview.
 set -eu
@@ -31,6 +34,7 @@ runs=5
 jpgruns=3
 build=$here/build
 work=/tmp/tidecharter-bench
+realtime=no
 
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -38,6 +42,7 @@ while [ $# -gt 0 ]; do
     --jpg-runs) jpgruns=$2; shift ;;
     --build) build=$2; shift ;;
     --work) work=$2; shift ;;
+    --realtime) realtime=yes ;;
     -h|--help) sed -n '2,/^set -eu/p' "$0" | sed '$d; s/^# \{0,1\}//'; exit 0 ;;
     *) echo "run_bench.sh: unknown argument $1" >&2; exit 2 ;;
   esac
@@ -158,7 +163,8 @@ for d in 9 8 7 6 5 4 3 2 1; do
   if [ ! -e "/tmp/.X11-unix/X$d" ] && [ ! -e "/tmp/.X$d-lock" ]; then digit=$d; break; fi
 done
 [ -n "$digit" ] || { echo "run_bench.sh: no free display :1 to :9" >&2; exit 1; }
-Xvfb ":$digit" -screen 0 1280x1024x24 -nolisten tcp -noreset >> "$log" 2>&1 &
+if [ "$realtime" = yes ]; then rt_server="chrt -f 20" rt_start="chrt -f 10"; else rt_server= rt_start=; fi
+$rt_server Xvfb ":$digit" -screen 0 1280x1024x24 -nolisten tcp -noreset >> "$log" 2>&1 &
 xvfb=$!
 DISPLAY=:$digit
 export DISPLAY
@@ -217,7 +223,7 @@ figure() { if [ -f "$results/$1" ]; then median < "$results/$1"; else echo "-"; 
 start_watched() {
   name=$1 title=$2
   shift 2
-  if "$watch" "$title" "$work/mapped" "$@" >> "$log" 2>&1; then
+  if $rt_start "$watch" "$title" "$work/mapped" "$@" >> "$log" 2>&1; then
     read -r took pid < "$work/mapped"
     record "$name" "$took"
   else
@@ -382,7 +388,7 @@ js=$(figure jpg_stub); jsb=$(figure jpgbatch_stub); jsw=$(figure jpgwait_stub)
 echo "Machine: $(nproc) processors, $(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)," \
      "$(awk '/^MemTotal/ { printf "%.1f GB", $2 / 1048576 }' /proc/meminfo) memory;" \
      "load average $(cut -d' ' -f1-3 /proc/loadavg) at the end;" \
-     "medians of $runs runs ($jpgruns for Create JPG)."
+     "medians of $runs runs ($jpgruns for Create JPG); start-ups at real-time priority: $realtime."
 echo
 echo "| measurement | figure | reference | target |"
 echo "|---|---|---|---|"
