@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QScreen>
 #include <algorithm>
 #include <cctype>
@@ -203,6 +204,10 @@ void WDialogHide() {
   if (wasActive && d->owner && d->owner->isVisible()) d->owner->activateWindow();
 }
 
+void WDialogUnload() {
+  if (Dialog* d = currentOrError()) UnloadDialog(d);
+}
+
 void WDialogPutString(int field, const std::string& text) {
   Dialog* d = nullptr;
   if (Field* f = fieldOrError(field, d)) d->setText(*f, TextWithoutTrailingBlanks(text));
@@ -357,6 +362,26 @@ void WDialogGetMenu(int field, int& value, std::string* text) {
       value = i + 1;
       return;
     }
+  }
+}
+
+void WDialogGetMenuItems(int field, std::vector<std::string>& items) {
+  items.clear();
+  Dialog* d = nullptr;
+  Field* f = fieldOrError(field, d);
+  if (!f) return;
+  if (!isMenuField(*f)) {
+    RecordError(kInvalidField);
+    return;
+  }
+  if (f->kind == FieldKind::ListBox) {
+    auto* list = static_cast<QListWidget*>(f->widget);
+    for (int i = 0; i < list->count(); ++i)
+      items.push_back(TextWithoutTrailingBlanks(list->item(i)->text().toStdString()));
+  } else {
+    auto* combo = static_cast<QComboBox*>(f->widget);
+    for (int i = 0; i < combo->count(); ++i)
+      items.push_back(TextWithoutTrailingBlanks(combo->itemText(i).toStdString()));
   }
 }
 

@@ -112,35 +112,38 @@ long long NowMs() {
 
 }  // namespace
 
-int StartCommand(const std::string& command, bool hidden, int& osError) {
-  osError = 0;
-  const std::vector<std::string> words = SplitAtBlanks(TrimTrailingBlanks(command));
-  if (words.empty()) {
-    osError = ENOENT;
-    return -1;
-  }
-  const std::string program = ResolveProgram(words[0], osError);
-  if (program.empty()) return -1;
+namespace {
 
+// The host program a command's first word names, and whether it runs under
+// the shell; false with errno-style `osError` when it cannot run.
+bool PrepareProgram(const std::string& word, std::string& program, bool& viaShell, int& osError) {
+  program = ResolveProgram(word, osError);
+  if (program.empty()) return false;
   struct stat st;
   if (stat(program.c_str(), &st) != 0) {
     osError = errno;
-    return -1;
+    return false;
   }
   if (S_ISDIR(st.st_mode)) {
     osError = EACCES;
-    return -1;
+    return false;
   }
-  const bool viaShell = EndsWithBat(program) || access(program.c_str(), X_OK) != 0;
+  viaShell = EndsWithBat(program) || access(program.c_str(), X_OK) != 0;
   if (viaShell && access(program.c_str(), R_OK) != 0) {
     osError = errno;
-    return -1;
+    return false;
   }
+  return true;
+}
 
+// Forks and runs `direct` (the host program, then its arguments). The child
+// reads /dev/null; its output goes to `output` (-1: inherited, -2:
+// /dev/null). `ownSession` puts it in a session of its own; otherwise it
+// stays in this process group and ends with it on an interrupt.
+int Launch(std::vector<std::string> direct, bool viaShell, int output, bool ownSession,
+           int& osError) {
   // Everything the child needs is built before fork: after it only
   // async-signal-safe calls are made.
-  std::vector<std::string> direct{program};
-  direct.insert(direct.end(), words.begin() + 1, words.end());
   std::vector<std::string> shell{kShell};
   shell.insert(shell.end(), direct.begin(), direct.end());
   auto pointers = [](std::vector<std::string>& strings) {
@@ -161,6 +164,7 @@ int StartCommand(const std::string& command, bool hidden, int& osError) {
     osError = errno;
     return -1;
   }
+  const int outputFd = output == -2 ? devnull : output;
   // The child reports a failed exec through this pipe; a successful exec
   // closes it (close-on-exec) and the parent reads end of file.
   int report[2];
@@ -172,7 +176,7 @@ int StartCommand(const std::string& command, bool hidden, int& osError) {
 
   const pid_t pid = fork();
   if (pid == 0) {
-    setsid();
+    if (ownSession) setsid();
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -180,9 +184,9 @@ int StartCommand(const std::string& command, bool hidden, int& osError) {
     defaults.sa_handler = SIG_DFL;
     for (int sig = 1; sig < NSIG; ++sig) sigaction(sig, &defaults, nullptr);
     dup2(devnull, 0);
-    if (hidden) {
-      dup2(devnull, 1);
-      dup2(devnull, 2);
+    if (outputFd >= 0) {
+      dup2(outputFd, 1);
+      dup2(outputFd, 2);
     }
     const unsigned keep = static_cast<unsigned>(report[1]);
     if (keep > 3) CloseFrom(3, keep - 1, fdLimit);
@@ -220,6 +224,87 @@ int StartCommand(const std::string& command, bool hidden, int& osError) {
     return -1;
   }
   return pid;
+}
+
+std::vector<int>& Started() {
+  static std::vector<int> children;
+  return children;
+}
+
+}  // namespace
+
+int StartCommand(const std::string& command, bool hidden, int& osError) {
+  osError = 0;
+  const std::vector<std::string> words = SplitAtBlanks(TrimTrailingBlanks(command));
+  if (words.empty()) {
+    osError = ENOENT;
+    return -1;
+  }
+  std::string program;
+  bool viaShell = false;
+  if (!PrepareProgram(words[0], program, viaShell, osError)) return -1;
+  std::vector<std::string> direct{program};
+  direct.insert(direct.end(), words.begin() + 1, words.end());
+  return Launch(direct, viaShell, hidden ? -2 : -1, true, osError);
+}
+
+int StartProgram(const std::vector<std::string>& words, const std::string& outputFile,
+                 int& osError) {
+  osError = 0;
+  if (words.empty()) {
+    osError = ENOENT;
+    return -1;
+  }
+  std::string program;
+  bool viaShell = false;
+  if (!PrepareProgram(words[0], program, viaShell, osError)) return -1;
+  std::vector<std::string> direct{program};
+  direct.insert(direct.end(), words.begin() + 1, words.end());
+  const int output = open(IOsHostPath(outputFile).c_str(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (output < 0) {
+    osError = errno;
+    return -1;
+  }
+  const int pid = Launch(direct, viaShell, output, false, osError);
+  close(output);
+  if (pid > 0) Started().push_back(pid);
+  return pid;
+}
+
+int WaitForProgram(int& exitCode) {
+  std::vector<int>& running = Started();
+  for (;;) {
+    if (running.empty()) return -1;
+    for (auto it = running.begin(); it != running.end(); ++it) {
+      int status = 0;
+      const pid_t r = waitpid(*it, &status, WNOHANG);
+      if (r == 0 || (r < 0 && errno == EINTR)) continue;
+      const int pid = *it;
+      running.erase(it);
+      if (r < 0) {
+        exitCode = 127;  // not ours any more: nothing to report but failure
+      } else {
+        exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      return pid;
+    }
+    // Sleep until one of them ends; without process descriptors (old
+    // kernels) look again every 10 ms.
+    std::vector<struct pollfd> fds;
+    for (int pid : running) {
+      const int fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+      if (fd < 0) break;
+      fds.push_back({fd, POLLIN, 0});
+    }
+    if (fds.size() == running.size()) {
+      poll(fds.data(), fds.size(), 1000);
+    } else {
+      struct timespec pause {0, 10 * 1000000L};
+      nanosleep(&pause, nullptr);
+    }
+    for (const struct pollfd& p : fds) close(p.fd);
+  }
 }
 
 WaitOutcome WaitForChild(int pid, long long milliseconds, int& osError) {
