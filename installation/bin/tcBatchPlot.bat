@@ -1,0 +1,68 @@
+#!/bin/sh
+# usage: tcBatchPlot.bat COMMANDFILE PICTURE
+#        tcBatchPlot.bat -dates DIR
+#
+# The Ferret side of a batch run (tidecharter --batch): no display, and
+# nothing written to c:\tidecharter\tmp, so the program may run meanwhile.
+#  - COMMANDFILE PICTURE: draws the command file (as Create JPG writes it)
+#    with headless Ferret into PICTURE, a host path whose extension picks
+#    the format: .ps or .pdf as Ferret draws it, .jpg or .png turned by
+#    Ghostscript as tcPS2jpg.bat does.  The command file goes beside the
+#    picture, under its name with .jnl.  Both appear complete or not at
+#    all; when Ferret draws nothing, the last line on stderr says why and
+#    the exit status is 1.
+#  - -dates DIR: runs GetDates.jnl in DIR, which receives the three
+#    end-date files.
+# Ferret works in a temporary directory of its own, removed at the end.
+set -eu
+. "$(dirname "$0")/tc_paths.sh"
+
+[ $# -eq 2 ] || tc_usage "tcBatchPlot.bat COMMANDFILE PICTURE | -dates DIR"
+tc_ferret_env
+
+if [ "$1" = -dates ]; then
+  cd "$2" || tc_die "no directory $2"
+  tc_headless_ferret -script "$TC_GO/GetDates.jnl" > getdates.log 2>&1 ||
+    tc_die "Ferret failed on GetDates.jnl: $(tc_ferret_problem getdates.log)"
+  exit 0
+fi
+
+file=$(tc_host_path "$1")
+picture=$2
+[ -f "$file" ] || tc_die "no such command file: $1"
+case "$picture" in
+  *.[jJ][pP][gG]) format=jpg ;;
+  *.[pP][nN][gG]) format=png ;;
+  *.[pP][dD][fF]) format=pdf ;;
+  *.[pP][sS]) format=ps ;;
+  *) tc_die "not a picture name (.jpg, .png, .pdf, .ps): $picture" ;;
+esac
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tcbatchplot.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+drawn="$work/picture.ps"
+[ "$format" = pdf ] && drawn="$work/picture.pdf"
+if ! tc_ferret_picture "$file" "$drawn" "$work/ferret.log"; then
+  problem=$(tc_ferret_problem "$work/ferret.log")
+  tc_die "Ferret drew nothing: ${problem:-no plot was made}"
+fi
+case "$format" in
+  jpg) tc_ps_raster "$drawn" "$work/picture.jpg" jpeg || tc_die "Ghostscript failed" ;;
+  png) tc_ps_raster "$drawn" "$work/picture.png" png16m || tc_die "Ghostscript failed" ;;
+esac
+
+# Both files under temporary names beside their places first, then renamed.
+dir=$(dirname "$picture")
+base=$(basename "$picture")
+journal="$dir/${base%.*}.jnl"
+part_picture="$dir/.$base.$$.partial"
+part_journal="$dir/.$base.$$.jnl.partial"
+if ! cp "$work/picture.$format" "$part_picture" 2>/dev/null ||
+   ! cp "$file" "$part_journal" 2>/dev/null; then
+  rm -f "$part_picture" "$part_journal"
+  tc_die "cannot write in $dir"
+fi
+tc_publish "$part_journal" "$journal"
+tc_publish "$part_picture" "$picture"
