@@ -181,9 +181,10 @@ void refuseshared(const RequestFile& file, std::vector<Picture>& pictures) {
     if (added) continue;
     for (Picture* both : {it->second, &pic}) {
       const Picture* other = both == &pic ? it->second : &pic;
-      both->errors.push_back(productmessage(file, *both->request,
-                                            "output: " + both->shown + " would share its file or its .jnl with [" +
-                                                other->request->name + "]"));
+      both->errors.push_back(productmessage(
+          file, *both->request,
+          "output: " + both->shown + " and " + other->shown + " of [" + other->request->name +
+              "] would share " + journal.filename().string() + "; give them different names"));
     }
   }
 }
