@@ -110,7 +110,8 @@ fs::path startenddates(const fs::path& work, int& started) {
   return work;
 }
 
-void readenddates(AppState& app, const fs::path& dir, int started) {
+// The names of the data sets whose end date is unknown.
+std::vector<std::string> readenddates(AppState& app, const fs::path& dir, int started) {
   int code = 0;
   if (started > 0)
     while (IOsWaitProgram(code) != started) {
@@ -122,13 +123,13 @@ void readenddates(AppState& app, const fs::path& dir, int started) {
   } dates[] = {{"ArgoEndDate.txt", "Argo", &app.argoend},
                {"AvisoEndDate.txt", "Aviso", &app.avisoend},
                {"ReynoldsEndDate.txt", "Reynolds", &app.reynoldsend}};
+  std::vector<std::string> unknown;
   for (auto& d : dates) {
     const fs::path file = dir / d.file;
     *d.end = readenddatefile(file.string());
-    if (!fs::exists(file))
-      std::fprintf(stderr, "tidecharter: the %s data's end date is unknown (no %s); taken as %s, as the program does\n",
-                   d.data, d.file, compactdate(*d.end).c_str());
+    if (!fs::exists(file)) unknown.push_back(d.data);
   }
+  return unknown;
 }
 
 // Comment lines heading a picture's command file: enough to tell where it
@@ -149,9 +150,10 @@ std::vector<std::string> heading(const RequestFile& file, const ProductRequest& 
 // Fills the picture's dialog and presses Create JPG; the command file is
 // then written, or the reasons it was refused are in pic.errors.
 void prepare(AppState& app, BatchFrontEnd& front, const RequestFile& file, const fs::path& base,
-             const fs::path& shownBase, const fs::path& work, int number, Picture& pic) {
+             const fs::path& shownBase, const fs::path& work, const std::vector<std::string>& unknownEnds,
+             int number, Picture& pic) {
   const ProductRequest& p = *pic.request;
-  const FilledDialog filled = filldialog(app, p);
+  const FilledDialog filled = filldialog(app, p, unknownEnds);
   if (!filled.errors.empty()) {
     dropdialog(p);
     for (const std::string& e : filled.errors) pic.errors.push_back(productmessage(file, p, e));
@@ -305,7 +307,7 @@ int batchmain(const BatchOptions& options) {
   WInitialiseHeadless();
   readversiontext(app);
   if (!loadlocations(app)) return 1;
-  readenddates(app, datesDir, datesRun);
+  const std::vector<std::string> unknownEnds = readenddates(app, datesDir, datesRun);
 
   BatchFrontEnd front;
   app.frontend = &front;
@@ -315,7 +317,8 @@ int batchmain(const BatchOptions& options) {
     pic.request = &p;
     pic.errors = p.errors;
     if (pic.errors.empty())
-      prepare(app, front, file, base, given, work.path(), static_cast<int>(pictures.size()) + 1, pic);
+      prepare(app, front, file, base, given, work.path(), unknownEnds, static_cast<int>(pictures.size()) + 1,
+              pic);
     pictures.push_back(std::move(pic));
   }
   refuseshared(file, pictures);

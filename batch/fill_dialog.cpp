@@ -1,5 +1,6 @@
 #include "batch/fill_dialog.h"
 
+#include <algorithm>
 #include <cctype>
 #include <sstream>
 
@@ -129,20 +130,30 @@ void putedge(int valueField, int letterField, const Edge& edge, std::vector<std:
   choose(letterField, "region", std::string(1, edge.hemisphere), errors, false);
 }
 
-// The end month of the data set the chosen property comes from.
-int dataend(const AppState& app) {
+// The data set the chosen property comes from, and its end month.
+struct DataSet {
+  const char* name;
+  int end;
+};
+
+DataSet dataset(const AppState& app) {
   int item = 0;
   std::string text(100, ' ');
   WDialogGetMenu(kProperty, item, &text);
   const std::string t = comparable(text);
-  if (t.find("reynolds") != std::string::npos) return app.reynoldsend;
-  if (t.find("aviso") != std::string::npos) return app.avisoend;
-  return app.argoend;
+  if (t.find("reynolds") != std::string::npos) return {"Reynolds", app.reynoldsend};
+  if (t.find("aviso") != std::string::npos) return {"Aviso", app.avisoend};
+  return {"Argo", app.argoend};
 }
 
-void putmonth(const KindDialog& k, bool start, const MonthChoice& m, int end, std::vector<std::string>& errors) {
+void putmonth(const KindDialog& k, bool start, const MonthChoice& m, const DataSet& data,
+              const std::vector<std::string>& unknownEnds, std::vector<std::string>& errors) {
   const char* key = start ? "start" : "end";
-  const int index = m.latest ? end - m.before : (m.year - 2004) * 12 + m.month;
+  if (m.latest && std::find(unknownEnds.begin(), unknownEnds.end(), data.name) != unknownEnds.end()) {
+    errors.push_back(std::string(key) + ": latest: the " + data.name + " data's end date is unknown");
+    return;
+  }
+  const int index = m.latest ? data.end - m.before : (m.year - 2004) * 12 + m.month;
   std::string date(8, ' '), monthname(9, ' '), numtext(6, ' ');
   int year = 0;
   writedate(index, date, monthname, year, numtext);
@@ -164,7 +175,7 @@ void putmonth(const KindDialog& k, bool start, const MonthChoice& m, int end, st
 
 }  // namespace
 
-FilledDialog filldialog(AppState& app, const ProductRequest& r) {
+FilledDialog filldialog(AppState& app, const ProductRequest& r, const std::vector<std::string>& unknownEnds) {
   FilledDialog out;
   std::vector<std::string>& errors = out.errors;
   const KindDialog& k = dialogof(r.kind);
@@ -208,8 +219,8 @@ FilledDialog filldialog(AppState& app, const ProductRequest& r) {
         errors.push_back("region: an east-west section runs along one latitude; give one, as in 0N 130E-80W");
     }
   }
-  if (r.start.given) putmonth(k, true, r.start, dataend(app), errors);
-  if (r.end.given) putmonth(k, false, r.end, dataend(app), errors);
+  if (r.start.given) putmonth(k, true, r.start, dataset(app), unknownEnds, errors);
+  if (r.end.given) putmonth(k, false, r.end, dataset(app), unknownEnds, errors);
   if (r.fillGiven && r.fill.empty()) {
     WDialogPutRadioButton(kDefaultLevels);
   } else if (r.fillGiven) {

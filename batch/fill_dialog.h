@@ -18,8 +18,10 @@ struct FilledDialog {
 };
 
 // Loads the request's dialog afresh (it is the current dialog afterwards)
-// and fills it; `latest` comes from the end dates in `app`.
-FilledDialog filldialog(AppState& app, const ProductRequest& request);
+// and fills it; `latest` comes from the end dates in `app`, except for the
+// data sets named in `unknownEnds` ("Argo", "Aviso", "Reynolds").
+FilledDialog filldialog(AppState& app, const ProductRequest& request,
+                        const std::vector<std::string>& unknownEnds);
 
 // Presses Create JPG in the filled dialog, then unloads it.
 void pressplot(AppState& app, const ProductRequest& request);

@@ -9,8 +9,8 @@
 #    the format: .ps or .pdf as Ferret draws it, .jpg or .png turned by
 #    Ghostscript as tcPS2jpg.bat does.  The command file goes beside the
 #    picture, under its name with .jnl.  Both appear complete or not at
-#    all; when Ferret draws nothing, the last line on stderr says why and
-#    the exit status is 1.
+#    all; when Ferret reports an error or draws nothing, neither appears,
+#    the last line on stderr says why and the exit status is 1.
 #  - -dates DIR: runs GetDates.jnl in DIR, which receives the three
 #    end-date files.
 # Ferret works in a temporary directory of its own, removed at the end.
@@ -28,8 +28,12 @@ if [ "$1" = -dates ]; then
 fi
 
 file=$(tc_host_path "$1")
-picture=$2
 [ -f "$file" ] || tc_die "no such command file: $1"
+dir=$(dirname "$2")
+dir=$(cd "$dir" 2>/dev/null && pwd) || tc_die "no directory $(dirname "$2")"
+base=$(basename "$2")
+picture="$dir/$base"
+case "$file" in /*) ;; *) file="$(pwd)/$file" ;; esac
 case "$picture" in
   *.[jJ][pP][gG]) format=jpg ;;
   *.[pP][nN][gG]) format=png ;;
@@ -48,14 +52,17 @@ if ! tc_ferret_picture "$file" "$drawn" "$work/ferret.log"; then
   problem=$(tc_ferret_problem "$work/ferret.log")
   tc_die "Ferret drew nothing: ${problem:-no plot was made}"
 fi
+# A go line that failed still leaves the labels drawn: not a picture to
+# publish.  The scripts' own "no data here" frames say so without an error.
+if grep -q -E '\*\*ERROR|\*\*TMAP ERR' "$work/ferret.log"; then
+  tc_die "Ferret failed: $(tc_ferret_problem "$work/ferret.log")"
+fi
 case "$format" in
   jpg) tc_ps_raster "$drawn" "$work/picture.jpg" jpeg || tc_die "Ghostscript failed" ;;
   png) tc_ps_raster "$drawn" "$work/picture.png" png16m || tc_die "Ghostscript failed" ;;
 esac
 
 # Both files under temporary names beside their places first, then renamed.
-dir=$(dirname "$picture")
-base=$(basename "$picture")
 journal="$dir/${base%.*}.jnl"
 part_picture="$dir/.$base.$$.partial"
 part_journal="$dir/.$base.$$.jnl.partial"
