@@ -62,6 +62,17 @@ bool isMenuField(const Field& f) {
          f.kind == FieldKind::ListBox;
 }
 
+// The menu field of the current dialog, with 1005 or 1006 recorded when
+// there is none.
+Field* menuOrError(int fieldId, Dialog*& dialog) {
+  Field* f = fieldOrError(fieldId, dialog);
+  if (f && !isMenuField(*f)) {
+    RecordError(kInvalidField);
+    return nullptr;
+  }
+  return f;
+}
+
 void loadFailed(int dialogId, const std::string& why) {
   std::fprintf(stderr, "dialog %d: %s\n", dialogId, why.c_str());
   RecordError(kCreationFailed);
@@ -335,12 +346,8 @@ void WDialogPutMenu(int field, const std::vector<std::string>& items, int count,
 
 void WDialogGetMenu(int field, int& value, std::string* text) {
   Dialog* d = nullptr;
-  Field* f = fieldOrError(field, d);
+  Field* f = menuOrError(field, d);
   if (!f) return;
-  if (!isMenuField(*f)) {
-    RecordError(kInvalidField);
-    return;
-  }
   const std::string shown = d->text(*f);
   if (text) AssignFixed(*text, shown);
   const int selected = d->selectedItem(*f);
@@ -368,12 +375,8 @@ void WDialogGetMenu(int field, int& value, std::string* text) {
 void WDialogGetMenuItems(int field, std::vector<std::string>& items) {
   items.clear();
   Dialog* d = nullptr;
-  Field* f = fieldOrError(field, d);
+  Field* f = menuOrError(field, d);
   if (!f) return;
-  if (!isMenuField(*f)) {
-    RecordError(kInvalidField);
-    return;
-  }
   if (f->kind == FieldKind::ListBox) {
     auto* list = static_cast<QListWidget*>(f->widget);
     for (int i = 0; i < list->count(); ++i)

@@ -231,35 +231,36 @@ std::vector<int>& Started() {
   return children;
 }
 
+// The words of a command with its program resolved to the host file;
+// false with errno-style `osError` when it cannot run.
+bool ResolveWords(const std::vector<std::string>& words, std::vector<std::string>& direct,
+                  bool& viaShell, int& osError) {
+  osError = 0;
+  std::string program;
+  if (words.empty()) {
+    osError = ENOENT;
+    return false;
+  }
+  if (!PrepareProgram(words[0], program, viaShell, osError)) return false;
+  direct.assign(1, program);
+  direct.insert(direct.end(), words.begin() + 1, words.end());
+  return true;
+}
+
 }  // namespace
 
 int StartCommand(const std::string& command, bool hidden, int& osError) {
-  osError = 0;
-  const std::vector<std::string> words = SplitAtBlanks(TrimTrailingBlanks(command));
-  if (words.empty()) {
-    osError = ENOENT;
-    return -1;
-  }
-  std::string program;
+  std::vector<std::string> direct;
   bool viaShell = false;
-  if (!PrepareProgram(words[0], program, viaShell, osError)) return -1;
-  std::vector<std::string> direct{program};
-  direct.insert(direct.end(), words.begin() + 1, words.end());
+  if (!ResolveWords(SplitAtBlanks(TrimTrailingBlanks(command)), direct, viaShell, osError)) return -1;
   return Launch(direct, viaShell, hidden ? -2 : -1, true, osError);
 }
 
 int StartProgram(const std::vector<std::string>& words, const std::string& outputFile,
                  int& osError) {
-  osError = 0;
-  if (words.empty()) {
-    osError = ENOENT;
-    return -1;
-  }
-  std::string program;
+  std::vector<std::string> direct;
   bool viaShell = false;
-  if (!PrepareProgram(words[0], program, viaShell, osError)) return -1;
-  std::vector<std::string> direct{program};
-  direct.insert(direct.end(), words.begin() + 1, words.end());
+  if (!ResolveWords(words, direct, viaShell, osError)) return -1;
   const int output = open(IOsHostPath(outputFile).c_str(),
                           O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (output < 0) {
