@@ -110,10 +110,6 @@ long long NowMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-}  // namespace
-
-namespace {
-
 // The host program a command's first word names, and whether it runs under
 // the shell; false with errno-style `osError` when it cannot run.
 bool PrepareProgram(const std::string& word, std::string& program, bool& viaShell, int& osError) {
@@ -226,9 +222,29 @@ int Launch(std::vector<std::string> direct, bool viaShell, int output, bool ownS
   return pid;
 }
 
-std::vector<int>& Started() {
-  static std::vector<int> children;
-  return children;
+// The programs StartProgram started and nobody has reaped yet (0: a free
+// place), kept where a signal handler may read them.
+constexpr int kMaxStarted = 64;
+volatile sig_atomic_t started[kMaxStarted];
+
+// An interrupt or a termination of this program ends the programs it
+// started too (their sessions are their own), then this program as the
+// signal would have.
+void EndStartedPrograms(int sig) {
+  for (int i = 0; i < kMaxStarted; ++i)
+    if (started[i] > 0) kill(-static_cast<pid_t>(started[i]), SIGTERM);
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
+
+void ArmEnding() {
+  static bool armed = false;
+  if (armed) return;
+  armed = true;
+  struct sigaction ending {};
+  ending.sa_handler = EndStartedPrograms;
+  sigemptyset(&ending.sa_mask);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &ending, nullptr);
 }
 
 // The words of a command with its program resolved to the host file;
@@ -261,35 +277,45 @@ int StartProgram(const std::vector<std::string>& words, const std::string& outpu
   std::vector<std::string> direct;
   bool viaShell = false;
   if (!ResolveWords(words, direct, viaShell, osError)) return -1;
+  int place = 0;
+  while (place < kMaxStarted && started[place] != 0) ++place;
+  if (place == kMaxStarted) {
+    osError = EAGAIN;
+    return -1;
+  }
   const int output = open(IOsHostPath(outputFile).c_str(),
                           O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (output < 0) {
     osError = errno;
     return -1;
   }
-  const int pid = Launch(direct, viaShell, output, false, osError);
+  ArmEnding();
+  // A session of its own, as every outside program gets: the scheduler
+  // then shares the processors among the pictures as among other programs.
+  const int pid = Launch(direct, viaShell, output, true, osError);
   close(output);
-  if (pid > 0) Started().push_back(pid);
+  if (pid > 0) started[place] = pid;
   return pid;
 }
 
 int WaitForProgram(int& exitCode) {
-  std::vector<int>& running = Started();
   for (;;) {
-    if (running.empty()) return -1;
-    for (auto it = running.begin(); it != running.end(); ++it) {
+    std::vector<int> running;
+    for (int i = 0; i < kMaxStarted; ++i) {
+      const int pid = started[i];
+      if (pid <= 0) continue;
       int status = 0;
-      const pid_t r = waitpid(*it, &status, WNOHANG);
-      if (r == 0 || (r < 0 && errno == EINTR)) continue;
-      const int pid = *it;
-      running.erase(it);
-      if (r < 0) {
-        exitCode = 127;  // not ours any more: nothing to report but failure
-      } else {
-        exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      const pid_t r = waitpid(pid, &status, WNOHANG);
+      if (r == 0 || (r < 0 && errno == EINTR)) {
+        running.push_back(pid);
+        continue;
       }
+      started[i] = 0;
+      // Not ours any more (r < 0): nothing to report but failure.
+      exitCode = r < 0 ? 127 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       return pid;
     }
+    if (running.empty()) return -1;
     // Sleep until one of them ends; without process descriptors (old
     // kernels) look again every 10 ms.
     std::vector<struct pollfd> fds;

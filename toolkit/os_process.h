@@ -18,9 +18,9 @@ namespace toolkit {
 int StartCommand(const std::string& command, bool hidden, int& osError);
 
 // Starts the program `words[0]` with the arguments that follow, each passed
-// whole, without a session of its own: an interrupt of this program ends it
-// too. Standard output and error go to the host file `outputFile`
-// (replaced). Returns the process id, or -1 with errno in `osError`.
+// whole, in a session of its own. Standard output and error go to the host
+// file `outputFile` (replaced). An interrupt or termination of this program
+// ends it too. Returns the process id, or -1 with errno in `osError`.
 int StartProgram(const std::vector<std::string>& words, const std::string& outputFile,
                  int& osError);
 

@@ -42,8 +42,12 @@ case "$picture" in
   *) tc_die "not a picture name (.jpg, .png, .pdf, .ps): $picture" ;;
 esac
 
+part_picture=
+part_journal=
 work=$(mktemp -d "${TMPDIR:-/tmp}/tcbatchplot.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+# Stopped half way (the batch run interrupted), nothing is left behind.
+trap 'rm -rf "$work"; rm -f ${part_picture:+"$part_picture"} ${part_journal:+"$part_journal"}' EXIT
+trap 'exit 1' INT TERM HUP
 cd "$work"
 
 drawn="$work/picture.ps"
