@@ -62,7 +62,7 @@ bulletin_run() {
   peak=0
   while kill -0 "$timer" 2>/dev/null; do
     [ -n "$pid" ] || pid=$(pgrep -P "$timer" -x tidecharter || true)
-    hwm=$(sed -n 's/^VmHWM: *\([0-9]*\).*/\1/p' "/proc/${pid:-0}/status" 2>/dev/null || true)
+    hwm=$(sed -n 's/^VmHWM:[[:space:]]*\([0-9]*\).*/\1/p' "/proc/${pid:-0}/status" 2>/dev/null || true)
     [ -n "$hwm" ] && peak=$hwm
     sleep 0.05
   done
