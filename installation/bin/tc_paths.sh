@@ -75,8 +75,9 @@ tc_ferret_env() {
   export GFORTRAN_UNBUFFERED_PRECONNECTED
 }
 
+# TC_PYTHON is the Python that runs PyFerret (default /usr/bin/python3).
 tc_headless_ferret() {
-  /usr/bin/python3 -c 'import sys, pyferret; pyferret.init(sys.argv[1:], True)' \
+  "${TC_PYTHON:-/usr/bin/python3}" -c 'import sys, pyferret; pyferret.init(sys.argv[1:], True)' \
     -nodisplay -nojnl -quiet "$@"
 }
 
