@@ -113,9 +113,10 @@ fs::path startenddates(const fs::path& work, int& started) {
 // The names of the data sets whose end date is unknown.
 std::vector<std::string> readenddates(AppState& app, const fs::path& dir, int started) {
   int code = 0;
-  if (started > 0)
-    while (IOsWaitProgram(code) != started) {
-    }
+  while (started > 0) {
+    const int ended = IOsWaitProgram(code);
+    if (ended == started || ended < 0) break;
+  }
   struct {
     const char* file;
     const char* data;
@@ -262,7 +263,9 @@ void draw(const RequestFile& file, std::vector<Picture>& pictures) {
       pic.errors.push_back(productmessage(file, *pic.request, failure(pic.log, code)));
       printerrors(pic);
     } else {
-      std::printf("%s\n", productmessage(file, *pic.request, "wrote " + pic.shown).c_str());
+      char seconds[24];
+      std::snprintf(seconds, sizeof seconds, " (%.1f s)", pic.seconds);
+      std::printf("%s\n", productmessage(file, *pic.request, "wrote " + pic.shown + seconds).c_str());
       std::fflush(stdout);
     }
   }
@@ -285,19 +288,23 @@ int batchmain(const BatchOptions& options) {
                  kBatchPlot, IOsDriveRoot().c_str());
     return 1;
   }
-  if (!options.check) {
-    std::error_code error;
+  std::error_code error;
+  if (options.check) {
+    // Nothing is made: the directory, or the nearest that is there, must be one.
+    fs::path there = base;
+    while (!fs::exists(there, error) && there.has_relative_path()) there = there.parent_path();
+    if (!fs::is_directory(there, error)) error = std::make_error_code(std::errc::not_a_directory);
+  } else {
     fs::create_directories(base, error);
-    if (error || !writable(base)) {
-      std::fprintf(stderr, "tidecharter: cannot write pictures in %s%s\n", base.c_str(),
-                   error ? (": " + error.message()).c_str() : "");
-      return 1;
-    }
+    if (!error && !writable(base)) error = std::make_error_code(std::errc::permission_denied);
+  }
+  if (error) {
+    std::fprintf(stderr, "tidecharter: cannot write pictures in %s: %s\n", base.c_str(), error.message().c_str());
+    return 1;
   }
   const WorkDirectory work;
   if (work.path().empty()) {
-    std::fprintf(stderr, "tidecharter: cannot make a directory of its own in %s\n",
-                 fs::temp_directory_path().c_str());
+    std::fprintf(stderr, "tidecharter: cannot make a directory of its own in the temporary directory\n");
     return 1;
   }
 
@@ -306,8 +313,9 @@ int batchmain(const BatchOptions& options) {
   const fs::path datesDir = startenddates(work.path(), datesRun);
   WInitialiseHeadless();
   readversiontext(app);
-  if (!loadlocations(app)) return 1;
+  const bool located = loadlocations(app);
   const std::vector<std::string> unknownEnds = readenddates(app, datesDir, datesRun);
+  if (!located) return 1;
 
   BatchFrontEnd front;
   app.frontend = &front;

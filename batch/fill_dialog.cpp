@@ -163,6 +163,10 @@ void putmonth(const KindDialog& k, bool start, const MonthChoice& m, const DataS
   int yearItem = 0;
   for (int i = 1; i <= static_cast<int>(years.size()); ++i)
     if (index >= 1 && years[i - 1] == std::to_string(year)) yearItem = i;
+  if (years.empty()) {
+    errors.push_back(std::string(key) + ": the dialog has no year menu");
+    return;
+  }
   if (yearItem == 0) {
     errors.push_back(std::string(key) + ": " + (index >= 1 ? date : "a month before Jan 2004") +
                      " is not a month of the dialog, Jan " + years.front() + " to Dec " +

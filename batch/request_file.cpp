@@ -285,6 +285,7 @@ RequestFile parserequestfile(const std::string& path, std::istream& in) {
       fault("not an INI file (line " + std::to_string(number) + " holds binary data)");
       return file;
     }
+    if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);  // a UTF-8 mark
     const std::string text = trim(line);
     if (text.empty() || text[0] == ';' || text[0] == '#') continue;
     if (text.front() == '[' && text.back() == ']' && !trim(text.substr(1, text.size() - 2)).empty()) {
