@@ -8,6 +8,9 @@
 #                program's own fresh end-date files
 #   singles      tcBatchPlot.bat alone on each picture's command file, one
 #                after the other: the single render times, summed
+#   xargs        the same renders run by xargs, one per processor at a time,
+#                each in a session of its own as the program runs them: what
+#                the machine allows at the moment, without the program
 #   memory       the program's peak resident memory (VmHWM, read every
 #                50 ms) and the largest Ferret or Ghostscript child's
 # The target is a bulletin within 1.2 times the singles' sum divided by
@@ -70,7 +73,7 @@ bulletin_run() {
   echo "$(($(now_ms) - start)) $peak $(cat "$work/children.txt")"
 }
 
-printf 'round  load  bulletin(Ferret dates)  bulletin(program dates)  singles-sum  singles/%s  ratios  peak-kB  child-peak-kB\n' "$cpus"
+printf 'round  load  bulletin(Ferret dates)  bulletin(program dates)  singles-sum  singles/%s  ratios  xargs  peak-kB  child-peak-kB\n' "$cpus"
 : > "$work/rounds.txt"
 for round in $(seq "$rounds"); do
   before=$(load)
@@ -89,12 +92,20 @@ for round in $(seq "$rounds"); do
     sum=$((sum + $(now_ms) - start))
   done
   share=$((sum / cpus))
+  for journal in "$work"/out/*/*.jnl; do
+    picture=$(ls "${journal%.jnl}".* | grep -v '\.jnl$')
+    printf '%s\n%s\n' "$journal" "$work/xargs/$(basename "$picture")"
+  done > "$work/jobs.txt"
+  mkdir -p "$work/xargs"
+  start=$(now_ms)
+  xargs -d '\n' -n 2 -P "$cpus" setsid -w sh "$bin/tcBatchPlot.bat" < "$work/jobs.txt"
+  parallel=$(($(now_ms) - start))
   ratio=$(awk -v a="$asked" -v f="$fresh" -v s="$share" 'BEGIN { printf "%.2f/%.2f", a / s, f / s }')
   load_text="$before-$(load)"
-  printf '%5s  %s  %s ms  %s ms  %s ms  %s ms  %s  %s  %s\n' \
-    "$round" "$load_text" "$asked" "$fresh" "$sum" "$share" "$ratio" "$peak" "$child"
-  echo "$asked $fresh $sum $share $peak $child" >> "$work/rounds.txt"
+  printf '%5s  %s  %s ms  %s ms  %s ms  %s ms  %s  %s ms  %s  %s\n' \
+    "$round" "$load_text" "$asked" "$fresh" "$sum" "$share" "$ratio" "$parallel" "$peak" "$child"
+  echo "$asked $fresh $sum $share $peak $child $parallel" >> "$work/rounds.txt"
 done
 m() { cut -d' ' -f"$1" "$work/rounds.txt" | median; }
-printf 'median  -  %s ms  %s ms  %s ms  %s ms  %s  %s  %s\n' "$(m 1)" "$(m 2)" "$(m 3)" "$(m 4)" \
-  "$(awk -v a="$(m 1)" -v f="$(m 2)" -v s="$(m 4)" 'BEGIN { printf "%.2f/%.2f", a / s, f / s }')" "$(m 5)" "$(m 6)"
+printf 'median  -  %s ms  %s ms  %s ms  %s ms  %s  %s ms  %s  %s\n' "$(m 1)" "$(m 2)" "$(m 3)" "$(m 4)" \
+  "$(awk -v a="$(m 1)" -v f="$(m 2)" -v s="$(m 4)" 'BEGIN { printf "%.2f/%.2f", a / s, f / s }')" "$(m 7)" "$(m 5)" "$(m 6)"
