@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/desktop_front_end.h"
 #include "ferret/command_file.h"
 #include "ferret/run_log.h"
 #include "locations/locations.h"
@@ -31,6 +32,11 @@ struct AppState {
   LocationTable locations;
   std::vector<std::string> locationNames;  // 34-character names, menu 1047
   RunLog log;
+
+  // Where the plot requests' command files, Ferret runs and refusals go:
+  // the desktop's own unless a batch run puts itself in.
+  DesktopFrontEnd desktop;
+  FrontEnd* frontend = &desktop;
 
   PlotKindState map{"map"}, ver{"ver"}, tim{"tim"}, lin{"lin"}, pro{"pro"};
 };

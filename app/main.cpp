@@ -1,3 +1,20 @@
+#include <cstdio>
+
+#include "app/command_line.h"
 #include "app/tidecharter_main.h"
 
-int main() { return tidecharter_main(); }
+int main(int argc, char** argv) {
+  const CommandLine line = parsecommandline(std::vector<std::string>(argv + 1, argv + argc));
+  switch (line.mode) {
+    case CommandLine::Mode::Help:
+      std::fputs(usagetext().c_str(), stdout);
+      return 0;
+    case CommandLine::Mode::Wrong:
+      std::fprintf(stderr, "tidecharter: %s\nTry 'tidecharter --help'.\n", line.problem.c_str());
+      return 2;
+    case CommandLine::Mode::Batch:
+      return batchmain(line.batch);
+    default:
+      return tidecharter_main();
+  }
+}

@@ -1,7 +1,3 @@
 #include "app/notanoption.h"
 
-#include "toolkit/toolkit.h"
-
-void notanoption() {
-  WMessageBox(0, 3, 1, "This combination is not an option.", "Not an option");
-}
+UserMessage notanoption() { return UserMessage{"Not an option", "This combination is not an option.", ""}; }

@@ -1,8 +1,10 @@
 #ifndef TIDECHARTER_APP_NOTANOPTION_H
 #define TIDECHARTER_APP_NOTANOPTION_H
 
+#include "plots/user_message.h"
+
 // "This combination is not an option." for property and plot-type pairs
 // that have no plot.
-void notanoption();
+UserMessage notanoption();
 
 #endif

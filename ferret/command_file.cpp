@@ -23,6 +23,7 @@ bool CommandFile::open(const PlotSlot& slot, int action) {
   file_.clear();
   file_.open(IOsHostPath(slot.windowsPath), std::ios::out | std::ios::trunc);
   if (!file_.is_open()) return false;
+  for (const std::string& line : slot.heading) writeFormatted(line);
   write(ListRecord().add("cancel mode journal"));
   if (action == kActionJpg) writeFormatted("set mode metafile meta" + FormatA(slot.outputName, 4));
   return true;

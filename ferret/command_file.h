@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "ferret/record.h"
 
@@ -17,6 +18,9 @@ struct PlotSlot {
   std::string cygwinPath;   // /cygdrive/c/tidecharter/tmp/tcferretinmap1.txt
                             // (46; 47 with a trailing blank for tim and lin)
   std::string outputName;   // map1
+  // Comment lines the file starts with, before the frame (the batch run's
+  // note of where a picture came from); none in the program's slots.
+  std::vector<std::string> heading;
 };
 
 // One counter per plot kind ("map", "ver", "tim", "lin", "pro"): 0 at start,

@@ -82,7 +82,7 @@ trap 'rm -rf "$staging"' EXIT
 # The shared path file learns the drive root here.
 sed "s|@TC_DRIVE@|$root|" "$here/bin/tc_paths.sh" > "$staging/tc_paths.sh"
 install_file "$staging/tc_paths.sh" "$home/bin/tc_paths.sh" 644
-for script in tcferret.bat tcMeta2PS.bat tcPS2jpg.bat tcLookForX.bat \
+for script in tcferret.bat tcMeta2PS.bat tcPS2jpg.bat tcBatchPlot.bat tcLookForX.bat \
               tcKillCygwinX.bat tcJnlrm.bat notepad tc_plot_window.sh \
               tc_find_window.py; do
   install_file "$here/bin/$script" "$home/bin/$script" 755

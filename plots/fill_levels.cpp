@@ -2,7 +2,6 @@
 
 #include <cctype>
 
-#include "plots/user_message.h"
 #include "toolkit/toolkit.h"
 
 void filllevelcheck(int property, int previousProperty, const std::string& hint) {
@@ -61,18 +60,17 @@ bool filltextvalid(const std::string& text) {
   return groups > 0;
 }
 
-bool readfilltext(std::string& fill) {
+std::optional<UserMessage> readfilltext(std::string& fill) {
   fill.assign(44, ' ');
   int item = 0;
   WDialogGetRadioButton(1073, item);
-  if (item != 2) return true;
+  if (item != 2) return std::nullopt;
   std::string typed(44, ' ');
   WDialogGetString(1077, typed);
   if (!filltextvalid(typed)) {
-    usermessage("Input Error", "Fill levels must be groups like (8,22,2)(22,32,1):",
-                "numbers, commas and parentheses only, no spaces.");
-    return false;
+    return UserMessage{"Input Error", "Fill levels must be groups like (8,22,2)(22,32,1):",
+                       "numbers, commas and parentheses only, no spaces."};
   }
   fill = typed;
-  return true;
+  return std::nullopt;
 }

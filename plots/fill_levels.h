@@ -3,7 +3,10 @@
 #ifndef TIDECHARTER_PLOTS_FILL_LEVELS_H
 #define TIDECHARTER_PLOTS_FILL_LEVELS_H
 
+#include <optional>
 #include <string>
+
+#include "plots/user_message.h"
 
 // Keeps 1077 and 1078 in step with the radio group of the current dialog;
 // a changed property falls back to the default levels. `hint` is 44
@@ -18,8 +21,8 @@ void filllevelcheck(int property, int previousProperty, const std::string& hint)
 bool filltextvalid(const std::string& text);
 
 // Reads the 44-character fill text of the current dialog: blanks for the
-// default levels, else field 1077 as typed. An invalid text shows the
-// "Input Error" message box and returns false; the caller then returns.
-bool readfilltext(std::string& fill);
+// default levels, else field 1077 as typed. An invalid text gives the
+// "Input Error" refusal; the caller tells it and returns.
+std::optional<UserMessage> readfilltext(std::string& fill);
 
 #endif

@@ -6,7 +6,6 @@
 #include "app/app_state.h"
 #include "app/notanoption.h"
 #include "ferret/dates.h"
-#include "ferret/jpg_export.h"
 #include "ferret/record.h"
 #include "locations/location_menu.h"
 #include "plots/plot_procedures.h"
@@ -171,31 +170,26 @@ int linerequestcheck(LineRequest& r, int argoend, int avisoend, int reynoldsend)
   return 0;
 }
 
-void linemessage(int number, int argoend, int avisoend, int reynoldsend) {
+UserMessage linemessage(int number, int argoend, int avisoend, int reynoldsend) {
   const std::string two = "This calculation requires two  ";
   switch (number) {
     case 1:
-      usermessage("Input Error", "Please re-enter 2) Vertical units, such that ",
-                  "Min is less than or equal to Max value.");
-      break;
+      return {"Input Error", "Please re-enter 2) Vertical units, such that ",
+              "Min is less than or equal to Max value."};
     case 2:
-      usermessage("Input out of range", " Argo grid current through " + compactdate(argoend));
-      break;
+      return {"Input out of range", " Argo grid current through " + compactdate(argoend), ""};
     case 3:
-      usermessage("Input out of range", "Aviso grid current through " + compactdate(avisoend));
-      break;
+      return {"Input out of range", "Aviso grid current through " + compactdate(avisoend), ""};
     case 4:
-      usermessage("Input out of range", "Reynolds SST grid current through " + compactdate(reynoldsend));
-      break;
+      return {"Input out of range", "Reynolds SST grid current through " + compactdate(reynoldsend), ""};
     case 5:
-      usermessage("Input error", "Please enter End date either equal to",
-                  "or greater than Start date.");
-      break;
-    case 6: usermessage("Input Error", two, "different time values."); break;
-    case 7: usermessage("Input Error", two, "different pressure values."); break;
-    case 8: usermessage("Input Error", two, "different latitude values."); break;
-    case 9: usermessage("Input Error", two, "different longitude values."); break;
-    default: break;
+      return {"Input error", "Please enter End date either equal to",
+              "or greater than Start date."};
+    case 6: return {"Input Error", two, "different time values."};
+    case 7: return {"Input Error", two, "different pressure values."};
+    case 8: return {"Input Error", two, "different latitude values."};
+    case 9: return {"Input Error", two, "different longitude values."};
+    default: return {};
   }
 }
 
@@ -238,7 +232,6 @@ bool writelinedrawingfile(const PlotSlot& slot, int action, const LineRequest& r
   if (!file.open(slot, action)) return false;
   if (linenotanoption(r.property, r.plottype)) {
     file.close();
-    notanoption();
     return false;
   }
   for (const std::string& line : linedrawinglines(r)) file.writeFormatted(line);
@@ -262,22 +255,25 @@ void lineviewfields(AppState& app) {
 void plotlinedrawing(AppState& app) {
   WDialogSelect(kDialog);
   PlotSlot slot;
-  if (!beginplotrequest(app.lin, app.message.value1, slot)) return;
+  if (!beginplotrequest(app, app.lin, slot)) return;
 
   LineRequest r;
   readlinedrawing(r);
   if (int m = linepressurecheck(r)) {
-    linemessage(m, app.argoend, app.avisoend, app.reynoldsend);
+    refuse(app, linemessage(m, app.argoend, app.avisoend, app.reynoldsend));
     return;
   }
   r.matched = matchregion(app.locations, app.ncity, r.south, r.westSigned, r.north, r.eastSigned);
   if (r.matched == 0) resetlocationmenu(app);
   if (int m = linerequestcheck(r, app.argoend, app.avisoend, app.reynoldsend)) {
-    linemessage(m, app.argoend, app.avisoend, app.reynoldsend);
+    refuse(app, linemessage(m, app.argoend, app.avisoend, app.reynoldsend));
     return;
   }
   if (r.matched >= 2) scancity(app.locations, app.ncity, r.matched, r.name);
 
-  if (!writelinedrawingfile(slot, app.lin.action, r)) return;
+  if (!writelinedrawingfile(slot, app.lin.action, r)) {
+    if (linenotanoption(r.property, r.plottype)) refuse(app, notanoption());
+    return;
+  }
   runplotrequest(app, app.lin, slot, 4, 0, 0);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ferret/command_file.h"
+#include "plots/user_message.h"
 
 // One request as read from dialog 109.
 struct LineRequest {
@@ -44,8 +45,8 @@ void prepareline(LineRequest& r);
 int linepressurecheck(const LineRequest& r);
 int linerequestcheck(LineRequest& r, int argoend, int avisoend, int reynoldsend);
 
-// Shows message `number` (1 to 9) of the line drawing.
-void linemessage(int number, int argoend, int avisoend, int reynoldsend);
+// Message `number` (1 to 9) of the line drawing.
+UserMessage linemessage(int number, int argoend, int avisoend, int reynoldsend);
 
 // Properties 9 and 10 have no difference or anomaly plot.
 bool linenotanoption(int property, int plottype);
@@ -55,8 +56,8 @@ bool linenotanoption(int property, int plottype);
 std::vector<std::string> linedrawinglines(const LineRequest& r);
 
 // Writes the command file of the slot. A combination that is not an option
-// leaves the file with its opening lines only and shows the not-an-option
-// message. False when nothing is to be run.
+// leaves the file with its opening lines only. False when nothing is to be
+// run.
 bool writelinedrawingfile(const PlotSlot& slot, int action, const LineRequest& r);
 
 #endif

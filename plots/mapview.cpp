@@ -4,7 +4,6 @@
 #include "app/app_state.h"
 #include "app/notanoption.h"
 #include "ferret/dates.h"
-#include "ferret/jpg_export.h"
 #include "ferret/record.h"
 #include "plots/fill_levels.h"
 #include "plots/plot_procedures.h"
@@ -318,18 +317,21 @@ void plotmapview(AppState& app) {
   WDialogSelect(kDialog);
   WDialogShow(-1, -1, 0, 2);
   PlotSlot slot;
-  if (!beginplotrequest(kind, app.message.value1, slot)) return;
+  if (!beginplotrequest(app, kind, slot)) return;
 
   MapRequest request = maprequest(readmapdialog());
   const DataEnds ends{app.argoend, app.avisoend, app.reynoldsend};
   if (auto message = mapdatecheck(request, ends)) {
-    usermessage(*message);
+    refuse(app, *message);
     return;
   }
-  if (!readfilltext(request.F)) return;
+  if (auto message = readfilltext(request.F)) {
+    refuse(app, *message);
+    return;
+  }
   app.log.write(ListRecord().add("map stringfill=").add(request.F));
   if (auto message = mappressurecheck(request)) {
-    usermessage(*message);
+    refuse(app, *message);
     return;
   }
   const MapLayout layout = maplayout(request);
@@ -338,7 +340,7 @@ void plotmapview(AppState& app) {
   const PlotLines body = mapviewlines(request, layout, ends);
   const bool ready = writeplotfile(slot, kind.action, body);
   if (!body.option) {
-    notanoption();
+    refuse(app, notanoption());
     return;
   }
   if (!ready) return;

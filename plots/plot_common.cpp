@@ -1,7 +1,6 @@
 #include "plots/plot_common.h"
 
 #include "app/app_state.h"
-#include "ferret/jpg_export.h"
 #include "toolkit/toolkit.h"
 
 #include "ferret/dates.h"
@@ -44,24 +43,21 @@ std::string datelabel(int first, int last, bool single) {
   return quoted(datetext(first) + " - " + datetext(last));
 }
 
-bool beginplotrequest(PlotKindState& kind, int button, PlotSlot& slot) {
+bool beginplotrequest(AppState& app, PlotKindState& kind, PlotSlot& slot) {
+  const int button = app.message.value1;
   if (button == 2) {
     WDialogHide();
     return false;
   }
   if (button == 1035) kind.action = kActionPlot;
   if (button == 1076) kind.action = kActionJpg;
-  slot = kind.slot.advance();
+  slot = app.frontend->commandfile(kind.slot.advance());
   return true;
 }
 
 void runplotrequest(AppState& app, const PlotKindState& kind, const PlotSlot& slot,
                     int waitSeconds, int landflag, int vectorflag) {
-  if (kind.action == kActionPlot) {
-    plotrun(slot, waitSeconds);
-  } else if (kind.action == kActionJpg) {
-    int ierror = 0;
-    createjpg(app.log, slot.cygwinPath, slot.outputName, ierror, app.multicore, landflag,
-              vectorflag);
-  }
+  app.frontend->runferret(app, kind, slot, FerretRun{waitSeconds, landflag, vectorflag});
 }
+
+void refuse(AppState& app, const UserMessage& message) { app.frontend->message(message); }

@@ -3,7 +3,6 @@
 
 #include "app/app_state.h"
 #include "ferret/dates.h"
-#include "ferret/jpg_export.h"
 #include "ferret/record.h"
 #include "plots/fill_levels.h"
 #include "plots/plot_procedures.h"
@@ -163,15 +162,18 @@ void plotprodview(AppState& app) {
   WDialogSelect(kDialog);
   WDialogShow(-1, -1, 0, 2);
   PlotSlot slot;
-  if (!beginplotrequest(kind, app.message.value1, slot)) return;
+  if (!beginplotrequest(app, kind, slot)) return;
 
   ProdRequest request = prodrequest(readproddialog());
   const DataEnds ends{app.argoend, app.avisoend, app.reynoldsend};
   if (auto message = prodcheck(request, ends)) {
-    usermessage(*message);
+    refuse(app, *message);
     return;
   }
-  if (!readfilltext(request.fill)) return;
+  if (auto message = readfilltext(request.fill)) {
+    refuse(app, *message);
+    return;
+  }
   app.log.write(ListRecord().add("map stringfill=").add(request.fill));
 
   const ProdLayout layout = prodlayout(request);

@@ -5,12 +5,10 @@
 
 #include "app/app_state.h"
 #include "ferret/dates.h"
-#include "ferret/jpg_export.h"
 #include "ferret/record.h"
 #include "locations/location_menu.h"
 #include "plots/fill_levels.h"
 #include "plots/plot_procedures.h"
-#include "plots/user_message.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -161,34 +159,27 @@ int timeseriesrequestcheck(const TimeSeriesRequest& r, int argoend, int avisoend
   return start > argoend || end > argoend ? 7 : 0;
 }
 
-void timeseriesmessage(int number, int argoend, int avisoend, int reynoldsend) {
+UserMessage timeseriesmessage(int number, int argoend, int avisoend, int reynoldsend) {
   switch (number) {
     case 1:
-      usermessage("Input Error", "Please re-enter 2) Vertical units, such that ",
-                  "Min is less than or equal to Max value.");
-      break;
+      return {"Input Error", "Please re-enter 2) Vertical units, such that ",
+              "Min is less than or equal to Max value."};
     case 2:
-      usermessage("Input Error", "This calculation requires two  ", "different pressure values.");
-      break;
+      return {"Input Error", "This calculation requires two  ", "different pressure values."};
     case 3:
-      usermessage("Input Error", "This option works best with a longitude span ",
-                  "greater than 5 degrees.");
-      break;
+      return {"Input Error", "This option works best with a longitude span ",
+              "greater than 5 degrees."};
     case 4:
-      usermessage("Input error", "Please enter End date either equal to",
-                  "or greater than Start date.");
-      break;
+      return {"Input error", "Please enter End date either equal to",
+              "or greater than Start date."};
     case 5:
-      usermessage("Input out of range", "Aviso grid current through " + compactdate(avisoend));
-      break;
+      return {"Input out of range", "Aviso grid current through " + compactdate(avisoend), ""};
     case 6:
-      usermessage("Input out of range", "Reynolds SST grid current through " + compactdate(reynoldsend));
-      break;
+      return {"Input out of range", "Reynolds SST grid current through " + compactdate(reynoldsend), ""};
     case 7:
-      usermessage("Input out of range", " Argo grid current through " + compactdate(argoend));
-      break;
+      return {"Input out of range", " Argo grid current through " + compactdate(argoend), ""};
     default:
-      break;
+      return {};
   }
 }
 
@@ -276,21 +267,24 @@ void plottimeseries(AppState& app) {
   WDialogSelect(kDialog);
   WDialogShow(-1, -1, 0, 2);
   PlotSlot slot;
-  if (!beginplotrequest(app.tim, app.message.value1, slot)) return;
+  if (!beginplotrequest(app, app.tim, slot)) return;
 
   TimeSeriesRequest r;
   readtimeseries(r);
   if (int m = timeseriespressurecheck(r)) {
-    timeseriesmessage(m, app.argoend, app.avisoend, app.reynoldsend);
+    refuse(app, timeseriesmessage(m, app.argoend, app.avisoend, app.reynoldsend));
     return;
   }
   r.matched = matchregion(app.locations, app.ncity, r.south, r.westSigned, r.north, r.eastSigned);
   if (r.matched == 0) resetlocationmenu(app);
   if (int m = timeseriesrequestcheck(r, app.argoend, app.avisoend, app.reynoldsend)) {
-    timeseriesmessage(m, app.argoend, app.avisoend, app.reynoldsend);
+    refuse(app, timeseriesmessage(m, app.argoend, app.avisoend, app.reynoldsend));
     return;
   }
-  if (!readfilltext(r.fill)) return;
+  if (auto message = readfilltext(r.fill)) {
+    refuse(app, *message);
+    return;
+  }
   app.log.write(ListRecord().add("time stringfill=").add(r.fill));
   if (r.matched >= 2) scancity(app.locations, app.ncity, r.matched, r.name);
 

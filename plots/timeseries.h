@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ferret/command_file.h"
+#include "plots/user_message.h"
 
 // One request as read from dialog 104.
 struct TimeSeriesRequest {
@@ -43,8 +44,8 @@ int timeseriespressurecheck(const TimeSeriesRequest& r);
 int timeseriesrequestcheck(const TimeSeriesRequest& r, int argoend, int avisoend,
                            int reynoldsend);
 
-// Shows message `number` (1 to 7) of the time series.
-void timeseriesmessage(int number, int argoend, int avisoend, int reynoldsend);
+// Message `number` (1 to 7) of the time series.
+UserMessage timeseriesmessage(int number, int argoend, int avisoend, int reynoldsend);
 
 // The time-series lines of the command file, between the frame's opening
 // lines and "ppl clsplt".

@@ -1,29 +1,18 @@
 #include "plots/user_message.h"
 
-#include <utility>
-
-#include "toolkit/toolkit.h"
-
 namespace {
-UserMessageSink& sink() {
-  static UserMessageSink s;
-  return s;
+
+std::string trimmed(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
+
 }  // namespace
 
-void usermessage(const std::string& title, const std::string& line1,
-                 const std::string& line2) {
-  usermessage(UserMessage{title, line1, line2});
+std::string messagetext(const UserMessage& message, char separator, bool trim) {
+  const std::string line1 = trim ? trimmed(message.line1) : message.line1;
+  const std::string line2 = trim ? trimmed(message.line2) : message.line2;
+  if (line2.empty()) return line1;
+  return line1 + separator + line2;
 }
-
-void usermessage(const UserMessage& message) {
-  if (sink()) {
-    sink()(message);
-    return;
-  }
-  std::string text = message.line1;
-  if (!message.line2.empty()) text += '\r' + message.line2;
-  WMessageBox(0, 3, 1, text, message.title);
-}
-
-void setusermessagesink(UserMessageSink s) { sink() = std::move(s); }

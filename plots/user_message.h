@@ -1,25 +1,18 @@
 #ifndef TIDECHARTER_PLOTS_USER_MESSAGE_H
 #define TIDECHARTER_PLOTS_USER_MESSAGE_H
 
-#include <functional>
 #include <string>
 
-// The title and one or two lines of a message box shown to the user.
+// Why a request was refused: the title and one or two lines of the message
+// box the desktop program shows (FrontEnd::message).
 struct UserMessage {
   std::string title;
   std::string line1;
   std::string line2;
 };
 
-// A rejected request: OK button, exclamation icon, default button 1; two
-// lines are joined by a carriage return.
-void usermessage(const std::string& title, const std::string& line1,
-                 const std::string& line2 = "");
-void usermessage(const UserMessage& message);
-
-// Tests route messages here instead of a modal box; an empty sink restores
-// the message box.
-using UserMessageSink = std::function<void(const UserMessage&)>;
-void setusermessagesink(UserMessageSink sink);
+// The lines joined by `separator` (a carriage return in a message box),
+// blanks at either end of each line dropped when `trim` is set.
+std::string messagetext(const UserMessage& message, char separator, bool trim = false);
 
 #endif

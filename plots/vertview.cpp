@@ -5,7 +5,6 @@
 
 #include "app/app_state.h"
 #include "ferret/dates.h"
-#include "ferret/jpg_export.h"
 #include "ferret/record.h"
 #include "plots/fill_levels.h"
 #include "plots/plot_procedures.h"
@@ -187,14 +186,17 @@ void plotvertview(AppState& app) {
   WDialogSelect(kDialog);
   WDialogShow(510, -1, 0, 2);
   PlotSlot slot;
-  if (!beginplotrequest(kind, app.message.value1, slot)) return;
+  if (!beginplotrequest(app, kind, slot)) return;
 
   VertRequest request = vertrequest(readvertdialog());
   if (auto message = vertcheck(request, app.argoend)) {
-    usermessage(*message);
+    refuse(app, *message);
     return;
   }
-  if (!readfilltext(request.fill)) return;
+  if (auto message = readfilltext(request.fill)) {
+    refuse(app, *message);
+    return;
+  }
   app.log.write(ListRecord().add("vert stringfill=").add(request.fill));
 
   const PlotLines body = vertviewlines(request, app.argoend);

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QScreen>
 #include <algorithm>
 #include <cctype>
@@ -59,6 +60,17 @@ Field* fieldOrError(int fieldId, Dialog*& dialog) {
 bool isMenuField(const Field& f) {
   return f.kind == FieldKind::DropDownList || f.kind == FieldKind::EditableDropDown ||
          f.kind == FieldKind::ListBox;
+}
+
+// The menu field of the current dialog, with 1005 or 1006 recorded when
+// there is none.
+Field* menuOrError(int fieldId, Dialog*& dialog) {
+  Field* f = fieldOrError(fieldId, dialog);
+  if (f && !isMenuField(*f)) {
+    RecordError(kInvalidField);
+    return nullptr;
+  }
+  return f;
 }
 
 void loadFailed(int dialogId, const std::string& why) {
@@ -203,6 +215,10 @@ void WDialogHide() {
   if (wasActive && d->owner && d->owner->isVisible()) d->owner->activateWindow();
 }
 
+void WDialogUnload() {
+  if (Dialog* d = currentOrError()) UnloadDialog(d);
+}
+
 void WDialogPutString(int field, const std::string& text) {
   Dialog* d = nullptr;
   if (Field* f = fieldOrError(field, d)) d->setText(*f, TextWithoutTrailingBlanks(text));
@@ -330,12 +346,8 @@ void WDialogPutMenu(int field, const std::vector<std::string>& items, int count,
 
 void WDialogGetMenu(int field, int& value, std::string* text) {
   Dialog* d = nullptr;
-  Field* f = fieldOrError(field, d);
+  Field* f = menuOrError(field, d);
   if (!f) return;
-  if (!isMenuField(*f)) {
-    RecordError(kInvalidField);
-    return;
-  }
   const std::string shown = d->text(*f);
   if (text) AssignFixed(*text, shown);
   const int selected = d->selectedItem(*f);
@@ -357,6 +369,22 @@ void WDialogGetMenu(int field, int& value, std::string* text) {
       value = i + 1;
       return;
     }
+  }
+}
+
+void WDialogGetMenuItems(int field, std::vector<std::string>& items) {
+  items.clear();
+  Dialog* d = nullptr;
+  Field* f = menuOrError(field, d);
+  if (!f) return;
+  if (f->kind == FieldKind::ListBox) {
+    auto* list = static_cast<QListWidget*>(f->widget);
+    for (int i = 0; i < list->count(); ++i)
+      items.push_back(TextWithoutTrailingBlanks(list->item(i)->text().toStdString()));
+  } else {
+    auto* combo = static_cast<QComboBox*>(f->widget);
+    for (int i = 0; i < combo->count(); ++i)
+      items.push_back(TextWithoutTrailingBlanks(combo->itemText(i).toStdString()));
   }
 }
 

@@ -1,5 +1,6 @@
 #include "toolkit/dialog_table.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -23,6 +24,13 @@ Dialog* FindDialog(int dialogId) {
   for (Dialog* d : dialogs)
     if (d->id() == dialogId) return d;
   return nullptr;
+}
+
+void UnloadDialog(Dialog* dialog) {
+  if (current == dialog) current = nullptr;
+  dialogs.erase(std::remove(dialogs.begin(), dialogs.end(), dialog), dialogs.end());
+  dialog->hide();
+  delete dialog;
 }
 
 void UnloadAllDialogs() {

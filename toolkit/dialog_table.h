@@ -16,6 +16,8 @@ std::vector<Dialog*>& LoadedDialogs();
 Dialog* CurrentDialog();
 void SetCurrentDialog(Dialog* dialog);
 Dialog* FindDialog(int dialogId);
+// Deletes one dialog; when it was current, none is afterwards.
+void UnloadDialog(Dialog* dialog);
 // Deletes every dialog; none is current afterwards.
 void UnloadAllDialogs();
 

@@ -3,6 +3,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <cstdio>
 
 #include "toolkit/error_slots.h"
 #include "toolkit/fixed_text.h"
@@ -56,6 +57,19 @@ void WMessageBox(int buttons, int icon, int defaultButton, const std::string& te
                  const std::string& title) {
   toolkit::EnsureInitialised();
   lastAnswer = -1;
+  if (toolkit::Headless()) {
+    // Nobody to answer: the text goes to standard error, the default
+    // button is taken.
+    const std::string caption = toolkit::TextWithoutTrailingBlanks(title);
+    std::string body = toolkit::TextWithoutTrailingBlanks(text);
+    for (char& c : body)
+      if (c == '\r' || c == '\n') c = ' ';
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), body.c_str());
+    const ButtonSet& set = kButtonSets[buttons >= 0 && buttons <= 5 ? buttons : 0];
+    const int wanted = defaultButton >= 1 && defaultButton <= 3 ? defaultButton - 1 : 0;
+    lastAnswer = answerOf(set.buttons[set.defaultFor[wanted]]);
+    return;
+  }
   if (!QApplication::instance()) {
     toolkit::RecordError(kCommonDialogError);
     return;

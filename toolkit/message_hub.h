@@ -17,6 +17,9 @@ void DeliverMessage(int type, const MessageRecord& record);
 // that needs windows works even before WInitialise.
 void EnsureInitialised();
 
+// True after WInitialiseHeadless: nothing may wait for a user.
+bool Headless();
+
 // The root window of WindowOpen, or nullptr.
 QWidget* RootWindow();
 

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <fstream>
@@ -53,6 +54,7 @@ struct Hub {
   std::map<int, QTimer*> timers;
   QPointer<QWidget> root;
   int bells = 0;
+  bool headless = false;
 };
 
 Hub& hub() {
@@ -141,6 +143,10 @@ class RootWidget : public QWidget {
 // for its status bar, and mode 4 shows a message box.
 void showErrorInWindow(int mode, const std::string& line) {
   if (!QApplication::instance()) return;
+  if (hub().headless) {
+    std::fprintf(stderr, "Toolkit error: %s\n", line.c_str());
+    return;
+  }
   if (mode == 3) {
     if (QWidget* root = hub().root) root->setWindowTitle(QString::fromStdString(line));
     return;
@@ -189,6 +195,8 @@ void EnsureInitialised() {
 
 QWidget* RootWindow() { return hub().root; }
 
+bool Headless() { return hub().headless; }
+
 void Bell() {
   ++hub().bells;
   if (QApplication::instance()) QApplication::beep();
@@ -210,9 +218,18 @@ void WInitialise(const std::string* initfile) {
   if (h.initialised) return;
   h.initialised = true;
   if (!QApplication::instance()) {
-    static int argc = 1;
+    // Headless: Qt's offscreen platform, chosen on the application's own
+    // command line so that the programs it starts inherit nothing of it.
     static char name[] = "tidecharter";
-    static char* argv[] = {name, nullptr};
+    static char platform[] = "-platform";
+    static char offscreen[] = "offscreen";
+    static char* argv[] = {name, nullptr, nullptr, nullptr};
+    static int argc = 1;
+    if (h.headless) {
+      argv[1] = platform;
+      argv[2] = offscreen;
+      argc = 3;
+    }
     new ToolkitApplication(argc, argv);
     h.grouping = true;
   } else {
@@ -223,6 +240,18 @@ void WInitialise(const std::string* initfile) {
   resetEnableFlags();
   SetErrorDisplay(showErrorInWindow);
   readInitialisationFile(initfile);
+}
+
+void WInitialiseHeadless() {
+  Hub& h = hub();
+  if (h.initialised) return;
+  h.headless = true;
+  // Qt's notes about what the offscreen platform cannot do are no news here.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+    if (type == QtFatalMsg || type == QtCriticalMsg)
+      std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+  });
+  WInitialise();
 }
 
 void WindowOpen(int flags) {

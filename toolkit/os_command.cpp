@@ -123,6 +123,18 @@ void IOsCommand(const std::string& command, int flags, int timeoutSeconds) {
 
 bool IOsCommandEnded() { return lastCommandEnded; }
 
+int IOsStartProgram(const std::vector<std::string>& words, const std::string& outputFile) {
+  int osError = 0;
+  const int pid = toolkit::StartProgram(words, outputFile, osError);
+  if (pid < 0) {
+    toolkit::RecordError(kOperatingSystemError);
+    toolkit::RecordStartError(osError);
+  }
+  return pid;
+}
+
+int IOsWaitProgram(int& exitCode) { return toolkit::WaitForProgram(exitCode); }
+
 void IOsExecute(const std::string& command) {
   if (toolkit::TrimTrailingBlanks(command).empty()) {
     toolkit::RecordError(kNoProgramName);

@@ -110,37 +110,36 @@ long long NowMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-}  // namespace
-
-int StartCommand(const std::string& command, bool hidden, int& osError) {
-  osError = 0;
-  const std::vector<std::string> words = SplitAtBlanks(TrimTrailingBlanks(command));
-  if (words.empty()) {
-    osError = ENOENT;
-    return -1;
-  }
-  const std::string program = ResolveProgram(words[0], osError);
-  if (program.empty()) return -1;
-
+// The host program a command's first word names, and whether it runs under
+// the shell; false with errno-style `osError` when it cannot run.
+bool PrepareProgram(const std::string& word, std::string& program, bool& viaShell, int& osError) {
+  program = ResolveProgram(word, osError);
+  if (program.empty()) return false;
   struct stat st;
   if (stat(program.c_str(), &st) != 0) {
     osError = errno;
-    return -1;
+    return false;
   }
   if (S_ISDIR(st.st_mode)) {
     osError = EACCES;
-    return -1;
+    return false;
   }
-  const bool viaShell = EndsWithBat(program) || access(program.c_str(), X_OK) != 0;
+  viaShell = EndsWithBat(program) || access(program.c_str(), X_OK) != 0;
   if (viaShell && access(program.c_str(), R_OK) != 0) {
     osError = errno;
-    return -1;
+    return false;
   }
+  return true;
+}
 
+// Forks and runs `direct` (the host program, then its arguments). The child
+// reads /dev/null; its output goes to `output` (-1: inherited, -2:
+// /dev/null). `ownSession` puts it in a session of its own; otherwise it
+// stays in this process group and ends with it on an interrupt.
+int Launch(std::vector<std::string> direct, bool viaShell, int output, bool ownSession,
+           int& osError) {
   // Everything the child needs is built before fork: after it only
   // async-signal-safe calls are made.
-  std::vector<std::string> direct{program};
-  direct.insert(direct.end(), words.begin() + 1, words.end());
   std::vector<std::string> shell{kShell};
   shell.insert(shell.end(), direct.begin(), direct.end());
   auto pointers = [](std::vector<std::string>& strings) {
@@ -161,6 +160,7 @@ int StartCommand(const std::string& command, bool hidden, int& osError) {
     osError = errno;
     return -1;
   }
+  const int outputFd = output == -2 ? devnull : output;
   // The child reports a failed exec through this pipe; a successful exec
   // closes it (close-on-exec) and the parent reads end of file.
   int report[2];
@@ -172,7 +172,7 @@ int StartCommand(const std::string& command, bool hidden, int& osError) {
 
   const pid_t pid = fork();
   if (pid == 0) {
-    setsid();
+    if (ownSession) setsid();
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -180,9 +180,9 @@ int StartCommand(const std::string& command, bool hidden, int& osError) {
     defaults.sa_handler = SIG_DFL;
     for (int sig = 1; sig < NSIG; ++sig) sigaction(sig, &defaults, nullptr);
     dup2(devnull, 0);
-    if (hidden) {
-      dup2(devnull, 1);
-      dup2(devnull, 2);
+    if (outputFd >= 0) {
+      dup2(outputFd, 1);
+      dup2(outputFd, 2);
     }
     const unsigned keep = static_cast<unsigned>(report[1]);
     if (keep > 3) CloseFrom(3, keep - 1, fdLimit);
@@ -220,6 +220,118 @@ int StartCommand(const std::string& command, bool hidden, int& osError) {
     return -1;
   }
   return pid;
+}
+
+// The programs StartProgram started and nobody has reaped yet (0: a free
+// place), kept where a signal handler may read them.
+constexpr int kMaxStarted = 64;
+volatile sig_atomic_t started[kMaxStarted];
+
+// An interrupt or a termination of this program ends the programs it
+// started too (their sessions are their own), then this program as the
+// signal would have.
+void EndStartedPrograms(int sig) {
+  for (int i = 0; i < kMaxStarted; ++i)
+    if (started[i] > 0) kill(-static_cast<pid_t>(started[i]), SIGTERM);
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
+
+void ArmEnding() {
+  static bool armed = false;
+  if (armed) return;
+  armed = true;
+  struct sigaction ending {};
+  ending.sa_handler = EndStartedPrograms;
+  sigemptyset(&ending.sa_mask);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &ending, nullptr);
+}
+
+// The words of a command with its program resolved to the host file;
+// false with errno-style `osError` when it cannot run.
+bool ResolveWords(const std::vector<std::string>& words, std::vector<std::string>& direct,
+                  bool& viaShell, int& osError) {
+  osError = 0;
+  std::string program;
+  if (words.empty()) {
+    osError = ENOENT;
+    return false;
+  }
+  if (!PrepareProgram(words[0], program, viaShell, osError)) return false;
+  direct.assign(1, program);
+  direct.insert(direct.end(), words.begin() + 1, words.end());
+  return true;
+}
+
+}  // namespace
+
+int StartCommand(const std::string& command, bool hidden, int& osError) {
+  std::vector<std::string> direct;
+  bool viaShell = false;
+  if (!ResolveWords(SplitAtBlanks(TrimTrailingBlanks(command)), direct, viaShell, osError)) return -1;
+  return Launch(direct, viaShell, hidden ? -2 : -1, true, osError);
+}
+
+int StartProgram(const std::vector<std::string>& words, const std::string& outputFile,
+                 int& osError) {
+  std::vector<std::string> direct;
+  bool viaShell = false;
+  if (!ResolveWords(words, direct, viaShell, osError)) return -1;
+  int place = 0;
+  while (place < kMaxStarted && started[place] != 0) ++place;
+  if (place == kMaxStarted) {
+    osError = EAGAIN;
+    return -1;
+  }
+  const int output = open(IOsHostPath(outputFile).c_str(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (output < 0) {
+    osError = errno;
+    return -1;
+  }
+  ArmEnding();
+  // A session of its own, as every outside program gets: the scheduler
+  // then shares the processors among the pictures as among other programs.
+  const int pid = Launch(direct, viaShell, output, true, osError);
+  close(output);
+  if (pid > 0) started[place] = pid;
+  return pid;
+}
+
+int WaitForProgram(int& exitCode) {
+  for (;;) {
+    std::vector<int> running;
+    for (int i = 0; i < kMaxStarted; ++i) {
+      const int pid = started[i];
+      if (pid <= 0) continue;
+      int status = 0;
+      const pid_t r = waitpid(pid, &status, WNOHANG);
+      if (r == 0 || (r < 0 && errno == EINTR)) {
+        running.push_back(pid);
+        continue;
+      }
+      started[i] = 0;
+      // Not ours any more (r < 0): nothing to report but failure.
+      exitCode = r < 0 ? 127 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      return pid;
+    }
+    if (running.empty()) return -1;
+    // Sleep until one of them ends; without process descriptors (old
+    // kernels) look again every 10 ms.
+    std::vector<struct pollfd> fds;
+    for (int pid : running) {
+      const int fd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+      if (fd < 0) break;
+      fds.push_back({fd, POLLIN, 0});
+    }
+    if (fds.size() == running.size()) {
+      poll(fds.data(), fds.size(), 1000);
+    } else {
+      struct timespec pause {0, 10 * 1000000L};
+      nanosleep(&pause, nullptr);
+    }
+    for (const struct pollfd& p : fds) close(p.fd);
+  }
 }
 
 WaitOutcome WaitForChild(int pid, long long milliseconds, int& osError) {

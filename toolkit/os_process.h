@@ -1,9 +1,10 @@
-// Starting and reaping the outside programs run by IOsCommand and
-// IOsExecute.
+// Starting and reaping the outside programs run by IOsCommand, IOsExecute
+// and IOsStartProgram.
 #ifndef TIDECHARTER_TOOLKIT_OS_PROCESS_H
 #define TIDECHARTER_TOOLKIT_OS_PROCESS_H
 
 #include <string>
+#include <vector>
 
 namespace toolkit {
 
@@ -15,6 +16,18 @@ namespace toolkit {
 // path, or a bare name looked up on PATH; ".bat" files and other files
 // without execute permission run under /bin/sh.
 int StartCommand(const std::string& command, bool hidden, int& osError);
+
+// Starts the program `words[0]` with the arguments that follow, each passed
+// whole, in a session of its own. Standard output and error go to the host
+// file `outputFile` (replaced). An interrupt or termination of this program
+// ends it too. Returns the process id, or -1 with errno in `osError`.
+int StartProgram(const std::vector<std::string>& words, const std::string& outputFile,
+                 int& osError);
+
+// Waits until one of the programs StartProgram started ends and reaps it:
+// its process id, with `exitCode` its exit status (128 + the signal when it
+// was killed); -1 when none is left.
+int WaitForProgram(int& exitCode);
 
 enum class WaitOutcome { Exited, TimedOut, Failed };
 

@@ -47,6 +47,11 @@ struct MessageRecord {
 
 // ------------------------------------------------------- start and windows
 void WInitialise(const std::string* initfile = nullptr);
+// Starts the toolkit without a display, for runs without a user: dialogs
+// load, fill and read as usual but are drawn nowhere, and a message box
+// prints its title and text on standard error instead of waiting for an
+// answer. Called instead of WInitialise, before anything else.
+void WInitialiseHeadless();
 // flags 128 keeps the root window hidden (the only use here).
 void WindowOpen(int flags);
 void WindowClose();
@@ -68,6 +73,8 @@ void WDialogSelect(int dialogId);
 // dialog's own choice; mode 1 modal, 2 modeless, 3 semi-modeless.
 void WDialogShow(int x = -1, int y = -1, int focusField = 0, int mode = 2);
 void WDialogHide();
+// Unloads the current dialog; a later WDialogLoad of it starts afresh.
+void WDialogUnload();
 
 void WDialogPutString(int field, const std::string& text);
 void WDialogGetString(int field, std::string& text);
@@ -83,6 +90,8 @@ void WDialogGetRadioButton(int field, int& value);
 void WDialogPutMenu(int field, const std::vector<std::string>& items,
                     int count, int selected, const std::string* text = nullptr);
 void WDialogGetMenu(int field, int& value, std::string* text = nullptr);
+// The items of menu `field`, in order, without trailing blanks.
+void WDialogGetMenuItems(int field, std::vector<std::string>& items);
 // 0 disabled, 1 enabled, 2 read-only, 3 hidden.
 void WDialogFieldState(int field, int state);
 
@@ -92,6 +101,16 @@ void WDialogFieldState(int field, int state);
 // file; a ".bat" (or any non-executable script) runs under /bin/sh.
 void IOsCommand(const std::string& command, int flags = 0,
                 int timeoutSeconds = -1);
+// Starts a program and returns at once, for running several side by side:
+// `words` are the program (a c:\ or /cygdrive/c/ path, or a host path) and
+// its arguments, each passed whole, blanks and all. It reads nothing; its
+// standard output and error go to the host file `outputFile`. Returns its
+// process id, or -1 when it cannot be started (the error is recorded).
+int IOsStartProgram(const std::vector<std::string>& words, const std::string& outputFile);
+// Waits until one of the programs IOsStartProgram started ends: returns its
+// process id and sets `exitCode` (128 + the signal when it was killed);
+// -1 when none is running.
+int IOsWaitProgram(int& exitCode);
 // Closes every window, starts the command and ends the program.
 void IOsExecute(const std::string& command);
 // `value` is a fixed-length variable (see above). type -1: key not opened,

@@ -10,6 +10,10 @@
 #   tc_display           print the X display for Ferret's windows
 #   tc_ferret_env        export Ferret's environment with our go and data
 #                        directories searched first
+#   tc_headless_ferret ARGS...   PyFerret without a display
+#   tc_ferret_picture FILE PICTURE LOG   draw a command file headless
+#   tc_ferret_problem LOG        Ferret's last error, on one line
+#   tc_ps_raster PS OUT DEVICE   PostScript to an upright raster picture
 
 # install.sh writes the drive root here; an uninstalled copy finds it
 # from its own place, <root>/tidecharter/bin.
@@ -69,4 +73,56 @@ tc_ferret_env() {
   # Ferret's Fortran output reaches the log line by line.
   GFORTRAN_UNBUFFERED_PRECONNECTED=y
   export GFORTRAN_UNBUFFERED_PRECONNECTED
+}
+
+# TC_PYTHON is the Python that runs PyFerret (default /usr/bin/python3).
+tc_headless_ferret() {
+  "${TC_PYTHON:-/usr/bin/python3}" -c 'import sys, pyferret; pyferret.init(sys.argv[1:], True)' \
+    -nodisplay -nojnl -quiet "$@"
+}
+
+# Draws command FILE (as the program writes it) into PICTURE, whose
+# extension picks the format (.ps, .pdf, .png), with Ferret's output in
+# LOG.  A "set mode metafile" line is dropped and the frame is saved where
+# the plot would close ("ppl clsplt").  Commands go in on standard input,
+# so a failing go line still leaves the label lines running.  False when
+# nothing was drawn.
+tc_ferret_picture() {
+  rm -f "$2"
+  awk -v frame="frame/file=\"$2\"" '
+    tolower($1) == "set" && tolower($2) == "mode" && tolower($3) ~ /^metafile/ { next }
+    tolower($1) == "ppl" && tolower($2) == "clsplt" { print frame; saved = 1; next }
+    { print }
+    END { if (!saved) print frame; print "quit" }' "$1" |
+    tc_headless_ferret > "$3" 2>&1 || true
+  [ -s "$2" ]
+}
+
+tc_ferret_problem() {
+  awk '/\*\*ERROR|\*\*TMAP ERR/ { line = $0; getline next_line; line = line " " next_line }
+       END { print line }' "$1" |
+    sed 's/^.*\*\*//; s/["`$]//g; s/[[:space:]][[:space:]]*/ /g; s/ $//' | cut -c 1-100
+}
+
+# PostScript PS to OUT with Ghostscript's DEVICE (jpeg, png16m): upright,
+# about 1500 pixels on the long side whatever the page size.
+tc_ps_raster() {
+  long=$(sed -n 's/^%%BoundingBox: *[-0-9.]* *[-0-9.]* *\([0-9.]*\) *\([0-9.]*\).*/\1 \2/p' "$1" |
+    head -n 1 | awk '{ print ($1 > $2 ? $1 : $2) }')
+  case "$long" in
+    ''|0) resolution=150 ;;
+    *) resolution=$(awk -v l="$long" 'BEGIN { r = int(1500 * 72 / l + 0.5); print (r < 72 ? 72 : r) }') ;;
+  esac
+  # A landscape plot is drawn turned on a portrait page; the picture is
+  # turned back upright.
+  if grep -q '^%%PageOrientation: *Landscape' "$1"; then
+    orientation=3
+  else
+    orientation=0
+  fi
+  gs -q -dSAFER -dBATCH -dNOPAUSE \
+    -sDEVICE="$3" -dJPEGQ=90 -r"$resolution" \
+    -dTextAlphaBits=4 -dGraphicsAlphaBits=4 \
+    -sOutputFile="$2" \
+    -c "<</Orientation $orientation>> setpagedevice" -f "$1" > /dev/null 2>&1 && [ -s "$2" ]
 }

@@ -30,11 +30,6 @@ tc_ferret_env
 cd "$TC_TMP"
 log="$TC_TMP/tcferret.log"
 
-headless_ferret() {
-  "${TC_PYTHON:-/usr/bin/python3}" -c 'import sys, pyferret; pyferret.init(sys.argv[1:], True)' \
-    -nodisplay -nojnl -quiet "$@"
-}
-
 # The end-date query's answer changes only with what it reads: the data
 # files and its scripts. Each is recorded by name, size, modification time
 # and file number, so a touched, grown or replaced file (even by an older
@@ -63,7 +58,7 @@ case "$file" in
     # changes meanwhile no longer matches the record.
     record=$(end_date_record)
     rm -f "$stamp"
-    headless_ferret -script "$file" > "$log" 2>&1 ||
+    tc_headless_ferret -script "$file" > "$log" 2>&1 ||
       tc_die "Ferret failed on $1, see $log"
     if end_dates_there; then
       printf '%s\n' "$record" | sed '/EndDate\.txt /d' > "$stamp.partial"
@@ -71,38 +66,31 @@ case "$file" in
       tc_publish "$stamp.partial" "$stamp"
     fi
     exit 0 ;;
-  *.jnl|*.JNL)
-    headless_ferret -script "$file" > "$log" 2>&1 ||
+esac
+
+# The metafile line names the output; the words are matched as Ferret
+# would, in any case.  A .jnl may carry one too (a batch run's picture
+# drawn again).
+meta=$(awk 'tolower($1) == "set" && tolower($2) == "mode" &&
+            tolower($3) ~ /^metafile/ { print ($4 == "" ? "metafile.plt" : $4); exit }' "$file")
+
+case "$meta:$file" in
+  :*.jnl|:*.JNL)
+    tc_headless_ferret -script "$file" > "$log" 2>&1 ||
       tc_die "Ferret failed on $1, see $log"
     exit 0 ;;
 esac
 
-# The metafile line names the output; the words are matched as Ferret
-# would, in any case.
-meta=$(awk 'tolower($1) == "set" && tolower($2) == "mode" &&
-            tolower($3) ~ /^metafile/ { print ($4 == "" ? "metafile.plt" : $4); exit }' "$file")
-
 if [ -n "$meta" ]; then
   partial="$TC_TMP/.$meta.partial.ps"
-  rm -f "$partial"
-  # Commands go in on stdin, so a failing go line still leaves the labels
-  # and the saved frame.  The frame is saved where the plot would close.
-  awk -v frame="frame/file=\"$partial\"" '
-    tolower($1) == "set" && tolower($2) == "mode" && tolower($3) ~ /^metafile/ { next }
-    tolower($1) == "ppl" && tolower($2) == "clsplt" { print frame; saved = 1; next }
-    { print }
-    END { if (!saved) print frame; print "quit" }' "$file" |
-    headless_ferret > "$log" 2>&1 || true
-  if [ ! -s "$partial" ]; then
+  if ! tc_ferret_picture "$file" "$partial" "$log"; then
     # Nothing was plotted (a failing go line): the picture shows Ferret's
     # error instead, so the wait for the metafile still ends.
-    problem=$(awk '/\*\*ERROR|\*\*TMAP ERR/ { line = $0; getline next_line; line = line " " next_line }
-                   END { print line }' "$log" |
-      sed 's/^.*\*\*//; s/["`$]//g; s/[[:space:]][[:space:]]*/ /g' | cut -c 1-100)
+    problem=$(tc_ferret_problem "$log")
     cat >> "$log" <<EOF_FALLBACK
 --- no plot from $1: drawing the error instead
 EOF_FALLBACK
-    headless_ferret >> "$log" 2>&1 <<EOF_FALLBACK || true
+    tc_headless_ferret >> "$log" 2>&1 <<EOF_FALLBACK || true
 define axis/x=0:1/npoints=2 tc_err_x
 define axis/y=0:1/npoints=2 tc_err_y
 shade/nolabels/nokey/noaxes/palette=white/levels=(-1,1,2) 0*x[gx=tc_err_x]+0*y[gy=tc_err_y]

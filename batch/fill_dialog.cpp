@@ -1,0 +1,265 @@
+#include "batch/fill_dialog.h"
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+
+#include "app/app_state.h"
+#include "app/load_dialogs.h"
+#include "ferret/dates.h"
+#include "plots/plot_procedures.h"
+#include "toolkit/toolkit.h"
+
+namespace {
+
+constexpr int kProperty = 1052, kPlot = 1014, kDirection = 1040, kLand = 1045, kLocation = 1047;
+constexpr int kVectorX = 1059, kVectorY = 1060;
+constexpr int kDefaultLevels = 1073, kOwnLevels = 1075, kLevels = 1077;
+constexpr int kSouth = 1055, kSouthLetter = 1019, kNorth = 1037, kNorthLetter = 1017;
+constexpr int kWest = 1038, kWestLetter = 1020, kEast = 1039, kEastLetter = 1018;
+constexpr int kCreateJpg = 1076;
+constexpr int kOutOfRange = 1009;
+
+struct KindDialog {
+  ProductKind kind;
+  int dialog;
+  void (*plot)(AppState&);
+  void (*fields)(AppState&);
+  int upper, lower;  // the pressure menus; 0: none
+  int startMonth, startYear, endMonth, endYear;
+};
+
+const KindDialog kDialogs[] = {
+    {ProductKind::Map, 103, plotmapview, mapviewfields, 1011, 1012, 1025, 1027, 1029, 1030},
+    {ProductKind::Section, 105, plotvertview, vertviewfields, 1010, 1036, 1064, 1065, 1066, 1067},
+    {ProductKind::TimeSeries, 104, plottimeseries, timeviewfields, 1011, 1012, 1025, 1027, 1029, 1030},
+    {ProductKind::Line, 109, plotlinedrawing, lineviewfields, 1011, 1012, 1025, 1027, 1029, 1030},
+    {ProductKind::Product, 110, plotprodview, prodviewfields, 0, 0, 1025, 1027, 1029, 1030},
+};
+
+const KindDialog& dialogof(ProductKind kind) {
+  for (const KindDialog& k : kDialogs)
+    if (k.kind == kind) return k;
+  return kDialogs[0];
+}
+
+// Menu texts compared without case, runs of blanks or blanks around a
+// hyphen: "north-south" is "North - South".
+std::string comparable(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    const bool blank = c == ' ' || c == '\t';
+    if (blank && (out.empty() || out.back() == ' ' || out.back() == '-')) continue;
+    if (c == '-' && !out.empty() && out.back() == ' ') out.pop_back();
+    out += blank ? ' ' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  if (!out.empty() && out.back() == ' ') out.pop_back();
+  return out;
+}
+
+std::string quote(const std::string& text) { return '"' + text + '"'; }
+
+std::vector<std::string> menuitems(int field) {
+  std::vector<std::string> items;
+  WDialogGetMenuItems(field, items);
+  return items;
+}
+
+void selectitem(int field, int item) {
+  const std::vector<std::string> items = menuitems(field);
+  WDialogPutMenu(field, items, static_cast<int>(items.size()), item);
+}
+
+bool alldigits(const std::string& text) {
+  if (text.empty() || text.size() > 6) return false;
+  for (char c : text)
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+// The item of menu `field` that `wanted` names, counting from item `first`:
+// its text, a unique prefix of it, or with `numbers` its item number. 0 when
+// there is none, with the reason in `errors`.
+int choose(int field, const std::string& key, const std::string& wanted, std::vector<std::string>& errors,
+           bool numbers = true, int first = 1) {
+  const std::vector<std::string> items = menuitems(field);
+  const std::string w = comparable(wanted);
+  std::vector<int> prefixed;
+  std::string offered;
+  for (int i = first; i <= static_cast<int>(items.size()); ++i) {
+    const std::string item = comparable(items[i - 1]);
+    if (item.empty()) continue;
+    offered += (offered.empty() ? "" : ", ") + items[i - 1];
+    if (item == w) {
+      selectitem(field, i);
+      return i;
+    }
+    if (!w.empty() && item.compare(0, w.size(), w) == 0) prefixed.push_back(i);
+  }
+  int found = prefixed.size() == 1 ? prefixed[0] : 0;
+  if (found == 0 && numbers && alldigits(w)) {
+    const int n = std::stoi(w);
+    if (n >= first && n <= static_cast<int>(items.size()) && !comparable(items[n - 1]).empty()) found = n;
+  }
+  if (found) {
+    selectitem(field, found);
+    return found;
+  }
+  if (prefixed.size() > 1) {
+    std::string matches;
+    for (int i : prefixed) matches += (matches.empty() ? "" : ", ") + items[i - 1];
+    errors.push_back(key + ": " + quote(wanted) + " matches more than one item: " + matches);
+  } else {
+    errors.push_back(key + ": " + quote(wanted) + " matches no item; one of " + offered +
+                     (numbers ? ", or an item number" : ""));
+  }
+  return 0;
+}
+
+std::string edgetext(const Edge& e) {
+  std::ostringstream text;
+  text << e.value << e.hemisphere;
+  return text.str();
+}
+
+void putedge(int valueField, int letterField, const Edge& edge, std::vector<std::string>& errors) {
+  InfoError(1);
+  WDialogPutReal(valueField, edge.value);
+  if (InfoError(1) == kOutOfRange)
+    errors.push_back("region: " + edgetext(edge) + " is beyond what this dialog accepts there");
+  choose(letterField, "region", std::string(1, edge.hemisphere), errors, false);
+}
+
+// The data set the chosen property comes from, and its end month.
+struct DataSet {
+  const char* name;
+  int end;
+};
+
+DataSet dataset(const AppState& app) {
+  int item = 0;
+  std::string text(100, ' ');
+  WDialogGetMenu(kProperty, item, &text);
+  const std::string t = comparable(text);
+  if (t.find("reynolds") != std::string::npos) return {"Reynolds", app.reynoldsend};
+  if (t.find("aviso") != std::string::npos) return {"Aviso", app.avisoend};
+  return {"Argo", app.argoend};
+}
+
+void putmonth(const KindDialog& k, bool start, const MonthChoice& m, const DataSet& data,
+              const std::vector<std::string>& unknownEnds, std::vector<std::string>& errors) {
+  const char* key = start ? "start" : "end";
+  if (m.latest && std::find(unknownEnds.begin(), unknownEnds.end(), data.name) != unknownEnds.end()) {
+    errors.push_back(std::string(key) + ": latest: the " + data.name + " data's end date is unknown");
+    return;
+  }
+  const int index = m.latest ? data.end - m.before : (m.year - 2004) * 12 + m.month;
+  std::string date(8, ' '), monthname(9, ' '), numtext(6, ' ');
+  int year = 0;
+  writedate(index, date, monthname, year, numtext);
+  const int month = index - 12 * ((index - 1) / 12);
+  const int yearField = start ? k.startYear : k.endYear;
+  const std::vector<std::string> years = menuitems(yearField);
+  int yearItem = 0;
+  for (int i = 1; i <= static_cast<int>(years.size()); ++i)
+    if (index >= 1 && years[i - 1] == std::to_string(year)) yearItem = i;
+  if (years.empty()) {
+    errors.push_back(std::string(key) + ": the dialog has no year menu");
+    return;
+  }
+  if (yearItem == 0) {
+    errors.push_back(std::string(key) + ": " + (index >= 1 ? date : "a month before Jan 2004") +
+                     " is not a month of the dialog, Jan " + years.front() + " to Dec " +
+                     (years.back().empty() ? years[years.size() - 2] : years.back()));
+    return;
+  }
+  selectitem(start ? k.startMonth : k.endMonth, month);
+  selectitem(yearField, yearItem);
+}
+
+}  // namespace
+
+FilledDialog filldialog(AppState& app, const ProductRequest& r, const std::vector<std::string>& unknownEnds) {
+  FilledDialog out;
+  std::vector<std::string>& errors = out.errors;
+  const KindDialog& k = dialogof(r.kind);
+  loadparameterdialog(app, k.dialog);
+
+  if (!r.property.empty()) choose(kProperty, "property", r.property, errors);
+  k.fields(app);
+  WDialogSelect(k.dialog);
+
+  if (!r.plot.empty()) choose(kPlot, "plot", r.plot, errors);
+  if (!r.direction.empty()) choose(kDirection, "direction", r.direction, errors);
+  if (!r.land.empty()) choose(kLand, "land", r.land, errors);
+  if (r.vectorsGiven) {
+    choose(kVectorX, "vectors", r.vectorX, errors, false);
+    choose(kVectorY, "vectors", r.vectorY, errors, false);
+  }
+  if (r.pressureGiven) {
+    std::vector<std::string> problems;
+    if (!choose(k.upper, "pressure", std::to_string(r.upper), problems, false) ||
+        !choose(k.lower, "pressure", std::to_string(r.lower), problems, false)) {
+      std::string uppers, lowers;
+      for (const std::string& item : menuitems(k.upper)) uppers += (uppers.empty() ? "" : ", ") + item;
+      for (const std::string& item : menuitems(k.lower)) lowers += (lowers.empty() ? "" : ", ") + item;
+      errors.push_back("pressure: " + std::to_string(r.upper) + "-" + std::to_string(r.lower) +
+                       " is not offered; upper from " + uppers + ", lower from " + lowers + " dbar");
+    }
+  }
+  if (!r.location.empty()) choose(kLocation, "location", r.location, errors, false, 2);
+  if (r.region.given) {
+    putedge(kSouth, kSouthLetter, r.region.south, errors);
+    putedge(kNorth, kNorthLetter, r.region.north, errors);
+    putedge(kWest, kWestLetter, r.region.west, errors);
+    putedge(kEast, kEastLetter, r.region.east, errors);
+    if (r.kind == ProductKind::Section) {
+      int direction = 0;
+      WDialogGetMenu(kDirection, direction);
+      const Edge &s = r.region.south, &n = r.region.north, &w = r.region.west, &e = r.region.east;
+      if (direction == 1 && (w.value != e.value || w.hemisphere != e.hemisphere))
+        errors.push_back("region: a north-south section runs along one longitude; give one, as in 60S-65N 140W");
+      if (direction == 2 && (s.value != n.value || s.hemisphere != n.hemisphere))
+        errors.push_back("region: an east-west section runs along one latitude; give one, as in 0N 130E-80W");
+    }
+  }
+  if (r.start.given) putmonth(k, true, r.start, dataset(app), unknownEnds, errors);
+  if (r.end.given) putmonth(k, false, r.end, dataset(app), unknownEnds, errors);
+  if (r.fillGiven && r.fill.empty()) {
+    WDialogPutRadioButton(kDefaultLevels);
+  } else if (r.fillGiven) {
+    WDialogPutRadioButton(kOwnLevels);
+    WDialogFieldState(kLevels, 1);
+    WDialogPutString(kLevels, r.fill);
+  }
+
+  k.fields(app);
+  WDialogSelect(k.dialog);
+  if (r.fillGiven && !r.fill.empty()) {
+    int levels = 0;
+    WDialogGetRadioButton(kDefaultLevels, levels);
+    if (levels != 2) errors.push_back("fill: the dialog offers only the default levels for this property");
+  }
+
+  int month = 0, yearItem = 0;
+  WDialogGetMenu(k.startMonth, month);
+  WDialogGetMenu(k.startYear, yearItem);
+  out.startIndex = monthindex(yearItem, month);
+  return out;
+}
+
+void pressplot(AppState& app, const ProductRequest& r) {
+  const KindDialog& k = dialogof(r.kind);
+  WDialogSelect(k.dialog);
+  app.itype = PushButton;
+  app.message = MessageRecord{};
+  app.message.win = k.dialog;
+  app.message.value1 = kCreateJpg;
+  k.plot(app);
+  dropdialog(r);
+}
+
+void dropdialog(const ProductRequest& r) {
+  WDialogSelect(dialogof(r.kind).dialog);
+  WDialogUnload();
+}

@@ -1,0 +1,79 @@
+#!/bin/sh
+# usage: tcBatchPlot.bat COMMANDFILE PICTURE
+#        tcBatchPlot.bat -dates DIR
+#
+# The Ferret side of a batch run (tidecharter --batch): no display, and
+# nothing written to c:\tidecharter\tmp, so the program may run meanwhile.
+#  - COMMANDFILE PICTURE: draws the command file (as Create JPG writes it)
+#    with headless Ferret into PICTURE, a host path whose extension picks
+#    the format: .ps or .pdf as Ferret draws it, .jpg or .png turned by
+#    Ghostscript as tcPS2jpg.bat does.  The command file goes beside the
+#    picture, under its name with .jnl.  Both appear complete or not at
+#    all; when Ferret reports an error or draws nothing, neither appears,
+#    the last line on stderr says why and the exit status is 1.
+#  - -dates DIR: runs GetDates.jnl in DIR, which receives the three
+#    end-date files.
+# Ferret works in a temporary directory of its own, removed at the end.
+set -eu
+. "$(dirname "$0")/tc_paths.sh"
+
+[ $# -eq 2 ] || tc_usage "tcBatchPlot.bat COMMANDFILE PICTURE | -dates DIR"
+tc_ferret_env
+
+if [ "$1" = -dates ]; then
+  cd "$2" || tc_die "no directory $2"
+  tc_headless_ferret -script "$TC_GO/GetDates.jnl" > getdates.log 2>&1 ||
+    tc_die "Ferret failed on GetDates.jnl: $(tc_ferret_problem getdates.log)"
+  exit 0
+fi
+
+file=$(tc_host_path "$1")
+[ -f "$file" ] || tc_die "no such command file: $1"
+dir=$(dirname "$2")
+dir=$(cd "$dir" 2>/dev/null && pwd) || tc_die "no directory $(dirname "$2")"
+base=$(basename "$2")
+picture="$dir/$base"
+case "$file" in /*) ;; *) file="$(pwd)/$file" ;; esac
+case "$picture" in
+  *.[jJ][pP][gG]) format=jpg ;;
+  *.[pP][nN][gG]) format=png ;;
+  *.[pP][dD][fF]) format=pdf ;;
+  *.[pP][sS]) format=ps ;;
+  *) tc_die "not a picture name (.jpg, .png, .pdf, .ps): $picture" ;;
+esac
+
+part_picture=
+part_journal=
+work=$(mktemp -d "${TMPDIR:-/tmp}/tcbatchplot.XXXXXX")
+# Stopped half way (the batch run interrupted), nothing is left behind.
+trap 'rm -rf "$work"; rm -f ${part_picture:+"$part_picture"} ${part_journal:+"$part_journal"}' EXIT
+trap 'exit 1' INT TERM HUP
+cd "$work"
+
+drawn="$work/picture.ps"
+[ "$format" = pdf ] && drawn="$work/picture.pdf"
+if ! tc_ferret_picture "$file" "$drawn" "$work/ferret.log"; then
+  problem=$(tc_ferret_problem "$work/ferret.log")
+  tc_die "Ferret drew nothing: ${problem:-no plot was made}"
+fi
+# A go line that failed still leaves the labels drawn: not a picture to
+# publish.  The scripts' own "no data here" frames say so without an error.
+if grep -q -E '\*\*ERROR|\*\*TMAP ERR' "$work/ferret.log"; then
+  tc_die "Ferret failed: $(tc_ferret_problem "$work/ferret.log")"
+fi
+case "$format" in
+  jpg) tc_ps_raster "$drawn" "$work/picture.jpg" jpeg || tc_die "Ghostscript failed" ;;
+  png) tc_ps_raster "$drawn" "$work/picture.png" png16m || tc_die "Ghostscript failed" ;;
+esac
+
+# Both files under temporary names beside their places first, then renamed.
+journal="$dir/${base%.*}.jnl"
+part_picture="$dir/.$base.$$.partial"
+part_journal="$dir/.$base.$$.jnl.partial"
+if ! cp "$work/picture.$format" "$part_picture" 2>/dev/null ||
+   ! cp "$file" "$part_journal" 2>/dev/null; then
+  rm -f "$part_picture" "$part_journal"
+  tc_die "cannot write in $dir"
+fi
+tc_publish "$part_journal" "$journal"
+tc_publish "$part_picture" "$picture"

@@ -1,0 +1,243 @@
+#!/usr/bin/python3
+"""tidecharter --batch: the request file's faults, and the example bulletin
+drawn end to end in every kind and format, in a drive root of its own."""
+
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from drive_root import REPO, DriveRoot, ppm_colours  # noqa: E402
+
+PROGRAM = os.environ.get("TC_PROGRAM", os.path.join(REPO, "build", "tidecharter"))
+EXAMPLE = os.path.join(REPO, "installation", "examples", "bulletin.ini")
+GOLDEN_MAP = os.path.join(REPO, "tests", "plots_map_ver_pro", "golden", "map_salinity_plot.txt")
+MAGIC = {".jpg": b"\xff\xd8", ".png": b"\x89PNG", ".pdf": b"%PDF", ".ps": b"%!"}
+
+
+def sections(text):
+    """The example's sections by name, each as its key lines."""
+    found, name = {}, None
+    for line in text.splitlines():
+        header = re.match(r"\[(.+)\]$", line.strip())
+        if header:
+            name = header.group(1)
+            found[name] = []
+        elif name and "=" in line and not line.lstrip().startswith(";"):
+            found[name].append(line.strip())
+    return found
+
+
+def colours(path):
+    """Distinct colours of the picture, and the share of the commonest."""
+    if path.endswith((".pdf", ".ps")):
+        command = ["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=ppmraw", "-r20",
+                   "-sOutputFile=-", path]
+    else:
+        command = ["/usr/bin/convert", path, "-resize", "300x300", "ppm:-"]
+    return ppm_colours(subprocess.run(command, capture_output=True, check=True).stdout)
+
+
+class BatchProducts(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.drive = DriveRoot(prefix="tc_batch_", data_dir=os.environ.get("TC_TEST_DATA_CACHE"),
+                              unset=("DISPLAY", "WAYLAND_DISPLAY"))
+        cls.work = tempfile.mkdtemp(prefix="tc_batch_work_")
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.drive.cleanup()
+        shutil.rmtree(cls.work, ignore_errors=True)
+
+    def batch(self, *args):
+        return subprocess.run([PROGRAM, *args], capture_output=True, text=True,
+                              env=self.drive.environment(), timeout=600, cwd=self.work)
+
+    def write(self, name, text):
+        path = os.path.join(self.work, name)
+        with open(path, "w") as f:
+            f.write(text)
+        return path
+
+    def test_request_file_faults(self):
+        # Faults of the whole file: nothing is drawn.
+        self.write("binary.ini", "[a]\nkind = map\x00\n")
+        self.write("prose.ini", "This is a letter, not a list of pictures.\n")
+        for name, said in (("missing.ini", "missing.ini: cannot be read: No such file"),
+                           ("binary.ini", "binary.ini: not an INI file"),
+                           ("prose.ini", "prose.ini: not an INI file: line 1 is neither")):
+            result = self.batch("--batch", name, "--check")
+            self.assertEqual(result.returncode, 1, name)
+            self.assertIn(said, result.stderr)
+            self.assertNotIn("would draw", result.stdout)
+        self.assertEqual(self.batch("--batch", "x.ini", "--colour").returncode, 2)
+
+        # Faults of single sections: those are refused, each message naming
+        # the file, section and key and what would do; the others go on.
+        self.write("faulty.ini", """
+[good]
+kind = map
+start = latest
+output = good.png
+[empty]
+[twice]
+kind = map
+output = a.jpg
+[twice]
+kind = map
+output = b.jpg
+[unknown-key]
+kind = map
+colour = red
+output = c.jpg
+[key-of-another-kind]
+kind = map
+direction = east-west
+output = d.jpg
+[bad-kind]
+kind = globe
+output = e.jpg
+[bad-region]
+kind = map
+region = 60S-25N
+output = f.jpg
+[bad-month]
+kind = map
+start = 2008-13
+output = g.jpg
+[bad-output]
+kind = map
+output = h.gif
+[bad-placeholder]
+kind = map
+output = map_{yy}.jpg
+[no-such-property]
+kind = map
+property = chlorophyll
+output = i.jpg
+[ambiguous-property]
+kind = map
+property = dynamic
+output = j.jpg
+[pressure-not-offered]
+kind = map
+pressure = 0-750
+output = k.jpg
+[beyond-the-years]
+kind = map
+start = 2016-01
+output = l.jpg
+[section-along-two-longitudes]
+kind = section
+region = 20S-20N 140W-130W
+output = m.jpg
+[shared-a]
+kind = map
+output = shared.png
+[shared-b]
+kind = product
+output = shared.pdf
+""")
+        faulty = "faulty.ini"
+        result = self.batch("--batch", faulty, "--check")
+        self.assertEqual(result.returncode, 1)
+        expected = {
+            "empty": "empty section",
+            "twice": "the section appears more than once (lines 7 and 10)",
+            "unknown-key": 'unknown key "colour"; a map takes kind, property, pressure',
+            "key-of-another-kind": '"direction" is not a key of a map',
+            "bad-kind": 'kind: "globe" is not a kind; one of map, section, time series, line, product',
+            "bad-region": 'region: "60S-25N" is not a region; south-north west-east',
+            "bad-month": 'start: "2008-13" is not a month; YYYY-MM, latest or latest-N',
+            "bad-output": "the extension picks the format: .jpg, .png, .pdf or .ps",
+            "bad-placeholder": '"{yy}" is not a placeholder; {yyyy}, {mm} or {mon}',
+            "no-such-property": 'property: "chlorophyll" matches no item; one of Temperature - Argo data',
+            "ambiguous-property": 'property: "dynamic" matches more than one item: Dynamic height - Argo data, '
+                                  "Dynamic height with Geostrophic velocity - Argo data",
+            "pressure-not-offered": "pressure: 0-750 is not offered; upper from 0, 100",
+            "beyond-the-years": "start: Jan 2016 is not a month of the dialog, Jan 2004 to Dec 2015",
+            "section-along-two-longitudes": "a north-south section runs along one longitude",
+            "shared-a": "output: shared.png and shared.pdf of [shared-b] would share shared.jnl",
+        }
+        for name, said in expected.items():
+            self.assertIn(f"{faulty} [{name}]: ", result.stderr)
+            self.assertIn(said, result.stderr, name)
+        self.assertIn(f"{faulty} [good]: would draw good.png: go fer_temp_map 56 56 ", result.stdout)
+        self.assertIn("1 of 18 pictures would be drawn", result.stdout)
+
+        # A directory that cannot be made stops the run before anything.
+        blocker = self.write("blocker", "a file, not a directory\n")
+        result = self.batch("--batch", EXAMPLE, "--out", os.path.join(blocker, "products"))
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("cannot write pictures in", result.stderr)
+        self.assertEqual(os.path.getsize(blocker), 24)
+
+    def test_example_bulletin(self):
+        with open(EXAMPLE) as f:
+            example = f.read()
+        found = sections(example)
+        # The example draws each kind in some formats; these add the others,
+        # so that every kind is drawn in all four, and one request that its
+        # dialog refuses.
+        extra = {"salinity-map": [".ps"], "temperature-section-140W": [".png", ".pdf"],
+                 "temperature-hovmoller": [".pdf", ".ps"], "guam-temperature-line": [".jpg", ".ps"],
+                 "depth20": [".pdf", ".ps"]}
+        text = example
+        for name, formats in extra.items():
+            keys = [k for k in found[name] if not k.startswith("output")]
+            for fmt in formats:
+                text += f"\n[{name}{fmt}]\n" + "\n".join(keys) + f"\noutput = more/{name}_{fmt[1:]}{fmt}\n"
+        text += "\n[refused]\nkind = map\nstart = 2008-12\noutput = refused.jpg\n"
+        request = self.write("bulletin.ini", text)
+        out = os.path.join(self.work, "products")
+
+        result = self.batch("--batch", "bulletin.ini", "--out", "products")
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertEqual(result.stderr.strip(),
+                         "bulletin.ini [refused]: Input out of range: Argo grid current through Aug2008")
+        self.assertIn("bulletin.ini: 20 of 21 pictures written", result.stdout)
+
+        pictures = sorted(os.path.join(d, f) for d, _, files in os.walk(out)
+                          for f in files if not f.endswith(".jnl"))
+        self.assertEqual(len(pictures), 20, pictures)
+        kinds_formats = set()
+        for picture in pictures:
+            with open(picture, "rb") as f:
+                self.assertEqual(f.read(4)[:len(MAGIC[os.path.splitext(picture)[1]])],
+                                 MAGIC[os.path.splitext(picture)[1]], picture)
+            # Blank is one colour; a line drawing has three or more.
+            count, commonest = colours(picture)
+            self.assertGreaterEqual(count, 3, picture)
+            self.assertLess(commonest, 0.97, picture)
+            with open(os.path.splitext(picture)[0] + ".jnl") as f:
+                journal = f.read()
+            self.assertIn(f"! request: {request} [", journal)
+            self.assertIn("! data end dates: Argo Aug2008, Aviso Aug2008, Reynolds Aug2008", journal)
+            self.assertIn("! program: Tidecharter Version 1.0 Sample 2004-08", journal)
+            name = re.sub(r"\.\w+$", "", re.search(r"^! request: .* \[(.+)\]$", journal, re.M).group(1))
+            kinds_formats.add((next(k for k in found[name] if k.startswith("kind")),
+                               os.path.splitext(picture)[1]))
+        self.assertEqual(len(kinds_formats), 20, kinds_formats)
+        leftovers = [f for _, _, files in os.walk(out) for f in files if f.startswith(".")]
+        self.assertEqual(leftovers, [])
+        self.assertFalse(os.path.exists(os.path.join(out, "refused.jpg")))
+
+        # The map view's worked example holds the dialog's own go line.
+        with open(os.path.join(out, "maps", "salinity_200806.jnl")) as f:
+            drawn = [line for line in f if line.lstrip().startswith("go ")]
+        with open(GOLDEN_MAP) as f:
+            dialog = [line for line in f if line.lstrip().startswith("go ")]
+        self.assertEqual(drawn, dialog)
+
+        # Nothing of the program's own: slots, outputs, run log.
+        self.assertEqual([f for f in os.listdir(self.drive.tmp)
+                          if f.startswith(("tcferretin", "meta", "tidecharter.log"))], [])
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
