@@ -108,7 +108,7 @@ install_user_file() {
   if [ -f "$2" ] && ! cmp -s "$1" "$2" && [ "$(checksum "$2")" != "$(installed_sum "$3")" ]; then
     if ! { [ -f "$2.new" ] && cmp -s "$1" "$2.new"; }; then
       cp "$1" "$2.new"
-      echo "  kept your edited ${3##*/}; the new one is beside it as ${3##*/}.new"
+      echo "  kept your edited ${3##*/}; the new one is beside it (.new)"
     fi
     kept=$((kept + 1))
   else

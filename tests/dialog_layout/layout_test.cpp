@@ -255,7 +255,7 @@ TEST(DialogLayout, ProgressLinesFitWhenFilled) {
                 "Setting up the monthly update and its sample source"}},
         {1204, {"\\"}},
         {1205, {"installed tidecharter/ferret/TMAP/go/fer_alt_ht_hovmoller_monthly_anom.jnl",
-                "kept your edited TDC_city_locations.csv; the new one is beside it as TDC_city_locations.csv.new",
+                "kept your edited TDC_city_locations.csv; the new one is beside it (.new)",
                 "signed tidecharter/update_source/102008.tar.gz"}},
         {1206, {"This is done once.  Your data and files are kept."}}}},
   };
