@@ -26,6 +26,9 @@
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
+# The installation may be a package's, read-only: Python leaves no caches there.
+PYTHONDONTWRITEBYTECODE=1
+export PYTHONDONTWRITEBYTECODE
 rebuild=no
 display=
 root=
