@@ -27,8 +27,7 @@ void DesktopSetupProgress::begin(const std::string& root, const std::string&, co
   root_ = root;
   WDialogLoad(kSetupDialog);
   WDialogSelect(kSetupDialog);
-  WDialogPutString(1201, reason == "first start" ? "Setting up Tidecharter for its first start in"
-                                                 : "Completing Tidecharter's drive root (" + reason + ")");
+  WDialogPutString(1201, "Laying out Tidecharter's drive root (" + reason + ")");
   WDialogPutString(1202, root);
   for (int field : {1203, 1204, 1205}) WDialogPutString(field, " ");
   WDialogPutString(1206, "This is done once.  Your data and files are kept.");

@@ -13,14 +13,19 @@ namespace fs = std::filesystem;
 namespace {
 
 // What the program cannot start without, below <root>/tidecharter.
-const char* const kNeeded[] = {
-    "bin/tc_paths.sh",         "bin/tcferret.bat",
-    "bin/tcBatchPlot.bat",     "bin/pacific/TDC_city_locations.csv",
-    "bin/pacific/versioninfo.txt", "ferret/TMAP/go/GetDates.jnl",
-    "Help/README_tdc.txt",     "data/RG_ArgoClim_Temperature.nc",
-    "data/RG_ArgoClim_Salinity.nc", "data/RG_ArgoClim_Stations.nc",
-    "data/Aviso_ADT.nc",       "data/Reynolds_SST.nc",
-    "tmp"};
+const char* const kNeeded[] = {"bin/tc_paths.sh",
+                               "bin/tcferret.bat",
+                               "bin/tcBatchPlot.bat",
+                               "bin/pacific/TDC_city_locations.csv",
+                               "bin/pacific/versioninfo.txt",
+                               "ferret/TMAP/go/GetDates.jnl",
+                               "Help/README_tdc.txt",
+                               "data/RG_ArgoClim_Temperature.nc",
+                               "data/RG_ArgoClim_Salinity.nc",
+                               "data/RG_ArgoClim_Stations.nc",
+                               "data/Aviso_ADT.nc",
+                               "data/Reynolds_SST.nc",
+                               "tmp"};
 
 // The lines a running program adds to its output file, as they come.
 class OutputLines {
