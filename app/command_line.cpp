@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "app/drive_setup.h"
+#include "build_info.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -34,6 +36,9 @@ CommandLine parsecommandline(const std::vector<std::string>& args) {
     if (arg == "--help" || arg == "-h") {
       line.mode = CommandLine::Mode::Help;
       return line;
+    } else if (arg == "--version") {
+      line.mode = CommandLine::Mode::Version;
+      return line;
     } else if (is("--batch")) {
       if (!optionvalue(args, i, "--batch", line.batch.requestFile) || line.batch.requestFile.empty())
         return wrong("--batch needs a request file");
@@ -55,12 +60,16 @@ CommandLine parsecommandline(const std::vector<std::string>& args) {
   return line;
 }
 
+// The man page (packaging/tidecharter.1) says the same; change both.
 std::string usagetext() {
+  const std::string source = installationsource();
   return "Usage: tidecharter\n"
          "       tidecharter --batch REQUESTS.ini [--out DIR] [--check]\n"
-         "       tidecharter --help\n"
+         "       tidecharter --help | --version\n"
          "\n"
          "Without options, Tidecharter opens its main menu; it needs a display.\n"
+         "On its first start it lays out the drive root (below) with the batch\n"
+         "scripts, Ferret scripts and a sample data set; that takes a minute.\n"
          "\n"
          "  --batch FILE  draw every picture that the request file FILE asks for, as\n"
          "                the plot dialogs' Create JPG would, without a display and\n"
@@ -69,6 +78,7 @@ std::string usagetext() {
          "  --out DIR     write the pictures under DIR (default: FILE's directory)\n"
          "  --check       check FILE and say what would be drawn; draw nothing\n"
          "  -h, --help    show this text\n"
+         "  --version     show the program's version\n"
          "\n"
          "The request file is INI, one [section] per picture, for example:\n"
          "  [salinity]\n"
@@ -82,5 +92,9 @@ std::string usagetext() {
          "\n"
          "Exit status: 0 when every picture was written (with --check: would be),\n"
          "1 otherwise, 2 for a wrong command line.\n"
-         "Drive root: " + IOsDriveRoot() + " (TIDECHARTER_DRIVE_C)\n";
+         "Drive root: " + IOsDriveRoot() + " (TIDECHARTER_DRIVE_C)\n"
+         "Installation: " + (source.empty() ? "not found" : source) + "\n"
+         "More in the manual: man tidecharter\n";
 }
+
+std::string versiontext() { return "tidecharter " TIDECHARTER_VERSION "\n"; }

@@ -9,7 +9,7 @@
 #include "batch/batch_run.h"
 
 struct CommandLine {
-  enum class Mode { Desktop, Batch, Help, Wrong };
+  enum class Mode { Desktop, Batch, Help, Version, Wrong };
   Mode mode = Mode::Desktop;
   BatchOptions batch;
   std::string problem;  // Wrong: what is wrong, on one line
@@ -20,5 +20,8 @@ CommandLine parsecommandline(const std::vector<std::string>& arguments);
 
 // --help's text.
 std::string usagetext();
+
+// --version's text.
+std::string versiontext();
 
 #endif

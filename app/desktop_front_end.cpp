@@ -18,3 +18,53 @@ void DesktopFrontEnd::runferret(AppState& app, const PlotKindState& kind, const 
 void DesktopFrontEnd::message(const UserMessage& message) {
   WMessageBox(0, 3, 1, messagetext(message, '\r'), message.title);
 }
+
+namespace {
+const int kSetupDialog = 112;
+}
+
+void DesktopSetupProgress::begin(const std::string& root, const std::string&, const std::string& reason) {
+  root_ = root;
+  WDialogLoad(kSetupDialog);
+  WDialogSelect(kSetupDialog);
+  WDialogPutString(1201, "Laying out Tidecharter's drive root (" + reason + ")");
+  WDialogPutString(1202, root);
+  for (int field : {1203, 1204, 1205}) WDialogPutString(field, " ");
+  WDialogPutString(1206, "This is done once.  Your data and files are kept.");
+  WDialogShow(-1, -1, 0, 2);
+  shown_ = true;
+}
+
+void DesktopSetupProgress::line(const std::string& text) {
+  // The drive root is in the dialog already; the lines name what lies below it.
+  std::string shown = text;
+  for (std::size_t at; (at = shown.find(root_ + "/")) != std::string::npos;) shown.erase(at, root_.size() + 1);
+  if (shown.find_first_not_of(' ') == std::string::npos) return;
+  WDialogSelect(kSetupDialog);
+  if (shown[0] == ' ') {
+    WDialogPutString(1205, shown.substr(shown.find_first_not_of(' ')));
+  } else {
+    WDialogPutString(1203, shown);
+    WDialogPutString(1205, " ");
+  }
+}
+
+void DesktopSetupProgress::tick() {
+  static const char* const turns[] = {"|", "/", "-", "\\"};
+  WDialogSelect(kSetupDialog);
+  WDialogPutString(1204, turns[turn_++ % 4]);
+}
+
+void DesktopSetupProgress::failed(const std::string& root, const std::string& why) {
+  if (shown_) {
+    WDialogSelect(kSetupDialog);
+    WDialogHide();
+  }
+  WMessageBox(0, 3, 1, "Tidecharter cannot lay out its drive root\r" + root + ":\r" + why, "Tidecharter");
+}
+
+void DesktopSetupProgress::end(double) {
+  WDialogSelect(kSetupDialog);
+  WDialogHide();
+  WDialogUnload();
+}

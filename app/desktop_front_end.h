@@ -4,6 +4,9 @@
 #ifndef TIDECHARTER_APP_DESKTOP_FRONT_END_H
 #define TIDECHARTER_APP_DESKTOP_FRONT_END_H
 
+#include <string>
+
+#include "app/drive_setup.h"
 #include "plots/front_end.h"
 
 class DesktopFrontEnd : public FrontEnd {
@@ -12,6 +15,22 @@ class DesktopFrontEnd : public FrontEnd {
   void runferret(AppState& app, const PlotKindState& kind, const PlotSlot& slot,
                  const FerretRun& run) override;
   void message(const UserMessage& message) override;
+};
+
+// The drive root's set-up in a small progress dialog; a failure in a
+// message box.
+class DesktopSetupProgress : public SetupProgress {
+ public:
+  void begin(const std::string& root, const std::string& source, const std::string& reason) override;
+  void line(const std::string& text) override;
+  void tick() override;
+  void failed(const std::string& root, const std::string& why) override;
+  void end(double seconds) override;
+
+ private:
+  std::string root_;
+  int turn_ = 0;
+  bool shown_ = false;
 };
 
 #endif

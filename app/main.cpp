@@ -9,8 +9,11 @@ int main(int argc, char** argv) {
     case CommandLine::Mode::Help:
       std::fputs(usagetext().c_str(), stdout);
       return 0;
+    case CommandLine::Mode::Version:
+      std::fputs(versiontext().c_str(), stdout);
+      return 0;
     case CommandLine::Mode::Wrong:
-      std::fprintf(stderr, "tidecharter: %s\nTry 'tidecharter --help'.\n", line.problem.c_str());
+      std::fprintf(stderr, "tidecharter: %s (see tidecharter --help)\n", line.problem.c_str());
       return 2;
     case CommandLine::Mode::Batch:
       return batchmain(line.batch);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/app_state.h"
+#include "app/desktop_front_end.h"
 #include "app/load_dialogs.h"
 #include "app/main_menu.h"
 #include "app/startup_checks.h"
@@ -26,6 +27,10 @@ int tidecharter_main() {
 
   AppState app;
   WInitialise();
+
+  // The first start lays out the drive root, or completes it.
+  DesktopSetupProgress setup;
+  if (!preparedriveroot(setup)) return 1;
 
   // A second program on the same installation would overwrite this one's
   // command files, outputs and run log: say who is running and leave.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/drive_setup.h"
 #include "plots/front_end.h"
 
 class BatchFrontEnd : public FrontEnd {
@@ -30,6 +31,17 @@ class BatchFrontEnd : public FrontEnd {
   std::vector<std::string> heading_;
   bool ready_ = false;
   std::vector<UserMessage> refusals_;
+};
+
+// The drive root's set-up told on standard output as it goes, a failure
+// on standard error.
+class BatchSetupProgress : public SetupProgress {
+ public:
+  void begin(const std::string& root, const std::string& source, const std::string& reason) override;
+  void line(const std::string& text) override;
+  void tick() override {}
+  void failed(const std::string& root, const std::string& why) override;
+  void end(double seconds) override;
 };
 
 #endif

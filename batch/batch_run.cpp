@@ -282,6 +282,8 @@ int batchmain(const BatchOptions& options) {
   fs::path given = options.outDir.empty() ? fs::path(options.requestFile).parent_path() : fs::path(options.outDir);
   if (given.empty()) given = ".";
   const fs::path base = fs::absolute(given).lexically_normal();
+  BatchSetupProgress setup;
+  if (!preparedriveroot(setup)) return 1;
   if (!fs::exists(IOsHostPath(kBatchPlot))) {
     std::fprintf(stderr,
                  "tidecharter: %s is missing in the drive root %s; lay it out with installation/install.sh\n",

@@ -11,8 +11,14 @@
 #   tidecharter/data              the data sets (the sample is built when absent)
 #   tidecharter/Help/README_tdc.txt
 #   tidecharter/tmp
+#   tidecharter/installation.txt  what was laid out, from where (written last)
 # Run it again at any time: files that are already up to date are left
-# alone, and the sample data is built only when missing.
+# alone, and the sample data is built only when missing.  The user's files
+# are never overwritten: data that is not the sample, tmp, and a location
+# table edited since it was installed (a new one is then left beside it as
+# TDC_city_locations.csv.new).  A run that was stopped leaves
+# tidecharter/install.unfinished, and the program runs it again at its next
+# start.
 #   --rebuild-data   build the sample data again even when present
 #   --display DIGIT  the X display number written to bin/xwininfo.txt
 #                    (default: the digit of $DISPLAY, else 0; an existing
@@ -20,6 +26,9 @@
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
+# The installation may be a package's, read-only: Python leaves no caches there.
+PYTHONDONTWRITEBYTECODE=1
+export PYTHONDONTWRITEBYTECODE
 rebuild=no
 display=
 root=
@@ -76,10 +85,41 @@ for dir in bin bin/pacific ferret/TMAP/go data Help tmp; do
   mkdir -p "$home/$dir"
 done
 
+# One install.sh at a time per drive root: a second waits, then finds
+# everything in place.
+exec 9> "$home/install.lock"
+if ! flock -n 9; then
+  echo "Waiting for another install.sh in $root"
+  flock 9
+fi
+: > "$home/install.unfinished"
+
 staging=$(mktemp -d)
 trap 'rm -rf "$staging"' EXIT
 
-# The shared path file learns the drive root here.
+# What an earlier run recorded: the checksum of the location table it left.
+record="$home/installation.txt"
+installed_sum() {
+  [ -f "$record" ] && sed -n "s|^installed $1 ||p" "$record" | head -n 1
+  return 0
+}
+checksum() { cksum < "$1" | cut -d ' ' -f 1,2; }
+
+# install_user_file SOURCE TARGET NAME: a file the user may edit is
+# replaced only while it is as an earlier run left it.
+install_user_file() {
+  if [ -f "$2" ] && ! cmp -s "$1" "$2" && [ "$(checksum "$2")" != "$(installed_sum "$3")" ]; then
+    if ! { [ -f "$2.new" ] && cmp -s "$1" "$2.new"; }; then
+      cp "$1" "$2.new"
+      echo "  kept your edited ${3##*/}; the new one is beside it (.new)"
+    fi
+    kept=$((kept + 1))
+  else
+    install_file "$1" "$2" 644
+  fi
+}
+
+# The shared path file and the help text learn the drive root here.
 sed "s|@TC_DRIVE@|$root|" "$here/bin/tc_paths.sh" > "$staging/tc_paths.sh"
 install_file "$staging/tc_paths.sh" "$home/bin/tc_paths.sh" 644
 for script in tcferret.bat tcMeta2PS.bat tcPS2jpg.bat tcBatchPlot.bat tcLookForX.bat \
@@ -88,9 +128,9 @@ for script in tcferret.bat tcMeta2PS.bat tcPS2jpg.bat tcBatchPlot.bat tcLookForX
   install_file "$here/bin/$script" "$home/bin/$script" 755
 done
 install_file "$here/import/tidecharter-import" "$home/bin/tidecharter-import" 755
-for file in versioninfo.txt TDC_city_locations.csv; do
-  install_file "$here/bin/pacific/$file" "$home/bin/pacific/$file" 644
-done
+install_file "$here/bin/pacific/versioninfo.txt" "$home/bin/pacific/versioninfo.txt" 644
+install_user_file "$here/bin/pacific/TDC_city_locations.csv" "$home/bin/pacific/TDC_city_locations.csv" \
+  bin/pacific/TDC_city_locations.csv
 
 if [ -n "$display" ] || [ ! -f "$home/bin/xwininfo.txt" ]; then
   if [ -z "$display" ]; then
@@ -105,7 +145,8 @@ fi
 for script in "$here"/ferret/go/*.jnl; do
   install_file "$script" "$home/ferret/TMAP/go/$(basename "$script")" 644
 done
-install_file "$here/Help/README_tdc.txt" "$home/Help/README_tdc.txt" 644
+sed "s|@TC_DRIVE@|$root|" "$here/Help/README_tdc.txt" > "$staging/README_tdc.txt"
+install_file "$staging/README_tdc.txt" "$home/Help/README_tdc.txt" 644
 
 if [ "$rebuild" = yes ]; then
   /usr/bin/python3 "$here/sampledata/make_sample_data.py" --force "$home/data"
@@ -114,10 +155,24 @@ else
 fi
 
 # The monthly update's scripts and its local sample source.
+echo "Setting up the monthly update and its sample source"
+# (Without the lock: gpg's agent must not keep it.)
 if [ "$rebuild" = yes ]; then
-  sh "$here/update/install_update.sh" --rebuild-packages "$root"
+  sh "$here/update/install_update.sh" --rebuild-packages "$root" 9>&-
 else
-  sh "$here/update/install_update.sh" "$root"
+  sh "$here/update/install_update.sh" "$root" 9>&-
 fi
+
+# Written last: the program lays the drive root out again when the version
+# differs, or when the unfinished mark is still there.
+version=$(sed -n '1s/^Version \([0-9][0-9.]*\).*/\1/p' "$here/bin/pacific/versioninfo.txt")
+{
+  echo "# Laid out by install.sh; the program runs it again for another version."
+  echo "version ${version:-unknown}"
+  echo "source $here"
+  echo "installed bin/pacific/TDC_city_locations.csv $(checksum "$here/bin/pacific/TDC_city_locations.csv")"
+} > "$record.new"
+mv -f "$record.new" "$record"
+rm -f "$home/install.unfinished"
 
 echo "Done: $changed file(s) installed, $kept already up to date."

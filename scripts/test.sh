@@ -1,6 +1,8 @@
 #!/bin/sh
-# Builds Tidecharter with its tests, lays out a drive root with the sample
-# data and runs every test. Tests that need an X server get a virtual one.
+# Builds Tidecharter with its tests and its Debian package (scripts/package.sh),
+# lays out a drive root with the sample data and runs every test; one of
+# them installs the package into a temporary root. Tests that need an X
+# server get a virtual one.
 # Then the hardening pass (scripts/hardening.sh): the tests again under
 # AddressSanitizer and UBSan, and each fuzz target for a bounded time.
 # TIDECHARTER_HARDENING=0 leaves the hardening pass out.
@@ -10,6 +12,10 @@ set -eu
 
 install_packages
 build_program -DBUILD_TESTING=ON
+rm -rf "$TIDECHARTER_BUILD/package"
+sh "$TOP/scripts/package.sh" "$TIDECHARTER_BUILD/package"
+TIDECHARTER_PACKAGE=$(echo "$TIDECHARTER_BUILD"/package/tidecharter_*.deb)
+export TIDECHARTER_PACKAGE
 install_drive_root
 
 failed=""

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "toolkit/toolkit.h"
 
@@ -58,4 +59,10 @@ std::string IOsHostPath(const std::string& path) {
   std::replace(rest.begin(), rest.end(), '\\', '/');
   if (!rest.empty() && rest[0] != '/') rest.insert(rest.begin(), '/');
   return IOsDriveRoot() + rest;
+}
+
+std::string IOsProgramFile() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : self.string();
 }

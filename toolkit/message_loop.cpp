@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -30,6 +31,7 @@
 #include "toolkit/error_text.h"
 #include "toolkit/fixed_text.h"
 #include "toolkit/message_hub.h"
+#include "toolkit/pictures.h"
 #include "toolkit/qt_access.h"
 
 namespace toolkit {
@@ -231,6 +233,10 @@ void WInitialise(const std::string* initfile) {
       argc = 3;
     }
     new ToolkitApplication(argc, argv);
+    // The desktop ties the windows to the menu entry and shows the main
+    // menu's icon for them.
+    QGuiApplication::setDesktopFileName("tidecharter");
+    QApplication::setWindowIcon(QIcon(DialogPicture("program", QSize(64, 64), true)));
     h.grouping = true;
   } else {
     h.grouping = dynamic_cast<ToolkitApplication*>(QApplication::instance()) != nullptr;

@@ -133,7 +133,9 @@ int IOsStartProgram(const std::vector<std::string>& words, const std::string& ou
   return pid;
 }
 
-int IOsWaitProgram(int& exitCode) { return toolkit::WaitForProgram(exitCode); }
+int IOsWaitProgram(int& exitCode, int timeoutMs) {
+  return toolkit::WaitForProgram(exitCode, timeoutMs);
+}
 
 void IOsExecute(const std::string& command) {
   if (toolkit::TrimTrailingBlanks(command).empty()) {

@@ -298,7 +298,8 @@ int StartProgram(const std::vector<std::string>& words, const std::string& outpu
   return pid;
 }
 
-int WaitForProgram(int& exitCode) {
+int WaitForProgram(int& exitCode, long long milliseconds) {
+  const long long deadline = milliseconds < 0 ? -1 : NowMs() + milliseconds;
   for (;;) {
     std::vector<int> running;
     for (int i = 0; i < kMaxStarted; ++i) {
@@ -316,6 +317,8 @@ int WaitForProgram(int& exitCode) {
       return pid;
     }
     if (running.empty()) return -1;
+    const long long left = deadline < 0 ? 1000 : std::min<long long>(deadline - NowMs(), 1000);
+    if (left <= 0) return 0;
     // Sleep until one of them ends; without process descriptors (old
     // kernels) look again every 10 ms.
     std::vector<struct pollfd> fds;
@@ -325,9 +328,9 @@ int WaitForProgram(int& exitCode) {
       fds.push_back({fd, POLLIN, 0});
     }
     if (fds.size() == running.size()) {
-      poll(fds.data(), fds.size(), 1000);
+      poll(fds.data(), fds.size(), static_cast<int>(left));
     } else {
-      struct timespec pause {0, 10 * 1000000L};
+      struct timespec pause {0, std::min<long long>(left, 10) * 1000000L};
       nanosleep(&pause, nullptr);
     }
     for (const struct pollfd& p : fds) close(p.fd);

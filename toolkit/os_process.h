@@ -26,8 +26,9 @@ int StartProgram(const std::vector<std::string>& words, const std::string& outpu
 
 // Waits until one of the programs StartProgram started ends and reaps it:
 // its process id, with `exitCode` its exit status (128 + the signal when it
-// was killed); -1 when none is left.
-int WaitForProgram(int& exitCode);
+// was killed); -1 when none is left. With `milliseconds` >= 0 it waits at
+// most that long and returns 0 when none has ended.
+int WaitForProgram(int& exitCode, long long milliseconds = -1);
 
 enum class WaitOutcome { Exited, TimedOut, Failed };
 

@@ -107,38 +107,62 @@ void drawBars(QPainter& p, const QRectF& r) {
   }
 }
 
+void paintLayers(QPainter& p, const std::vector<PictureLayer>& layers) {
+  for (const PictureLayer& layer : layers) {
+    p.setPen(layer.pen);
+    p.setBrush(layer.brush);
+    p.drawPath(layer.path);
+  }
+}
+
 void drawWaves(QPainter& p, const QRectF& r) {
+  QPainterPath whole;
+  whole.addRect(r);
+  paintLayers(p, WavesLayers(r, whole));
+}
+
+}  // namespace
+
+// Sky, sun and three waves; every shape is cut to `within`, so that the
+// same layers serve a painter and a vector file alike.
+std::vector<PictureLayer> WavesLayers(const QRectF& r, const QPainterPath& within) {
+  std::vector<PictureLayer> layers;
   QLinearGradient sky(r.topLeft(), r.bottomLeft());
   sky.setColorAt(0, QColor(250, 226, 170));
   sky.setColorAt(1, QColor(250, 250, 235));
-  p.fillRect(r, sky);
-  p.setPen(Qt::NoPen);
-  p.setBrush(kWarm);
-  p.drawEllipse(QPointF(r.right() - r.height() * 0.4, r.top() + r.height() * 0.35),
-                r.height() * 0.18, r.height() * 0.18);
+  layers.push_back({within, QBrush(sky), Qt::NoPen});
+  QPainterPath sun;
+  sun.addEllipse(QPointF(r.right() - r.height() * 0.4, r.top() + r.height() * 0.35),
+                 r.height() * 0.18, r.height() * 0.18);
+  layers.push_back({sun.intersected(within), QBrush(kWarm), Qt::NoPen});
   const QColor colours[] = {kShallow, kSea, kDeep};
   for (int i = 0; i < 3; ++i) {
     QPainterPath w = wave(r, 0.5 + 0.15 * i, 0.06, 2.5, 0.2 * i);
     w.lineTo(r.bottomRight());
     w.lineTo(r.bottomLeft());
     w.closeSubpath();
-    p.setBrush(colours[i]);
-    p.drawPath(w);
+    layers.push_back({w.intersected(within), QBrush(colours[i]), Qt::NoPen});
   }
+  return layers;
 }
 
-void drawIcon(QPainter& p, const QRectF& r) {
-  const double d = qMin(r.width(), r.height()) - 2;
-  const QRectF circle(r.center().x() - d / 2, r.center().y() - d / 2, d, d);
-  QPainterPath clip;
-  clip.addEllipse(circle);
-  p.setClipPath(clip);
-  drawWaves(p, circle);
-  p.setClipping(false);
-  p.setBrush(Qt::NoBrush);
-  p.setPen(QPen(kDeep, 1.5));
-  p.drawEllipse(circle);
+std::vector<PictureLayer> ProgramIconLayers(const QRectF& r) {
+  // The rim keeps its share of the picture at every size, and all of it
+  // stays inside the picture.
+  const double size = qMin(r.width(), r.height());
+  const double rim = qMax(1.0, size * 0.025);
+  const double d = size - rim - 1;
+  const QRectF box(r.center().x() - d / 2, r.center().y() - d / 2, d, d);
+  QPainterPath circle;
+  circle.addEllipse(box);
+  std::vector<PictureLayer> layers = WavesLayers(box, circle);
+  layers.push_back({circle, Qt::NoBrush, QPen(kDeep, rim)});
+  return layers;
 }
+
+namespace {
+
+void drawIcon(QPainter& p, const QRectF& r) { paintLayers(p, ProgramIconLayers(r)); }
 
 }  // namespace
 

@@ -3,13 +3,29 @@
 #ifndef TIDECHARTER_TOOLKIT_PICTURES_H
 #define TIDECHARTER_TOOLKIT_PICTURES_H
 
+#include <QBrush>
+#include <QPainterPath>
+#include <QPen>
 #include <QPixmap>
 #include <QSize>
 #include <string>
+#include <vector>
 
 namespace toolkit {
 
 QPixmap DialogPicture(const std::string& name, QSize size, bool icon);
+
+// One filled or outlined shape of a picture, painted in order.
+struct PictureLayer {
+  QPainterPath path;
+  QBrush brush;
+  QPen pen;
+};
+
+// The main menu's sun over the waves, filling `r`, cut to `within`.
+std::vector<PictureLayer> WavesLayers(const QRectF& r, const QPainterPath& within);
+// The program's icon: those waves in a circle with a rim, centred in `r`.
+std::vector<PictureLayer> ProgramIconLayers(const QRectF& r);
 
 }  // namespace toolkit
 

@@ -109,8 +109,9 @@ void IOsCommand(const std::string& command, int flags = 0,
 int IOsStartProgram(const std::vector<std::string>& words, const std::string& outputFile);
 // Waits until one of the programs IOsStartProgram started ends: returns its
 // process id and sets `exitCode` (128 + the signal when it was killed);
-// -1 when none is running.
-int IOsWaitProgram(int& exitCode);
+// -1 when none is running. With `timeoutMs` >= 0 it waits at most that long
+// and returns 0 when none has ended by then.
+int IOsWaitProgram(int& exitCode, int timeoutMs = -1);
 // Closes every window, starts the command and ends the program.
 void IOsExecute(const std::string& command);
 // `value` is a fixed-length variable (see above). type -1: key not opened,
@@ -142,6 +143,8 @@ bool IOsCommandEnded();
 std::string IOsHostPath(const std::string& path);
 // The drive root: $TIDECHARTER_DRIVE_C, or the default for local builds.
 std::string IOsDriveRoot();
+// The running program's own file (a host path); empty when unknown.
+std::string IOsProgramFile();
 // True when a display is there for the dialogs (an X server that answers,
 // Wayland, or Qt's offscreen platform); otherwise `reason` says what is
 // missing.

@@ -328,6 +328,9 @@ def month_axis():
 def write_dataset(path, title, lon, lat, variables, pressure=None):
     """variables: list of (name, dims, array, attributes); dims use the
     names TIME, PRESSURE, LATITUDE, LONGITUDE."""
+    if os.path.exists(path) and not is_sample(path):
+        print(f"kept {path}: not a sample file", flush=True)
+        return
     partial = path + ".partial"
     with netCDF4.Dataset(partial, "w", format="NETCDF3_64BIT_OFFSET") as nc:
         nc.title = title
@@ -520,6 +523,16 @@ def build(outdir):
         ])
 
 
+def is_sample(path):
+    """True for a file this recipe wrote; a real product, or a file that
+    cannot be read, is not one."""
+    try:
+        with netCDF4.Dataset(path) as nc:
+            return getattr(nc, "history", "") == "make_sample_data.py"
+    except OSError:
+        return False
+
+
 def current(path):
     """False when path is missing or a sample file of an older recipe;
     anything else (a real product put in its place) is left alone."""
@@ -546,11 +559,17 @@ def main(argv):
             current(os.path.join(args.outdir, n)) for n in names):
         print(f"sample data already present in {args.outdir}")
         return 0
+    paths = [os.path.join(args.outdir, n) for n in names]
+    if not any(is_sample(p) or not os.path.exists(p) for p in paths):
+        print(f"{args.outdir} holds other data than the sample: no sample data built")
+        return 0
     os.makedirs(args.outdir, exist_ok=True)
+    print(f"building the sample data in {args.outdir} (half a minute or so)", flush=True)
     started = time.time()
     build(args.outdir)
-    size = sum(os.path.getsize(os.path.join(args.outdir, n)) for n in names)
-    print(f"sample data written to {args.outdir}: {len(names)} files, "
+    written = [p for p in paths if is_sample(p)]
+    size = sum(os.path.getsize(p) for p in written)
+    print(f"sample data written to {args.outdir}: {len(written)} files, "
           f"{size / 1e6:.1f} MB in {time.time() - started:.1f} s")
     return 0
 

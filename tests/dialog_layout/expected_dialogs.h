@@ -1,4 +1,4 @@
-// What each of the nine dialogs must offer the application: title and the
+// What each of the dialogs must offer the application: title and the
 // field identifiers the plot, update and main-menu procedures use. Kept
 // here, apart from the resources, so that a field lost from a template is
 // noticed.
@@ -56,6 +56,7 @@ inline const std::vector<ExpectedDialog>& ExpectedDialogs() {
        "Update Tidecharter",
        {1089, 1022, 1090, 1099, 1092, 1091, 1093, 1094, 1095, 1096, 1097, 1098, 1100,
         1101, 1102, 1103, 1}},
+      {112, "Tidecharter", {1201, 1202, 1203, 1204, 1205, 1206}},
   };
   return dialogs;
 }

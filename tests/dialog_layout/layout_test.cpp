@@ -192,7 +192,7 @@ TEST(DialogLayout, VisibleFieldsDoNotOverlap) {
 TEST(DialogLayout, TextsFitTheirFields) {
   // Positions fixed by the definitions may need the toolkit's smaller font;
   // the dialogs laid out freely must fit at their designed size.
-  const std::set<int> freeLayout = {103, 107, 108, 110, 111};
+  const std::set<int> freeLayout = {103, 107, 108, 110, 111, 112};
   for (const auto& expected : ExpectedDialogs()) {
     SCOPED_TRACE("dialog " + std::to_string(expected.id));
     Dialog* d = Shown(expected.id);
@@ -248,6 +248,18 @@ TEST(DialogLayout, ProgressLinesFitWhenFilled) {
         {1101, {"There is a new Tidecharter executable.   I will exit this instance of"}},
         {1102, {"the Tidecharter in 5 seconds to install the new executable.   Give me"}},
         {1103, {"a minute before restarting the Tidecharter."}}}},
+      {112,
+       {{1201, {"Laying out Tidecharter's drive root (first start)",
+                "Laying out Tidecharter's drive root (an earlier set-up did not finish)",
+                "Laying out Tidecharter's drive root (laid out by version 1.0, this is 1.1)"}},
+        {1202, {"/home/oceanographer/.local/share/tidecharter/drive_c"}},
+        {1203, {"building the sample data in tidecharter/data (half a minute or so)",
+                "Setting up the monthly update and its sample source"}},
+        {1204, {"\\"}},
+        {1205, {"installed tidecharter/ferret/TMAP/go/fer_alt_ht_hovmoller_monthly_anom.jnl",
+                "kept your edited TDC_city_locations.csv; the new one is beside it (.new)",
+                "signed tidecharter/update_source/102008.tar.gz"}},
+        {1206, {"This is done once.  Your data and files are kept."}}}},
   };
   for (const auto& [id, fills] : lines) {
     SCOPED_TRACE("dialog " + std::to_string(id));

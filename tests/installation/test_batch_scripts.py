@@ -3,6 +3,7 @@
 path mapping, failures, bad requests to the go scripts, the plot window
 under a private X server, the X check and the journal clean-up."""
 
+import filecmp
 import os
 import shutil
 import signal
@@ -117,6 +118,30 @@ class Installation(unittest.TestCase):
         self.assertIn("0 file(s) installed", again.stdout)
         self.assertIn("already present", again.stdout)
         self.assertLess(seconds, 20)
+        with open(os.path.join(home, "installation.txt")) as f:
+            self.assertIn(f"source {snapshot}\n", f.read())
+        self.assertFalse(os.path.exists(os.path.join(home, "install.unfinished")))
+
+        # A location table left as installed follows the installation; one
+        # the user edited is kept, and the new one put beside it.
+        table = os.path.join(self.root.bin, "pacific", "TDC_city_locations.csv")
+        shipped = os.path.join(snapshot, "bin", "pacific", "TDC_city_locations.csv")
+        original = os.path.join(source, "bin", "pacific", "TDC_city_locations.csv")
+        install = ["sh", os.path.join(snapshot, "install.sh"), self.root.path]
+        try:
+            for edit in ("Added by the installation\n", "Added by the user\n"):
+                with open(shipped if "installation" in edit else table, "a") as f:
+                    f.write(edit)
+                result = subprocess.run(install, capture_output=True, text=True)
+                self.assertEqual(result.returncode, 0, result.stderr)
+            self.assertIn("kept your edited TDC_city_locations.csv", result.stdout)
+            with open(table) as f:
+                self.assertTrue(f.read().endswith("Added by the installation\nAdded by the user\n"))
+            self.assertTrue(filecmp.cmp(table + ".new", shipped, shallow=False))
+        finally:
+            shutil.copy(original, table)
+            if os.path.exists(table + ".new"):
+                os.remove(table + ".new")
 
     def test_location_file_columns(self):
         with open(os.path.join(self.root.bin, "pacific", "TDC_city_locations.csv")) as f:

@@ -54,6 +54,7 @@ import netCDF4
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.dirname(os.path.dirname(HERE))
 IMPORTER = os.path.join(TOP, "installation", "import", "tidecharter-import")
+SAMPLE_RECIPE = os.path.join(TOP, "installation", "sampledata", "make_sample_data.py")
 sys.path.insert(0, HERE)
 from test_update_scripts import APPEND_COMMANDS, DATA_FILES, DriveRoot  # noqa: E402
 sys.path.insert(0, os.path.join(TOP, "tests", "go_scripts_2"))
@@ -306,6 +307,12 @@ class Import(unittest.TestCase):
         self.assertIn("the SST data reach Oct 2008: imported to Sep 2008", done.stdout)
         self.assertEqual(r.end_dates(), [57, 57, 57])
         self.assertEqual(r.leftovers(), [])
+        # Building the sample again, as a set-up does, keeps the real data.
+        data = r.path("data")
+        before = {n: os.stat(os.path.join(data, n)).st_mtime_ns for n in os.listdir(data)}
+        again = subprocess.run(["/usr/bin/python3", SAMPLE_RECIPE, "--force", data], capture_output=True, text=True)
+        self.assertIn("holds other data than the sample: no sample data built", again.stdout, again.stderr)
+        self.assertEqual({n: os.stat(os.path.join(data, n)).st_mtime_ns for n in os.listdir(data)}, before)
 
         # A map at 0 dbar (the 2.5 dbar level) on both sides of 180E; a
         # section along 140W whose pressures fall either side of a level

@@ -1,0 +1,41 @@
+#!/bin/sh
+# Builds the Debian package tidecharter_<version>_<arch>.deb from CMake's
+# install() rules with CPack, checks its desktop entry and metainfo, and
+# prints the package's path as its last line.
+# Usage: scripts/package.sh [OUTDIR]   (default: the current directory)
+#
+# Environment: TIDECHARTER_BUILD (build directory; default ./build).
+# Install it with:  sudo apt install ./tidecharter_*.deb
+set -eu
+. "$(dirname "$0")/setup.sh"
+
+out=${1:-.}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+
+install_packages
+# A build directory of its own needs no tests; one that has them keeps them.
+if [ -f "$TIDECHARTER_BUILD/CMakeCache.txt" ]; then
+  build_program
+else
+  build_program -DBUILD_TESTING=OFF
+fi
+
+say "checking the desktop entry and the metainfo"
+desktop-file-validate "$TOP/packaging/tidecharter.desktop"
+# The component id is the desktop entry's name; a reverse domain name
+# needs a domain of the project's own.
+appstreamcli validate --no-net --override=cid-desktopapp-is-not-rdns=info \
+  "$TOP/packaging/tidecharter.metainfo.xml" >/dev/null
+
+say "packaging"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+(cd "$TIDECHARTER_BUILD" && cpack -G DEB -B "$work" >"$work/cpack.log" 2>&1) ||
+  { cat "$work/cpack.log" >&2; exit 1; }
+set -- "$work"/tidecharter_*.deb
+[ -f "$1" ] || { cat "$work/cpack.log" >&2; say "no package was written"; exit 1; }
+mv -f "$1" "$out/"
+package="$out/$(basename "$1")"
+say "$(du -k "$package" | cut -f 1) kB, depends on: $(dpkg-deb -f "$package" Depends)"
+echo "$package"
