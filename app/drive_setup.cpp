@@ -131,6 +131,8 @@ bool preparedriveroot(SetupProgress& progress) {
     IOsWait(10);
   }
   for (const std::string& l : output.next(true)) progress.line(l);
+  // Interrupted: install.sh has been ended, its mark stays for the next start.
+  if (IOsInterrupted()) return false;
   if (code != 0) {
     progress.failed(root, (output.last().empty() ? "install.sh failed" : output.last()) + " (all of it in " +
                               log + ")");

@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/tidecharter_main.h"
+#include "toolkit/toolkit.h"
 
 int main(int argc, char** argv) {
   const CommandLine line = parsecommandline(std::vector<std::string>(argv + 1, argv + argc));
@@ -15,9 +16,15 @@ int main(int argc, char** argv) {
     case CommandLine::Mode::Wrong:
       std::fprintf(stderr, "tidecharter: %s (see tidecharter --help)\n", line.problem.c_str());
       return 2;
-    case CommandLine::Mode::Batch:
-      return batchmain(line.batch);
-    default:
-      return tidecharter_main();
+    case CommandLine::Mode::Batch: {
+      const int status = batchmain(line.batch);
+      IOsEndAsInterrupted();
+      return status;
+    }
+    default: {
+      const int status = tidecharter_main();
+      IOsEndAsInterrupted();
+      return status;
+    }
   }
 }

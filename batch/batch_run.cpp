@@ -228,7 +228,7 @@ void draw(const RequestFile& file, std::vector<Picture>& pictures) {
   std::map<int, Picture*> running;
   std::size_t next = 0;
   for (;;) {
-    while (static_cast<int>(running.size()) < slots && next < pictures.size()) {
+    while (!IOsInterrupted() && static_cast<int>(running.size()) < slots && next < pictures.size()) {
       Picture& pic = pictures[next++];
       if (!pic.errors.empty()) continue;
       std::error_code error;
@@ -259,7 +259,9 @@ void draw(const RequestFile& file, std::vector<Picture>& pictures) {
     Picture& pic = *it->second;
     running.erase(it);
     pic.seconds = std::chrono::duration<double>(Clock::now() - pic.started).count();
-    if (code != 0) {
+    if (code != 0 && IOsInterrupted()) {
+      pic.errors.push_back("interrupted");  // ended by us: no message of Ferret's
+    } else if (code != 0) {
       pic.errors.push_back(productmessage(file, *pic.request, failure(pic.log, code)));
       printerrors(pic);
     } else {
@@ -269,6 +271,8 @@ void draw(const RequestFile& file, std::vector<Picture>& pictures) {
       std::fflush(stdout);
     }
   }
+  for (; next < pictures.size(); ++next)
+    if (pictures[next].errors.empty()) pictures[next].errors.push_back("interrupted");
 }
 
 }  // namespace
@@ -304,6 +308,9 @@ int batchmain(const BatchOptions& options) {
     std::fprintf(stderr, "tidecharter: cannot write pictures in %s: %s\n", base.c_str(), error.message().c_str());
     return 1;
   }
+  // An interrupt ends the pictures being drawn and is noted; the run then
+  // removes its own directory before it ends as interrupted (main).
+  IOsWindUpOnInterrupt();
   const WorkDirectory work;
   if (work.path().empty()) {
     std::fprintf(stderr, "tidecharter: cannot make a directory of its own in the temporary directory\n");
@@ -317,7 +324,7 @@ int batchmain(const BatchOptions& options) {
   readversiontext(app);
   const bool located = loadlocations(app);
   const std::vector<std::string> unknownEnds = readenddates(app, datesDir, datesRun);
-  if (!located) return 1;
+  if (!located || IOsInterrupted()) return 1;
 
   BatchFrontEnd front;
   app.frontend = &front;
@@ -347,7 +354,8 @@ int batchmain(const BatchOptions& options) {
     draw(file, pictures);
     for (const Picture& pic : pictures) good += pic.errors.empty() ? 1 : 0;
     const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
-    std::printf("%s: %d of %zu pictures written in %.1f s\n", file.path.c_str(), good, pictures.size(), seconds);
+    std::printf("%s: %d of %zu pictures written in %.1f s%s\n", file.path.c_str(), good, pictures.size(), seconds,
+                IOsInterrupted() ? ", then interrupted" : "");
   }
   WindowClose();
   return good == static_cast<int>(pictures.size()) ? 0 : 1;

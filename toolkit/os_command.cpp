@@ -137,6 +137,12 @@ int IOsWaitProgram(int& exitCode, int timeoutMs) {
   return toolkit::WaitForProgram(exitCode, timeoutMs);
 }
 
+void IOsWindUpOnInterrupt() { toolkit::WindUpOnInterrupt(); }
+
+int IOsInterrupted() { return toolkit::EndingSignal(); }
+
+void IOsEndAsInterrupted() { toolkit::EndAsInterrupted(); }
+
 void IOsExecute(const std::string& command) {
   if (toolkit::TrimTrailingBlanks(command).empty()) {
     toolkit::RecordError(kNoProgramName);

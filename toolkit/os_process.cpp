@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -227,14 +228,32 @@ int Launch(std::vector<std::string> direct, bool viaShell, int output, bool ownS
 constexpr int kMaxStarted = 64;
 volatile sig_atomic_t started[kMaxStarted];
 
+// The signal that asked this program to end while it had programs
+// running, or 0; and whether the program winds up itself on every such
+// signal (see IOsWindUpOnInterrupt).
+volatile sig_atomic_t endingSignal = 0;
+volatile sig_atomic_t windUp = 0;
+
 // An interrupt or a termination of this program ends the programs it
-// started too (their sessions are their own), then this program as the
-// signal would have.
+// started too (their sessions are their own). With none running, and no
+// winding up asked for, this program ends at once as the signal would have;
+// otherwise the signal is noted, so that the program can remove what it made
+// before it ends (IOsEndAsInterrupted). A second signal while it winds up
+// ends everything at once, in case a program does not end when told.
 void EndStartedPrograms(int sig) {
-  for (int i = 0; i < kMaxStarted; ++i)
-    if (started[i] > 0) kill(-static_cast<pid_t>(started[i]), SIGTERM);
-  signal(sig, SIG_DFL);
-  raise(sig);
+  const bool again = endingSignal != 0;
+  bool any = false;
+  for (int i = 0; i < kMaxStarted; ++i) {
+    if (started[i] <= 0) continue;
+    kill(-static_cast<pid_t>(started[i]), again ? SIGKILL : SIGTERM);
+    any = true;
+  }
+  if (again || (!any && !windUp)) {
+    signal(sig, SIG_DFL);
+    raise(sig);
+    return;
+  }
+  endingSignal = sig;
 }
 
 void ArmEnding() {
@@ -274,6 +293,11 @@ int StartCommand(const std::string& command, bool hidden, int& osError) {
 
 int StartProgram(const std::vector<std::string>& words, const std::string& outputFile,
                  int& osError) {
+  // Asked to end: nothing new is started while the program winds up.
+  if (endingSignal != 0) {
+    osError = EINTR;
+    return -1;
+  }
   std::vector<std::string> direct;
   bool viaShell = false;
   if (!ResolveWords(words, direct, viaShell, osError)) return -1;
@@ -298,6 +322,27 @@ int StartProgram(const std::vector<std::string>& words, const std::string& outpu
   return pid;
 }
 
+namespace {
+
+// After an interrupt: the rest of an ended program's group (its Ferret, say)
+// gets half a second to follow it, then is killed, so that nothing writes
+// into what this program is about to remove. Bounded, as a zombie nobody
+// reaps still counts as a member.
+void AwaitGroupEnd(int pgid) {
+  const long long killAt = NowMs() + 500;
+  bool killed = false;
+  while (kill(-pgid, 0) == 0 && NowMs() < killAt + 1000) {
+    if (!killed && NowMs() >= killAt) {
+      kill(-pgid, SIGKILL);
+      killed = true;
+    }
+    struct timespec pause {0, 10 * 1000000L};
+    nanosleep(&pause, nullptr);
+  }
+}
+
+}  // namespace
+
 int WaitForProgram(int& exitCode, long long milliseconds) {
   const long long deadline = milliseconds < 0 ? -1 : NowMs() + milliseconds;
   for (;;) {
@@ -312,6 +357,7 @@ int WaitForProgram(int& exitCode, long long milliseconds) {
         continue;
       }
       started[i] = 0;
+      if (endingSignal != 0) AwaitGroupEnd(pid);
       // Not ours any more (r < 0): nothing to report but failure.
       exitCode = r < 0 ? 127 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       return pid;
@@ -335,6 +381,21 @@ int WaitForProgram(int& exitCode, long long milliseconds) {
     }
     for (const struct pollfd& p : fds) close(p.fd);
   }
+}
+
+void WindUpOnInterrupt() {
+  windUp = 1;
+  ArmEnding();
+}
+
+int EndingSignal() { return endingSignal; }
+
+void EndAsInterrupted() {
+  const int sig = endingSignal;
+  if (sig == 0) return;
+  std::fflush(nullptr);
+  signal(sig, SIG_DFL);
+  raise(sig);
 }
 
 WaitOutcome WaitForChild(int pid, long long milliseconds, int& osError) {

@@ -30,6 +30,15 @@ int StartProgram(const std::vector<std::string>& words, const std::string& outpu
 // most that long and returns 0 when none has ended.
 int WaitForProgram(int& exitCode, long long milliseconds = -1);
 
+// An interrupt, termination or hang-up while programs StartProgram started
+// are running ends them and is noted instead of ending this program at once,
+// so that it can remove what it made; WindUpOnInterrupt notes it always.
+// EndingSignal is the noted signal (0: none); EndAsInterrupted ends this
+// program as that signal would have (nothing when none was noted).
+void WindUpOnInterrupt();
+int EndingSignal();
+void EndAsInterrupted();
+
 enum class WaitOutcome { Exited, TimedOut, Failed };
 
 // Waits up to `milliseconds` (negative: without limit) for child `pid` and

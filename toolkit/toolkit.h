@@ -112,6 +112,16 @@ int IOsStartProgram(const std::vector<std::string>& words, const std::string& ou
 // -1 when none is running. With `timeoutMs` >= 0 it waits at most that long
 // and returns 0 when none has ended by then.
 int IOsWaitProgram(int& exitCode, int timeoutMs = -1);
+// An interrupt (or a termination or hang-up) while programs IOsStartProgram
+// started are running ends them, and is noted instead of ending this program
+// at once: IOsInterrupted() gives the signal (0: none), the program removes
+// what it made and then calls IOsEndAsInterrupted(), which ends it as the
+// signal would have. IOsWindUpOnInterrupt() notes every such signal, also
+// while none of those programs runs. IOsStartProgram starts nothing once one
+// was noted.
+void IOsWindUpOnInterrupt();
+int IOsInterrupted();
+void IOsEndAsInterrupted();
 // Closes every window, starts the command and ends the program.
 void IOsExecute(const std::string& command);
 // `value` is a fixed-length variable (see above). type -1: key not opened,

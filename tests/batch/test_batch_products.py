@@ -5,6 +5,7 @@ drawn end to end in every kind and format, in a drive root of its own."""
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -237,6 +238,40 @@ output = shared.pdf
         # Nothing of the program's own: slots, outputs, run log.
         self.assertEqual([f for f in os.listdir(self.drive.tmp)
                           if f.startswith(("tcferretin", "meta", "tidecharter.log"))], [])
+
+    def test_interrupted_run_leaves_nothing_behind(self):
+        # Interrupted once a picture is out: the pictures being drawn end,
+        # no partial file or working directory stays, and the run ends as
+        # interrupted.
+        tmp = tempfile.mkdtemp(prefix="tc_batch_tmp_", dir=self.work)
+        out = os.path.join(self.work, "interrupted")
+        run = subprocess.Popen([PROGRAM, "--batch", EXAMPLE, "--out", out], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, text=True, cwd=self.work,
+                               env=self.drive.environment({"TMPDIR": tmp}))
+        try:
+            first = run.stdout.readline()
+            self.assertIn(": wrote ", first)
+            run.send_signal(signal.SIGINT)
+            rest, errors = run.communicate(timeout=60)
+        finally:
+            run.kill()
+        self.assertEqual(run.returncode, -signal.SIGINT, errors)
+        self.assertRegex(rest, r"\d+ of 11 pictures written in [\d.]+ s, then interrupted\n$")
+        # (Qt may make its runtime directory there too.)
+        self.assertEqual([f for f in os.listdir(tmp) if f.startswith(("tidecharter-batch-", "tcbatchplot."))], [])
+        files = [f for _, _, found in os.walk(out) for f in found]
+        self.assertEqual([f for f in files if f.startswith(".")], [])
+        self.assertLess(len(files), 22)
+        pictures = sorted(os.path.splitext(f)[0] for f in files if not f.endswith(".jnl"))
+        self.assertEqual(pictures, sorted(os.path.splitext(f)[0] for f in files if f.endswith(".jnl")))
+        working_there = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                if os.readlink(f"/proc/{pid}/cwd").startswith(tmp):
+                    working_there.append(pid)
+            except OSError:
+                pass
+        self.assertEqual(working_there, [])
 
 
 if __name__ == "__main__":
