@@ -6,6 +6,7 @@
 
 int main(int argc, char** argv) {
   const CommandLine line = parsecommandline(std::vector<std::string>(argv + 1, argv + argc));
+  int status = 0;
   switch (line.mode) {
     case CommandLine::Mode::Help:
       std::fputs(usagetext().c_str(), stdout);
@@ -16,15 +17,15 @@ int main(int argc, char** argv) {
     case CommandLine::Mode::Wrong:
       std::fprintf(stderr, "tidecharter: %s (see tidecharter --help)\n", line.problem.c_str());
       return 2;
-    case CommandLine::Mode::Batch: {
-      const int status = batchmain(line.batch);
-      IOsEndAsInterrupted();
-      return status;
-    }
-    default: {
-      const int status = tidecharter_main();
-      IOsEndAsInterrupted();
-      return status;
-    }
+    case CommandLine::Mode::Batch:
+      status = batchmain(line.batch);
+      break;
+    default:
+      status = tidecharter_main();
+      break;
   }
+  // Interrupted while its programs ran: it has removed what it made, and
+  // now ends as the signal asked.
+  IOsEndAsInterrupted();
+  return status;
 }

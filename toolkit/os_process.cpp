@@ -324,16 +324,16 @@ int StartProgram(const std::vector<std::string>& words, const std::string& outpu
 
 namespace {
 
-// After an interrupt: the rest of an ended program's group (its Ferret, say)
-// gets half a second to follow it, then is killed, so that nothing writes
-// into what this program is about to remove. Bounded, as a zombie nobody
-// reaps still counts as a member.
-void AwaitGroupEnd(int pgid) {
+// After an interrupt: the rest of an ended program's session (its Ferret,
+// say) gets half a second to follow it, then its group is killed, so that
+// nothing writes into what this program is about to remove. Bounded, for a
+// member that left the group.
+void AwaitSessionEnd(int sid) {
   const long long killAt = NowMs() + 500;
   bool killed = false;
-  while (kill(-pgid, 0) == 0 && NowMs() < killAt + 1000) {
+  while (SessionRunning(sid) && NowMs() < killAt + 1000) {
     if (!killed && NowMs() >= killAt) {
-      kill(-pgid, SIGKILL);
+      kill(-sid, SIGKILL);
       killed = true;
     }
     struct timespec pause {0, 10 * 1000000L};
@@ -357,7 +357,7 @@ int WaitForProgram(int& exitCode, long long milliseconds) {
         continue;
       }
       started[i] = 0;
-      if (endingSignal != 0) AwaitGroupEnd(pid);
+      if (endingSignal != 0) AwaitSessionEnd(pid);
       // Not ours any more (r < 0): nothing to report but failure.
       exitCode = r < 0 ? 127 : WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
       return pid;
