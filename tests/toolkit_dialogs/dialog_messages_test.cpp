@@ -69,6 +69,18 @@ void TypeInto(QLineEdit* edit, const QString& text) {
   QTest::keyClicks(edit, text);
 }
 
+// Plot (1035) pressed while field 1038 holds a rejected entry: the press is
+// reported and the field is back at its 140, text and value.
+void PlotRestoresTheFieldTo140() {
+  const Message m = NextButOneOfFieldChanges([] { QTest::mouseClick(Field(1035), Qt::LeftButton); });
+  QCOMPARE(m.type, int(PushButton));
+  QCOMPARE(m.record.value1, 1035);
+  QCOMPARE(Edit(1038)->text(), QStringLiteral("140.00"));
+  float value = 0;
+  WDialogGetReal(1038, value);
+  QCOMPARE(value, 140.0f);
+}
+
 }  // namespace
 
 class DialogMessagesTest : public QObject {
@@ -230,14 +242,7 @@ class DialogMessagesTest : public QObject {
     TypeInto(Edit(1038), QStringLiteral("400"));
     // Plot restores the text from when the field got the focus and is
     // reported.
-    const Message m =
-        NextButOneOfFieldChanges([] { QTest::mouseClick(Field(1035), Qt::LeftButton); });
-    QCOMPARE(m.type, int(PushButton));
-    QCOMPARE(m.record.value1, 1035);
-    QCOMPARE(Edit(1038)->text(), QStringLiteral("140.00"));
-    float value = 0;
-    WDialogGetReal(1038, value);
-    QCOMPARE(value, 140.0f);
+    PlotRestoresTheFieldTo140();
   }
 
   void invalidNumericRefocusedThenPlot() {
@@ -258,14 +263,8 @@ class DialogMessagesTest : public QObject {
     WMessageBox(0, 3, 1, "Another window", "Away");
     QTRY_VERIFY(Field(1038)->hasFocus());
 
-    const Message m =
-        NextButOneOfFieldChanges([] { QTest::mouseClick(Field(1035), Qt::LeftButton); });
-    QCOMPARE(m.type, int(PushButton));
-    QCOMPARE(m.record.value1, 1035);
-    QCOMPARE(Edit(1038)->text(), QStringLiteral("140.00"));
-    float value = 0;
-    WDialogGetReal(1038, value);
-    QCOMPARE(value, 140.0f);
+    PlotRestoresTheFieldTo140();
+    if (QTest::currentTestFailed()) return;
     // Restored, it leaves without a complaint.
     Field(1038)->setFocus();
     QTRY_VERIFY(Field(1038)->hasFocus());
