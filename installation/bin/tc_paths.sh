@@ -4,6 +4,7 @@
 # Sets TC_DRIVE (the drive root that c:\ and /cygdrive/c/ stand for),
 # TC_HOME, TC_BIN, TC_TMP, TC_GO and TC_DATA, and defines
 #   tc_host_path PATH    print PATH with c:\... or /cygdrive/c/... mapped
+#   tc_map_path PATH     the same into tc_path, without a fork
 #   tc_die TEXT          print "script: TEXT" on stderr and exit 1
 #   tc_usage TEXT        print "usage: TEXT" on stderr and exit 2
 #   tc_publish TMP FILE  rename a finished temporary file into place
@@ -27,15 +28,30 @@ TC_TMP="$TC_HOME/tmp"
 TC_GO="$TC_HOME/ferret/TMAP/go"
 TC_DATA="$TC_HOME/data"
 
-tc_host_path() {
+# Sets tc_path to PATH mapped, in the shell itself: the end-date query
+# runs at every start of the program, and each fork costs milliseconds.
+tc_map_path() {
   case "$1" in
     /cygdrive/[cC]/*)
-      printf '%s/%s\n' "$TC_DRIVE" "${1#/cygdrive/?/}" ;;
+      tc_path="$TC_DRIVE/${1#/cygdrive/?/}" ;;
     [cC]:[\\/]*)
-      printf '%s/%s\n' "$TC_DRIVE" "$(printf '%s' "${1#??}" | tr '\\' '/' | sed 's|^/*||')" ;;
+      set -- "${1#??}" ""
+      while :; do
+        case "$1" in
+          *\\*) set -- "${1#*\\}" "$2${1%%\\*}/" ;;
+          *) set -- "" "$2$1"; break ;;
+        esac
+      done
+      while :; do case "$2" in /*) set -- "" "${2#/}" ;; *) break ;; esac; done
+      tc_path="$TC_DRIVE/$2" ;;
     *)
-      printf '%s\n' "$1" ;;
+      tc_path=$1 ;;
   esac
+}
+
+tc_host_path() {
+  tc_map_path "$1"
+  printf '%s\n' "$tc_path"
 }
 
 tc_die() {

@@ -23,7 +23,8 @@ set -eu
 case "$0" in */*) . "${0%/*}/tc_paths.sh" ;; *) . ./tc_paths.sh ;; esac
 
 [ $# -ge 1 ] || tc_usage "tcferret.bat FILE"
-file=$(tc_host_path "$1")
+tc_map_path "$1"
+file=$tc_path
 [ -f "$file" ] || tc_die "no such command file: $1"
 [ -d "$TC_TMP" ] || mkdir -p "$TC_TMP"
 tc_ferret_env
@@ -47,10 +48,21 @@ end_date_record() {
 end_dates_there() {
   for name in $end_date_files; do [ -f "$TC_TMP/$name" ] || return 1; done
 }
+# The stamp's text as $(cat) would give it, read by the shell itself.
+read_stamp() {
+  stamp_text="" separator=""
+  [ -f "$stamp" ] || return 0
+  while IFS= read -r line || [ -n "$line" ]; do
+    stamp_text="$stamp_text$separator$line"
+    separator='
+'
+  done < "$stamp"
+}
 
 case "$file" in
   */GetDates.jnl)
-    if end_dates_there && [ "$(end_date_record)" = "$(cat "$stamp" 2> /dev/null)" ]; then
+    read_stamp
+    if end_dates_there && [ "$(end_date_record)" = "$stamp_text" ]; then
       printf 'end dates unchanged since EndDates.stamp was written: Ferret not run\n' > "$log"
       exit 0
     fi

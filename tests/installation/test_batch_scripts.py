@@ -234,6 +234,16 @@ class Installation(unittest.TestCase):
         result, _ = self.root.run("tcferret.bat",
                                   "c:\\tidecharter\\ferret\\TMAP\\go\\GetDates.jnl")
         self.assertEqual(result.returncode, 0, result.stderr)
+        # Every spelling, however its slashes run, maps onto the drive root.
+        for given, host in [("C:\\\\tidecharter\\tmp/a b\\", "tidecharter/tmp/a b/"),
+                            ("c:/tidecharter\\*\\x.txt", "tidecharter/*/x.txt"),
+                            ("/cygdrive/C/tidecharter/x", "tidecharter/x"),
+                            ("c:\\", ""), ("relative\\x", "relative\\x")]:
+            mapped = subprocess.run(
+                ["sh", "-c", '. "$0"; tc_host_path "$1"', os.path.join(self.root.bin, "tc_paths.sh"),
+                 given], capture_output=True, text=True, check=True).stdout
+            expected = host if host.startswith("relative") else f"{self.root.path}/{host}"
+            self.assertEqual(mapped, expected + "\n", given)
 
         result, seconds = self.root.run("tcferret.bat", "/cygdrive/c/tidecharter/tmp/nosuch.txt")
         self.assertNotEqual(result.returncode, 0)
