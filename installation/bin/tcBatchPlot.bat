@@ -75,5 +75,13 @@ if ! cp "$work/picture.$format" "$part_picture" 2>/dev/null ||
   rm -f "$part_picture" "$part_journal"
   tc_die "cannot write in $dir"
 fi
+# The pair is renamed whole: an interrupt, sent to mv as well, waits the
+# moment the two renames take, or the .jnl would stay without its picture.
+trap '' INT TERM HUP
 tc_publish "$part_journal" "$journal"
-tc_publish "$part_picture" "$picture"
+if ! tc_publish "$part_picture" "$picture"; then
+  rm -f "$journal"
+  tc_die "cannot write $picture"
+fi
+part_picture=
+part_journal=

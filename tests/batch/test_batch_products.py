@@ -2,6 +2,7 @@
 """tidecharter --batch: the request file's faults, and the example bulletin
 drawn end to end in every kind and format, in a drive root of its own."""
 
+import contextlib
 import os
 import re
 import shutil
@@ -9,6 +10,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -272,6 +274,26 @@ output = shared.pdf
             except OSError:
                 pass
         self.assertEqual(working_there, [])
+
+        # Stopped while it renames the picture and its .jnl into place (a
+        # stand-in Ferret gets there quickly), tcBatchPlot.bat leaves both or neither.
+        standin = self.write("standin", "#!/bin/sh\nf=$(sed -n 's/^frame.file=\"\\(.*\\)\"$/\\1/p'); echo %! > \"$f\"\n")
+        os.chmod(standin, 0o755)
+        pair, outcomes = os.path.join(self.work, "pair"), set()
+        for attempt in range(40):
+            shutil.rmtree(pair, ignore_errors=True)
+            os.makedirs(pair)
+            plot = subprocess.Popen(["sh", os.path.join(self.drive.bin, "tcBatchPlot.bat"), EXAMPLE,
+                                     os.path.join(pair, "p.ps")], start_new_session=True, stderr=subprocess.DEVNULL,
+                                    env=self.drive.environment({"TC_PYTHON": standin}))
+            while plot.poll() is None and not any(f.endswith(".jnl.partial") for f in os.listdir(pair)):
+                pass
+            time.sleep(attempt % 5 / 1000)
+            with contextlib.suppress(ProcessLookupError):
+                os.killpg(plot.pid, signal.SIGTERM)
+            plot.wait(30)
+            outcomes.add(tuple(sorted(os.listdir(pair))))
+        self.assertLessEqual(outcomes, {(), ("p.jnl", "p.ps")})
 
 
 if __name__ == "__main__":
