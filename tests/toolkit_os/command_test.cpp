@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <chrono>
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -36,12 +37,16 @@ char ProcessState(int pid, int* parent = nullptr) {
   return stat[close + 2];
 }
 
-bool WaitForState(int pid, char state, int milliseconds) {
+bool WaitFor(const std::function<bool()>& ready, int milliseconds) {
   for (int waited = 0; waited <= milliseconds; waited += 20) {
-    if (ProcessState(pid) == state) return true;
+    if (ready()) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return false;
+}
+
+bool WaitForState(int pid, char state, int milliseconds) {
+  return WaitFor([&] { return ProcessState(pid) == state; }, milliseconds);
 }
 
 std::string ProcessName(int pid) {
@@ -225,11 +230,11 @@ TEST_F(CommandTest, ChildrenInheritNoDescriptorsBeyondTheStandardThree) {
   // The kernel names a child after its program a moment after its exec has
   // closed the descriptors the start waits on.
   std::set<int> started;
-  for (int tries = 0; started.size() < 2 && tries < 200; ++tries) {
-    if (tries > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  WaitFor([&] {
     started = ChildrenNamed("sleep");
     for (int pid : before) started.erase(pid);
-  }
+    return started.size() >= 2;
+  }, 2000);
   ASSERT_EQ(started.size(), 2u);
 
   const std::set<std::string> standard{"0", "1", "2"};
@@ -237,11 +242,8 @@ TEST_F(CommandTest, ChildrenInheritNoDescriptorsBeyondTheStandardThree) {
   for (int pid : started) {
     // The child's own start-up (the dynamic loader reading its libraries)
     // opens descriptors for a moment; an inherited one stays for good.
-    std::set<std::string> open = OpenDescriptors(pid);
-    for (int tries = 0; open != standard && tries < 200; ++tries) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      open = OpenDescriptors(pid);
-    }
+    std::set<std::string> open;
+    WaitFor([&] { return (open = OpenDescriptors(pid)) == standard; }, 2000);
     EXPECT_EQ(open, standard) << "pid " << pid << ", descriptor 3: " << DescriptorTarget(pid, 3);
     EXPECT_EQ(DescriptorTarget(pid, 0), "/dev/null");
     EXPECT_EQ(getsid(pid), pid);
