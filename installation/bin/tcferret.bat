@@ -48,7 +48,8 @@ end_date_record() {
 end_dates_there() {
   for name in $end_date_files; do [ -f "$TC_TMP/$name" ] || return 1; done
 }
-# The stamp's text as $(cat) would give it, read by the shell itself.
+# The stamp's lines joined as $(end_date_record) gives them, read by the
+# shell itself rather than by cat.
 read_stamp() {
   stamp_text="" separator=""
   [ -f "$stamp" ] || return 0
@@ -61,8 +62,7 @@ read_stamp() {
 
 case "$file" in
   */GetDates.jnl)
-    read_stamp
-    if end_dates_there && [ "$(end_date_record)" = "$stamp_text" ]; then
+    if end_dates_there && read_stamp && [ "$(end_date_record)" = "$stamp_text" ]; then
       printf 'end dates unchanged since EndDates.stamp was written: Ferret not run\n' > "$log"
       exit 0
     fi
