@@ -227,16 +227,15 @@ std::vector<std::string> linedrawinglines(const LineRequest& r) {
   return lines;
 }
 
+PlotLines linedrawingbody(const LineRequest& r) {
+  PlotLines body;
+  body.option = !linenotanoption(r.property, r.plottype);
+  if (body.option) body.lines = linedrawinglines(r);
+  return body;
+}
+
 bool writelinedrawingfile(const PlotSlot& slot, int action, const LineRequest& r) {
-  CommandFile file;
-  if (!file.open(slot, action)) return false;
-  if (linenotanoption(r.property, r.plottype)) {
-    file.close();
-    return false;
-  }
-  for (const std::string& line : linedrawinglines(r)) file.writeFormatted(line);
-  file.finish();
-  return true;
+  return writeplotfile(slot, action, linedrawingbody(r));
 }
 
 void lineviewfields(AppState& app) {
@@ -271,8 +270,9 @@ void plotlinedrawing(AppState& app) {
   }
   if (r.matched >= 2) scancity(app.locations, app.ncity, r.matched, r.name);
 
-  if (!writelinedrawingfile(slot, app.lin.action, r)) {
-    if (linenotanoption(r.property, r.plottype)) refuse(app, notanoption());
+  const PlotLines body = linedrawingbody(r);
+  if (!writerequestfile(app, slot, app.lin.action, body)) {
+    if (!body.option) refuse(app, notanoption());
     return;
   }
   runplotrequest(app, app.lin, slot, 4, 0, 0);

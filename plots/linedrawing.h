@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ferret/command_file.h"
+#include "plots/plot_common.h"
 #include "plots/user_message.h"
 
 // One request as read from dialog 109.
@@ -54,6 +55,8 @@ bool linenotanoption(int property, int plottype);
 // The line-drawing lines of the command file, between the frame's opening
 // lines and "ppl clsplt".
 std::vector<std::string> linedrawinglines(const LineRequest& r);
+// Those lines, or none where the combination has no plot.
+PlotLines linedrawingbody(const LineRequest& r);
 
 // Writes the command file of the slot. A combination that is not an option
 // leaves the file with its opening lines only. False when nothing is to be

@@ -200,7 +200,7 @@ void plotvertview(AppState& app) {
   app.log.write(ListRecord().add("vert stringfill=").add(request.fill));
 
   const PlotLines body = vertviewlines(request, app.argoend);
-  if (!writeplotfile(slot, kind.action, body)) return;
+  if (!writerequestfile(app, slot, kind.action, body)) return;
   runplotrequest(app, kind, slot, 5, 0, 0);
 }
 
