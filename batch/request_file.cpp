@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -148,6 +149,13 @@ std::string outputproblem(const std::string& output) {
   }
   if (output.find('}') != std::string::npos && output.find('{') == std::string::npos)
     return "a \"}\" without \"{\"; placeholders are " + std::string(kPlaceholders);
+  // Pictures go only into the output directory (--out), subdirectories
+  // included; the .jnl beside a picture would otherwise overwrite any
+  // .jnl the user can write, the installation's own scripts among them.
+  const std::filesystem::path path(output);
+  if (path.is_absolute()) return "must be a name inside the output directory, not an absolute path";
+  const std::filesystem::path normal = path.lexically_normal();
+  if (!normal.empty() && *normal.begin() == "..") return "must stay inside the output directory, without \"..\"";
   return "";
 }
 
