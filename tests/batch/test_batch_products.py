@@ -57,9 +57,12 @@ class BatchProducts(unittest.TestCase):
         cls.drive.cleanup()
         shutil.rmtree(cls.work, ignore_errors=True)
 
-    def batch(self, *args):
+    def batch(self, *args, tmpdir=None):
+        env = self.drive.environment()
+        if tmpdir:
+            env["TMPDIR"] = tmpdir
         return subprocess.run([PROGRAM, *args], capture_output=True, text=True,
-                              env=self.drive.environment(), timeout=600, cwd=self.work)
+                              env=env, timeout=600, cwd=self.work)
 
     def write(self, name, text):
         path = os.path.join(self.work, name)
@@ -179,6 +182,63 @@ output = shared.pdf
         self.assertEqual(result.returncode, 1)
         self.assertIn("cannot write pictures in", result.stderr)
         self.assertEqual(os.path.getsize(blocker), 24)
+
+        # Hostile names. A line break in the request file's path, --out or
+        # an output would start a Ferret command (spawn) in the command
+        # file's heading; an output may not lead out of the output
+        # directory. Nothing runs, nothing is written outside, each section
+        # is refused by name.
+        # Ferret works in a directory of its own in TMPDIR: a spawned
+        # command that got through would leave PWN there.
+        tmpdir = tempfile.mkdtemp(dir=self.work)
+        marker = os.path.join(tmpdir, "PWN")
+        spawn = "\nspawn cd .. && touch PWN #\n"
+        outside = tempfile.mkdtemp(dir=self.work)
+        out = os.path.join(self.work, "hostile_out")
+        os.makedirs(out)
+        os.symlink(outside, os.path.join(out, "link"))
+        hostile = self.write("hostile.ini", f"""
+[up]
+kind = map
+output = sub/../../up.ps
+[absolute]
+kind = map
+output = {outside}/absolute.ps
+[through-link]
+kind = map
+output = link/deeper/x.ps
+[carriage-return]
+kind = map
+output = a\rspawn cd .. && touch PWN\rx.ps
+[inside]
+kind = map
+output = sub/deeper/inside.ps
+[land]
+kind = map
+region = 28S-22S 125E-135E
+output = land.ps
+""")
+        result = self.batch("--batch", hostile, "--out", out, tmpdir=tmpdir)
+        self.assertEqual(result.returncode, 1)
+        for name, said in (("up", 'without ".."'), ("absolute", "not an absolute path"),
+                           ("through-link", "leads out of the output directory"),
+                           ("carriage-return", "holds a control character")):
+            self.assertIn(f"hostile.ini [{name}]: ", result.stderr)
+            self.assertIn(said, result.stderr, name)
+        # An empty frame is kept, but is not a picture written.
+        self.assertIn("hostile.ini [land]: no data: No Argo data in this region", result.stderr)
+        self.assertTrue(os.path.exists(os.path.join(out, "land.ps")))
+        self.assertIn("1 of 6 pictures written", result.stdout)
+        self.assertTrue(os.path.exists(os.path.join(out, "sub", "deeper", "inside.ps")))
+        self.assertEqual(os.listdir(outside), [])
+        self.assertFalse(os.path.exists(os.path.join(self.work, "up.ps")))
+        renamed = self.write("req" + spawn + ".ini", "[good]\nkind = map\noutput = good.ps\n")
+        for args in (("--batch", renamed, "--out", out), ("--batch", hostile, "--out", out + spawn)):
+            result = self.batch(*args, tmpdir=tmpdir)
+            self.assertEqual(result.returncode, 1)
+            self.assertIn("holds a control character", result.stderr)
+            self.assertIn("0 of", result.stdout)
+        self.assertFalse(os.path.exists(marker))
 
     def test_example_bulletin(self):
         with open(EXAMPLE) as f:
