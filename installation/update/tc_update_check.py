@@ -226,7 +226,8 @@ def recover(datadir):
         # Newer than any end dates read from the mixed files, which then
         # count as stale.
         for name in finished:
-            os.utime(os.path.join(datadir, name))
+            if os.path.exists(os.path.join(datadir, name)):
+                os.utime(os.path.join(datadir, name))
     remove_copies(datadir)
     return finished
 
