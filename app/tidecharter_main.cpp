@@ -45,6 +45,7 @@ int tidecharter_main() {
   }
   InfoError(1);
 
+  finishstoppedcommit();
   enddatequery(5);
 
   xservercheck();

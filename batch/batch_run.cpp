@@ -342,6 +342,7 @@ int batchmain(const BatchOptions& options) {
 
   AppState app;
   int datesRun = -1;
+  finishstoppedcommit();
   const fs::path datesDir = startenddates(work.path(), datesRun);
   WInitialiseHeadless();
   readversiontext(app);

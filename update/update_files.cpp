@@ -206,6 +206,7 @@ void installpackage(AppState& app, int next, const std::string& code) {
   const long long appendstart = now();
   runbatch("tcAppUp.bat", code);
 
+  finishstoppedcommit();
   const long long querystart = now();
   enddatequery(kEndDateTimeout);
   WDialogSelect(kUpdateDialog);
@@ -243,6 +244,7 @@ void runupdate(AppState& app) {
   WDialogPutString(kStep1, "Checking end date on your Argo data file ...");
   WDialogShow(1, 1, 0, 2);
 
+  finishstoppedcommit();
   enddatequery(kEndDateTimeout);
   WDialogSelect(kUpdateDialog);
   getenddates(app.argoend, app.avisoend, app.reynoldsend);

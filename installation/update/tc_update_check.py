@@ -3,7 +3,7 @@
 
 usage: tc_update_check.py package PKGDIR DATADIR MMYYYY
        tc_update_check.py commit DATADIR PKGDIR MMYYYY
-       tc_update_check.py recover DATADIR
+       tc_update_check.py recover [DATADIR]
 
 package  checks that PKGDIR holds the three package files of month MMYYYY,
          one month each, on the grids of the data files in DATADIR, and
@@ -16,16 +16,23 @@ commit   checks the copies <data file>.append that fer_append_new_month
          then renames them over the data files.  Either every data file
          reaches MMYYYY afterwards, or none is changed and the copies are
          removed.
-recover  run before an append: finishes the renames of a commit that was
-         stopped half way (its journal lists them), then removes copies
-         left by an append that never got to its commit.
+recover  run before an append, and by the program before it reads the
+         data: finishes the renames of a commit that was stopped half way
+         (its journal lists them), then removes copies left by an append
+         that never got to its commit.  Without DATADIR, the data of the
+         installation this file is in, under the lock of its appends
+         (tmp/update/append.lock): an append or import that holds it for
+         more than a few seconds is running and finishes its own commit,
+         and nothing is done.
 
 Exit status 0 when done, 1 when a check failed (the reason on stderr).
 """
 
 import datetime
+import fcntl
 import os
 import sys
+import time
 
 import numpy as np
 import netCDF4
@@ -38,6 +45,7 @@ PACKAGE_LAYOUT = {
     "Reynolds_": [("Reynolds_SST.nc", ["SST"])],
     "Aviso_": [("Aviso_ADT.nc", ["ADT"])],
 }
+HERE = os.path.dirname(os.path.abspath(__file__))
 TIME = "TIME"
 # The data file whose last month is the program's Argo end date.
 ARGO_END_FILE = "RG_ArgoClim_Temperature.nc"
@@ -138,12 +146,21 @@ def check_copy(copy_path, data_path, pkg_path, names, wanted):
 
 
 def write_journal(datadir, names):
+    """The list of renames to finish; when it cannot be written (a full
+    disk), nothing of it is left and the error names the journal."""
     partial = os.path.join(datadir, JOURNAL + ".partial")
-    with open(partial, "w") as journal:
-        journal.write("".join(f"{n}\n" for n in names))
-        journal.flush()
-        os.fsync(journal.fileno())
-    os.replace(partial, os.path.join(datadir, JOURNAL))
+    try:
+        with open(partial, "w") as journal:
+            journal.write("".join(f"{n}\n" for n in names))
+            journal.flush()
+            os.fsync(journal.fileno())
+        os.replace(partial, os.path.join(datadir, JOURNAL))
+    except OSError as error:
+        try:
+            os.remove(partial)
+        except OSError:
+            pass
+        raise OSError(error.errno, error.strerror, os.path.join(datadir, JOURNAL)) from error
 
 
 def finish_journal(datadir):
@@ -187,12 +204,17 @@ def commit(datadir, pkgdir, code):
         # error, the copies must go.
         remove_copies(datadir)
         raise CheckFailed(f"{type(error).__name__}: {error}") from error
-    for name in ready:
-        with open(os.path.join(datadir, name + SUFFIX), "rb+") as copy:
-            os.fsync(copy.fileno())
-    # From here on the copies are good: a stop between the renames is
-    # finished by the next recover.
-    write_journal(datadir, ready)
+    try:
+        for name in ready:
+            with open(os.path.join(datadir, name + SUFFIX), "rb+") as copy:
+                os.fsync(copy.fileno())
+        # From here on the copies are good: a stop between the renames is
+        # finished by the next recover.
+        write_journal(datadir, ready)
+    except OSError as error:
+        remove_copies(datadir)
+        raise CheckFailed(f"{error.filename}: cannot be written: {error.strerror or error}; "
+                          f"the copies are removed") from error
     finish_journal(datadir)
     return ready
 
@@ -201,8 +223,32 @@ def recover(datadir):
     finished = []
     if os.path.exists(os.path.join(datadir, JOURNAL)):
         finished = finish_journal(datadir)
+        # Newer than any end dates read from the mixed files, which then
+        # count as stale.
+        for name in finished:
+            if os.path.exists(os.path.join(datadir, name)):
+                os.utime(os.path.join(datadir, name))
     remove_copies(datadir)
     return finished
+
+
+def recover_installed(wait=5.0):
+    """recover for the installation of bin/ this file is in, once no
+    append holds the lock; None when one does."""
+    home = os.path.dirname(HERE)
+    locks = os.path.join(home, "tmp", "update")
+    os.makedirs(locks, exist_ok=True)
+    with open(os.path.join(locks, "append.lock"), "a") as lock:
+        deadline = time.monotonic() + wait
+        while True:
+            try:
+                fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                break
+            except BlockingIOError:
+                if time.monotonic() >= deadline:
+                    return None
+                time.sleep(0.05)
+        return recover(os.path.join(home, "data"))
 
 
 def main(argv):
@@ -214,15 +260,21 @@ def main(argv):
         elif len(argv) == 4 and argv[0] == "commit":
             names = commit(argv[1], argv[2], argv[3])
             print(f"{stamp} month {argv[3]} appended to: {' '.join(names) or 'none (already there)'}")
-        elif len(argv) == 2 and argv[0] == "recover":
-            names = recover(argv[1])
-            if names:
+        elif len(argv) in (1, 2) and argv[0] == "recover":
+            names = recover(argv[1]) if len(argv) == 2 else recover_installed()
+            if names is None:
+                print(f"{stamp} an append is running: it finishes its own commit")
+            elif names:
                 print(f"{stamp} finished an earlier commit: {' '.join(names)}")
         else:
             print(__doc__.split("\n\n")[1], file=sys.stderr)
             return 2
     except CheckFailed as failure:
         print(f"{stamp} tc_update_check.py {argv[0]}: {failure}", file=sys.stderr)
+        return 1
+    except OSError as error:
+        print(f"{stamp} tc_update_check.py {argv[0]}: {error.filename or ''}{': ' if error.filename else ''}"
+              f"{error.strerror or error}", file=sys.stderr)
         return 1
     return 0
 

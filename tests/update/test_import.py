@@ -283,6 +283,30 @@ def copy(source, target, drop=(), cut=None):
             v[:] = var[tuple(cut[1] if cut and d == cut[0] else slice(None) for d in var.dimensions)]
 
 
+def spoil(source, target, name, change, units=None):
+    """A copy of a NetCDF file whose variable `name` is set to
+    change(values), and said to be in `units` when given."""
+    copy(source, target)
+    with netCDF4.Dataset(target, "a") as nc:
+        nc[name][:] = change(nc[name][:])
+        if units:
+            nc[name].units = units
+
+
+def surface_declaring(path, dim, size, time=0.0):
+    """A small NetCDF-4 ADT file whose dimension `dim` is declared `size`
+    long (nothing of it written), with one time step `time`."""
+    axes = {"time": [time], "lat": np.arange(-87.5, 90, 5.0), "lon": np.arange(2.5, 360, 5.0)}
+    with netCDF4.Dataset(path, "w", format="NETCDF4") as nc:
+        for name, values in axes.items():
+            nc.createDimension(name, size if name == dim else len(values))
+            v = nc.createVariable(name, "f8", (name,), zlib=True)
+            if name != dim:
+                v[:] = values
+        nc["time"].units = "days since 1950-01-01 00:00:00"
+        nc.createVariable("adt", "f4", ("time", "lat", "lon"), zlib=True).units = "m"
+
+
 class Import(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -383,6 +407,28 @@ class Import(unittest.TestCase):
         adt_file(path("adt_gap.nc"), [1, 2, 4], "B")
         with open(sst, "rb") as f, open(path("sst_cut.nc"), "wb") as g:
             g.write(f.read()[:os.path.getsize(sst) * 3 // 5])
+        temperature = path("RG_ArgoClim_Temperature_2019.nc")
+        spoil(sst, path("sst_empty.nc"), "sst", lambda v: np.full(v.shape, np.nan))
+        spoil(adt, path("adt_empty.nc"), "adt", lambda v: np.full(v.shape, np.nan))
+        for name in ("ARGO_TEMPERATURE_MEAN", "ARGO_TEMPERATURE_ANOMALY"):
+            os.makedirs(path(name))
+            spoil(b[1], os.path.join(path(name), "RG_ArgoClim_Temperature_2019.nc"), name,
+                  lambda v: np.full(v.shape, np.nan))
+        spoil(b[1], temperature, "ARGO_TEMPERATURE_MEAN", lambda v: v + 273.15)
+        surface_declaring(path("adt_wide.nc"), "lon", 2 ** 31)
+        surface_declaring(path("adt_long.nc"), "time", 2 ** 31)
+        surface_declaring(path("adt_far.nc"), None, 0, time=1e300)
+
+        # Argo temperature in kelvin, said so, is taken in degrees C.
+        os.makedirs(path("kelvin"))
+        kelvin = os.path.join(path("kelvin"), "RG_ArgoClim_Temperature_2019.nc")
+        spoil(b[1], kelvin, "ARGO_TEMPERATURE_MEAN", lambda v: v + 273.15, units="K")
+        done = run_import("--argo", kelvin, *b[2:], "--drive-root", r.root)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        with netCDF4.Dataset(r.path("data", "RG_ArgoClim_Temperature.nc")) as got:
+            i, j = list(got["LONGITUDE"][:]).index(185.5), list(got["LATITUDE"][:]).index(0.5)
+            self.assertAlmostEqual(float(got["ARGO_TEMPERATURE_MEAN"][0, j, i]),
+                                   levitus.cache[0][0][0, list(LAT).index(0.5), list(LON).index(185.5)], 3)
         cases = [  # (arguments, the file named, what the message says)
             (["--argo", b[1], adt, "--sst", sst, "--adt", adt], adt, "not a file of the Roemmich-Gilson"),
             (["--argo", b[1], path("RG_ArgoClim_Salinity_2019.nc"), *b[3:]],
@@ -394,6 +440,17 @@ class Import(unittest.TestCase):
             ([*b[:3], path("RG_ArgoClim_200405_2018.nc"), *b[3:]], path("RG_ArgoClim_200405_2018.nc"),
              "mixed versions"),
             ([*b[:4], path("sst_cut.nc"), *b[5:]], path("sst_cut.nc"), "truncated"),
+            ([*b[:4], path("sst_empty.nc"), *b[5:]], path("sst_empty.nc"),
+             "sst of Jan 2004 holds no values over the Pacific (all missing)"),
+            ([*b[:6], path("adt_empty.nc")], path("adt_empty.nc"), "adt of Jan 2004 holds no values"),
+            *[(["--argo", os.path.join(path(name), "RG_ArgoClim_Temperature_2019.nc"), *b[2:]],
+               os.path.join(path(name), "RG_ArgoClim_Temperature_2019.nc"), f"{name}{month} holds no values")
+              for name, month in (("ARGO_TEMPERATURE_MEAN", ""), ("ARGO_TEMPERATURE_ANOMALY", " of Jan 2004"))],
+            (["--argo", temperature, *b[2:]], temperature,
+             "ARGO_TEMPERATURE_MEAN ranges from 27"),  # kelvin, not said so
+            ([*b[:6], path("adt_wide.nc")], path("adt_wide.nc"), "axis lon has 2147483648 steps"),
+            ([*b[:6], path("adt_long.nc")], path("adt_long.nc"), "axis time has 2147483648 steps"),
+            ([*b[:6], path("adt_far.nc")], path("adt_far.nc"), "cannot be read as dates"),
         ]
         digest = r.data_digest()
         for args, named, reason in cases:
@@ -405,6 +462,35 @@ class Import(unittest.TestCase):
                 self.assertIn(reason, refused.stderr)
                 self.assertEqual(r.data_digest(), digest)
                 self.assertEqual(r.leftovers(), [])
+
+        # A disk that fills up just as the copies are written: the journal
+        # cannot be, and the copies go.
+        with self.subTest("full disk"):
+            data = r.path("data")
+            shutil.copytree(data, path("data"))
+            mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64m", "tidecharter-full", data],
+                                     capture_output=True, text=True)
+            if mounted.returncode != 0:
+                print(f"full disk not tried: no tmpfs mounted: {mounted.stderr.strip()}", file=sys.stderr)
+                self.skipTest("cannot mount a tmpfs here")
+            try:
+                for name in digest:
+                    shutil.copy(os.path.join(path("data"), name), data)
+                # Room for copies of the same size as the data files, and
+                # not a page more.
+                pages = sum(-(-os.path.getsize(os.path.join(data, n)) // 4096) * 4096 for n in digest)
+                room = os.statvfs(data)
+                with open(os.path.join(data, ".filler"), "wb") as filler:
+                    os.posix_fallocate(filler.fileno(), 0, room.f_bavail * room.f_frsize - pages)
+                refused = run_import(*b, "--drive-root", r.root)
+                os.remove(os.path.join(data, ".filler"))
+                self.assertEqual(refused.returncode, 1, refused.stdout + refused.stderr)
+                self.assertEqual(refused.stderr, f"tidecharter-import: {data}/.append_commit: cannot be "
+                                 "written: No space left on device; nothing has changed\n")
+                self.assertEqual(r.leftovers(), [])
+                self.assertEqual(r.data_digest(), digest)
+            finally:
+                subprocess.run(["umount", data], check=True)
 
 
 def make_data(directory):
