@@ -164,7 +164,7 @@ else
 fi
 
 # The main menu's data line follows the data files, imported ones too.
-/usr/bin/python3 "$home/bin/tc_update_check.py" dataline "$home" > /dev/null
+/usr/bin/python3 "$home/bin/tc_update_check.py" dataline "$home" > /dev/null || true
 
 # Written last: the program lays the drive root out again when the version
 # differs, or when the unfinished mark is still there.
