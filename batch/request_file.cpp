@@ -211,12 +211,14 @@ void readsection(const Section& section, ProductRequest& p) {
   choice("location", p.location, "a location name of the location table");
 
   if (const std::string* v = value("pressure")) {
-    static const std::regex pressure(R"((\d{1,5})(?:\s*-\s*(\d{1,5}))?)");
+    static const std::regex pressure(R"((\d{1,5}(?:\.\d{1,3})?)(?:\s*-\s*(\d{1,5}(?:\.\d{1,3})?))?)");
     std::smatch m;
     if (std::regex_match(*v, m, pressure)) {
       p.pressureGiven = true;
       p.upper = std::stoi(m[1]);
       p.lower = m[2].matched ? std::stoi(m[2]) : p.upper;
+      p.upperText = m[1];
+      p.lowerText = m[2].matched ? m[2].str() : p.upperText;
     } else {
       fault("pressure: " + quote(*v) + " is not a pressure; P or U-L in dbar, such as 500 or 0-500");
     }

@@ -46,8 +46,12 @@ void enddatequery(int timeoutSeconds) {
 }
 
 void finishstoppedcommit() {
+  // The journal of renames, or the list of months an import appended in
+  // place before its journal was written.
   std::error_code error;
-  if (!std::filesystem::exists(IOsHostPath("c:\\tidecharter\\data\\.append_commit"), error)) return;
+  if (!std::filesystem::exists(IOsHostPath("c:\\tidecharter\\data\\.append_commit"), error) &&
+      !std::filesystem::exists(IOsHostPath("c:\\tidecharter\\data\\.append_undo"), error))
+    return;
   IOsCommand("c:\\tidecharter\\bin\\tc_update_check.py recover", 3, 60);
 }
 

@@ -282,6 +282,9 @@ void runupdate(AppState& app) {
       WDialogPutString(kLineB, "Go to " + readupdatesource().directory);
       WDialogPutString(kLineC, manual);
       WDialogPutString(kLineD, "Then click on the \"Update\" button in the Tidecharter main window.");
+    } else if (why == "NONE") {
+      WDialogPutString(kLineA, "No update source: add " + dashedmonth(next) + " with tidecharter-import --argo RG_ArgoClim_" +
+                                   code.substr(2, 4) + code.substr(0, 2) + "_*.nc");
     } else if (why == "NOFI") {
       WDialogPutString(kLineA, "The update file does not exist yet, try after the 15th of the");
       WDialogPutString(kLineB, "following month.  (eg. Oct 2008 ready after Nov 15, 2008)");

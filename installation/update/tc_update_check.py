@@ -4,6 +4,7 @@
 usage: tc_update_check.py package PKGDIR DATADIR MMYYYY
        tc_update_check.py commit DATADIR PKGDIR MMYYYY
        tc_update_check.py recover [DATADIR]
+       tc_update_check.py dataline HOMEDIR
 
 package  checks that PKGDIR holds the three package files of month MMYYYY,
          one month each, on the grids of the data files in DATADIR, and
@@ -18,12 +19,17 @@ commit   checks the copies <data file>.append that fer_append_new_month
          removed.
 recover  run before an append, and by the program before it reads the
          data: finishes the renames of a commit that was stopped half way
-         (its journal lists them), then removes copies left by an append
-         that never got to its commit.  Without DATADIR, the data of the
-         installation this file is in, under the lock of its appends
+         (its journal lists them), or takes back the months that an import
+         appended in place without getting to its commit, then removes
+         copies left by an append that never got to its commit.  Without
+         DATADIR, the data of the installation this file is in, under the
+         lock of its appends
          (tmp/update/append.lock): an append or import that holds it for
          more than a few seconds is running and finishes its own commit,
          and nothing is done.
+dataline writes the data line of HOMEDIR/bin/pacific/versioninfo.txt from
+         the data files in HOMEDIR/data: "Sample 2004-YY" while they are
+         all the sample, else "Data 2004-YYYY", YYYY the latest year.
 
 Exit status 0 when done, 1 when a check failed (the reason on stderr).
 """
@@ -51,6 +57,12 @@ TIME = "TIME"
 ARGO_END_FILE = "RG_ArgoClim_Temperature.nc"
 JOURNAL = ".append_commit"
 SUFFIX = ".append"
+# Data files appended in place, each with its size and record count before:
+# until the commit journal is there, a recover takes the months back.
+UNDO = ".append_undo"
+DATA_FILES = [name for parts in PACKAGE_LAYOUT.values() for name, _ in parts]
+VERSION_FILE = os.path.join("bin", "pacific", "versioninfo.txt")
+LINE_WIDTH = 15
 
 
 class CheckFailed(Exception):
@@ -171,7 +183,63 @@ def finish_journal(datadir):
         copy = os.path.join(datadir, name + SUFFIX)
         if os.path.exists(copy):
             os.replace(copy, os.path.join(datadir, name))
+    # The months appended in place stay: the undo list goes before the
+    # journal that makes them final.
+    if os.path.exists(os.path.join(datadir, UNDO)):
+        os.remove(os.path.join(datadir, UNDO))
     os.remove(journal)
+    return names
+
+
+def record_count_width(head):
+    """The width of the record count after the magic of a classic file."""
+    if head[:4] in (b"CDF\x01", b"CDF\x02"):
+        return 4
+    if head[:4] == b"CDF\x05":
+        return 8
+    return 0
+
+
+def write_undo(datadir, names):
+    """Notes the size and record count of classic data files about to be
+    appended in place."""
+    lines = []
+    for name in names:
+        path = os.path.join(datadir, name)
+        with open(path, "rb") as f:
+            head = f.read(12)
+        width = record_count_width(head)
+        if not width:
+            raise CheckFailed(f"{path}: not a classic NetCDF file, cannot be appended in place")
+        count = int.from_bytes(head[4:4 + width], "big")
+        lines.append(f"{name} {os.path.getsize(path)} {count}\n")
+    partial = os.path.join(datadir, UNDO + ".partial")
+    with open(partial, "w") as undo:
+        undo.write("".join(lines))
+        undo.flush()
+        os.fsync(undo.fileno())
+    os.replace(partial, os.path.join(datadir, UNDO))
+
+
+def undo_appends(datadir):
+    """Cuts every file of the undo list back to its size and record count."""
+    undo = os.path.join(datadir, UNDO)
+    with open(undo) as listing:
+        entries = [line.split() for line in listing if line.strip()]
+    names = []
+    for name, size, count in entries:
+        path = os.path.join(datadir, name)
+        if not os.path.exists(path):
+            continue
+        with open(path, "rb+") as f:
+            width = record_count_width(f.read(12))
+            f.truncate(int(size))
+            f.seek(4)
+            f.write(int(count).to_bytes(width, "big"))
+            f.flush()
+            os.fsync(f.fileno())
+        names.append(name)
+    os.remove(undo)
     return names
 
 
@@ -228,6 +296,8 @@ def recover(datadir):
         for name in finished:
             if os.path.exists(os.path.join(datadir, name)):
                 os.utime(os.path.join(datadir, name))
+    elif os.path.exists(os.path.join(datadir, UNDO)):
+        undo_appends(datadir)
     remove_copies(datadir)
     return finished
 
@@ -249,6 +319,51 @@ def recover_installed(wait=5.0):
                     return None
                 time.sleep(0.05)
         return recover(os.path.join(home, "data"))
+# ---------------------------------------------------------------- data line
+
+def is_sample(path):
+    try:
+        with netCDF4.Dataset(path) as nc:
+            return getattr(nc, "history", "") == "make_sample_data.py"
+    except OSError:
+        return False
+
+
+def data_line(datadir):
+    """The main menu's data line: what the data files hold."""
+    paths = [os.path.join(datadir, n) for n in DATA_FILES if os.path.exists(os.path.join(datadir, n))]
+    last = 0
+    for path in paths:
+        try:
+            with netCDF4.Dataset(path) as nc:
+                last = max([last] + months_of(nc))
+        except (OSError, KeyError, ValueError):
+            continue
+    year = 2004 + (last - 1) // 12 if last >= 1 else 2004
+    if paths and all(is_sample(p) for p in paths):
+        return f"Sample 2004-{year % 100:02d}"
+    return f"Data 2004-{year}" if last >= 1 else "No data"
+
+
+def write_data_line(home):
+    """Rewrites the second line of versioninfo.txt within its width; the
+    other lines stay as they are."""
+    path = os.path.join(home, VERSION_FILE)
+    try:
+        with open(path, newline="") as f:
+            lines = f.read().split("\n")
+    except FileNotFoundError:
+        return None
+    while len(lines) < 3:
+        lines.append("")
+    line = data_line(os.path.join(home, "data"))[:LINE_WIDTH].ljust(LINE_WIDTH)
+    end = "\r" if lines[1].endswith("\r") else ""
+    lines[1] = line + end
+    partial = path + ".partial"
+    with open(partial, "w", newline="") as f:
+        f.write("\n".join(lines))
+    os.replace(partial, path)
+    return line
 
 
 def main(argv):
@@ -260,6 +375,10 @@ def main(argv):
         elif len(argv) == 4 and argv[0] == "commit":
             names = commit(argv[1], argv[2], argv[3])
             print(f"{stamp} month {argv[3]} appended to: {' '.join(names) or 'none (already there)'}")
+        elif len(argv) == 2 and argv[0] == "dataline":
+            line = write_data_line(argv[1])
+            if line is not None:
+                print(f"{stamp} data line: {line.rstrip()}")
         elif len(argv) in (1, 2) and argv[0] == "recover":
             names = recover(argv[1]) if len(argv) == 2 else recover_installed()
             if names is None:

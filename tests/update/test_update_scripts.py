@@ -167,6 +167,14 @@ class Fetch(unittest.TestCase):
         r.set_source("file:///cygdrive/c/tidecharter/no_such_directory/")
         r.run("tcGetUp.bat", "092008")
         self.assertEqual(r.status("getup.log"), ["TRYD", "ERRO", "NOHO"])
+        # After an import of real data there is no source; the detail log
+        # names the source of every try.
+        r.set_source("none")
+        r.run("tcGetUp.bat", "092008")
+        self.assertEqual(r.status("getup.log"), ["TRYD", "ERRO", "NONE"])
+        with open(r.path("tmp", "getup_detail.log")) as f:
+            self.assertIn("update source: none", f.read().splitlines()[-2])
+        r.set_source("file:///cygdrive/c/tidecharter/update_source/")
 
     def test_web_source(self):
         r = self.r

@@ -218,6 +218,8 @@ TEST_F(UpdateFiles, DownloadFailuresEndWithTheirOwnLines) {
       {"TRYD\nERRO\nNOFI\n",
        {"The update file does not exist yet, try after the 15th of the",
         "following month.  (eg. Oct 2008 ready after Nov 15, 2008)", "", ""}},
+      {"TRYD\nERRO\nNONE\n",
+       {"No update source: add Jan-2009 with tidecharter-import --argo RG_ArgoClim_200901_*.nc", "", "", ""}},
       {"TRYD\nERRO\n\n", {speed, "", "", ""}},
       {"TRYD\nERRO\n", {speed, "", "", ""}},
   };
