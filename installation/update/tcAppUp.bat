@@ -59,6 +59,8 @@ cd "$TC_TMP"
 
 if /usr/bin/python3 "$check" commit "$TC_DATA" "$packages" "$code"; then
   word=DONE
+  # The new month's derived fields, under the append lock still.
+  /usr/bin/python3 "$TC_BIN/tc_derived.py" --append "$TC_DATA" || true
   printf 'DONE month %s is in the data files\n' "$code" > "$status.partial"
 else
   word=ERRO

@@ -39,6 +39,7 @@ SEC_X = 221.0            # the sections run along 139W
 BAND = 6.0               # no geostrophic velocity nearer the equator
 NINO = {"Nino 1+2": ("12", (270, 280, -10, 0)), "Nino 3": ("3", (210, 270, -5, 5)),
         "Nino 3.4": ("34", (190, 240, -5, 5)), "Nino 4": ("4", (160, 210, -5, 5))}
+STORED = ("d20", "mld", "tchp", "warm")
 ONI = np.array([v for year in sorted(sample.ONI) for v in sample.ONI[year]])
 
 
@@ -188,7 +189,33 @@ def ferret_listings(data, out, nt):
     for name in ("d20", "mld", "tchp", "warm"):
         dump(name, f"tc_{name}[l={MONTH}]")
     dump("wwv", f"tc_wwv[l=1:{nt}]")
-    lines.append("go tc_ts_end")
+    # The same of every month from the fields computed once (read through
+    # tc_prod_fields under the same names), against a snapshot of these
+    # in double precision; D20 and TCHP also as monthly anomalies, from the
+    # stored climatology against tc_ts_series' own.
+    for name in STORED:
+        lines.append(f"let fly_{name} = tc_{name}")
+    lines.append(f"let fly_wwv = tc_wwv[l=1:{nt}]")
+    for name in ("d20", "tchp"):
+        lines += [f"go tc_ts_series monthly tc_{name} 1 {nt} an_{name}", f"let fly_an_{name} = an_{name}[l=1:{nt}]"]
+    for names in (STORED, ("wwv",), ("an_d20", "an_tchp")):
+        lines.append(f'save/clobber/quiet/outtype=double/file="{out}/fly_{names[0]}.nc" '
+                     + ", ".join("fly_" + n for n in names))
+        lines.append(f'use "{out}/fly_{names[0]}.nc"')
+    lines += ["cancel variable fly_*", "go tc_prod_fields"]
+    for name in ("d20", "tchp"):
+        lines.append(f"go tc_ts_series monthly tc_{name} 1 {nt} an_{name} tc_{name}_clim")
+    for name, file in [(n, STORED[0]) for n in STORED] + [("wwv", "wwv"), ("an_d20", "an_d20"),
+                                                          ("an_tchp", "an_d20")]:
+        stored, fly = ("tc_" if name in STORED + ("wwv",) else "") + name, f"fly_{name}[d=fly_{file}]"
+        axes = "l=@max" if name == "wwv" else "x=@max,y=@max,l=@max"
+        lines += [f"let cmp_diff_{name} = ABS({stored} - {fly})", f"let cmp_max_{name} = ABS({fly})",
+                  f"let cmp_missing_{name} = ABS(MISSING(0*{stored}, 1) - MISSING(0*{fly}, 1))"]
+        dump(f"stored_{name}_diff", f"cmp_diff_{name}[{axes}]")
+        dump(f"stored_{name}_max", f"cmp_max_{name}[{axes}]")
+        dump(f"stored_{name}_missing", f"cmp_missing_{name}[{axes.replace('max', 'sum')}]")
+    lines += [f"cancel data fly_{STORED[0]}", "cancel data fly_wwv", "cancel data fly_an_d20",
+              "go tc_ts_end"]
     # Each box from both data sets: K 1 to 4 as the program sends them,
     # then the other two boxes.
     for k, box in ((1, ""), (2, ""), (3, ""), (4, ""), (1, "12"), (1, "4"), (3, "12"), (3, "4")):
@@ -212,6 +239,17 @@ class Report:
             values = np.array([float(v) for v in f.read().split()])
         values[values < -1e30] = np.nan
         return values.reshape(shape)
+
+    def stored(self, name, tolerance):
+        """A field computed once against the same computed on the fly:
+        Ferret's largest difference, largest value and count of cells
+        missing in one of them only."""
+        diff, top, missing = (self.listed(f"stored_{name}_{part}", (1,))[0]
+                              for part in ("diff", "max", "missing"))
+        worst = diff / top if top > 0 else np.inf
+        self.lines.append(f"{'stored ' + name:38s} largest difference {worst:.3g} of the largest value")
+        if not worst <= tolerance or missing != 0:
+            self.failures.append(f"stored {name}: {diff:g} of {top:g} apart, {missing:g} cells missing in one")
 
     def compare(self, name, pairs, tolerance, unit, relative=False, note=""):
         """pairs: (Ferret's values, numpy's); relative: against the largest
@@ -302,6 +340,10 @@ def main():
     r.compare("WWV", [(got, wwv)], 1e-5, "", relative=True, note=f"; leads the ONI by {lead} months")
     if not 6 <= lead <= 9:
         r.failures.append(f"WWV: leads the ONI by {lead} months, not by 6 to 9")
+
+    # The fields computed once, every month, against the on-the-fly ones.
+    for name in STORED + ("wwv", "an_d20", "an_tchp"):
+        r.stored(name, 1e-6)
 
     # Nino indices: the box mean less its 2004-2007 calendar-month mean,
     # and the map of the last month's anomaly.
