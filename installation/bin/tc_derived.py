@@ -23,7 +23,7 @@ says, by its exit status, whether the stamp still holds.  --append, after
 the monthly update appended months, computes only the new months when the
 file was current before the append (the stamp holds for the file and the
 script, and the temperature file has only grown); otherwise everything.
-One run at a time per data directory (a flock on the stamp's .lock)."""
+One run at a time per data directory (a flock on the directory)."""
 
 import fcntl
 import hashlib
@@ -203,51 +203,59 @@ def compute(data, append=False):
     """Brings the derived file up to date; returns what it did, or None
     when it was current."""
     path = os.path.join(data, DERIVED)
-    with open(os.path.join(data, STAMP + ".lock"), "w") as lock:
+    lock = os.open(data, os.O_RDONLY)
+    try:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        old = read_stamp(data)
-        now = record(data)
-        if old == now:
-            return None
-        started = time.monotonic()
-        source, pressure, month = temperature_reader(data)
+        return update(data, path, append)
+    finally:
+        os.close(lock)
+
+
+def update(data, path, append):
+    """compute() under the lock."""
+    old = read_stamp(data)
+    now = record(data)
+    if old == now:
+        return None
+    started = time.monotonic()
+    source, pressure, month = temperature_reader(data)
+    try:
+        tname = source.variables["ARGO_TEMPERATURE_ANOMALY"].dimensions[0]
+        times = np.array(source.variables[tname][:], dtype=np.float64)
+        nt = len(times)
+        held = 0
+        if append and old and len(old) == len(now) == 3 and old[1:] == now[1:] and \
+                int(old[0].split()[0]) <= int(now[0].split()[0]):
+            try:
+                with netCDF4.Dataset(path) as nc:
+                    held = len(nc.variables["D20"])
+                    same = np.array_equal(np.array(nc.variables[tname][:], dtype=np.float64),
+                                          times[:held])
+                held = held if same and held < nt else 0
+            except (OSError, KeyError, RuntimeError):
+                held = 0
+        # The stamp goes first: a run stopped halfway leaves no
+        # stamp, so the next look recomputes everything.
         try:
-            tname = source.variables["ARGO_TEMPERATURE_ANOMALY"].dimensions[0]
-            times = np.array(source.variables[tname][:], dtype=np.float64)
-            nt = len(times)
-            held = 0
-            if append and old and len(old) == len(now) == 3 and old[1:] == now[1:] and \
-                    int(old[0].split()[0]) <= int(now[0].split()[0]):
-                try:
-                    with netCDF4.Dataset(path) as nc:
-                        held = len(nc.variables["D20"])
-                        same = np.array_equal(np.array(nc.variables[tname][:], dtype=np.float64),
-                                              times[:held])
-                    held = held if same and held <= nt else 0
-                except (OSError, KeyError, RuntimeError):
-                    held = 0
-            # The stamp goes first: a run stopped halfway leaves no
-            # stamp, so the next look recomputes everything.
-            try:
-                os.remove(os.path.join(data, STAMP))
-            except FileNotFoundError:
-                pass
-            if held:
-                out = netCDF4.Dataset(path, "a")
-            else:
-                out = create(path + ".partial", source)
-            try:
-                write(out, pressure, month, times, held, nt)
-            finally:
-                out.close()
-            if not held:
-                os.replace(path + ".partial", path)
+            os.remove(os.path.join(data, STAMP))
+        except FileNotFoundError:
+            pass
+        if held:
+            out = netCDF4.Dataset(path, "a")
+        else:
+            out = create(path + ".partial", source)
+        try:
+            write(out, pressure, month, times, held, nt)
         finally:
-            source.close()
-        write_stamp(data)
-        done = "appended" if held else "computed"
-        return (f"{done} the derived fields of months {held + 1} to {nt} in {path} "
-                f"in {time.monotonic() - started:.1f} s")
+            out.close()
+        if not held:
+            os.replace(path + ".partial", path)
+    finally:
+        source.close()
+    write_stamp(data)
+    done = "appended" if held else "computed"
+    return (f"{done} the derived fields of months {held + 1} to {nt} in {path} "
+            f"in {time.monotonic() - started:.1f} s")
 
 
 def write(out, pressure, month, times, first, last):

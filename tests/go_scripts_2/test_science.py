@@ -40,6 +40,8 @@ BAND = 6.0               # no geostrophic velocity nearer the equator
 NINO = {"Nino 1+2": ("12", (270, 280, -10, 0)), "Nino 3": ("3", (210, 270, -5, 5)),
         "Nino 3.4": ("34", (190, 240, -5, 5)), "Nino 4": ("4", (160, 210, -5, 5))}
 STORED = ("d20", "mld", "tchp", "warm")
+# UNESCO 1980 (Fofonoff and Millard 1983): density at (psu, deg C, dbar).
+EOS_CHECK = {(0, 5, 0): 999.96675, (35, 5, 0): 1027.67547, (35, 25, 10000): 1062.53817}
 ONI = np.array([v for year in sorted(sample.ONI) for v in sample.ONI[year]])
 
 
@@ -173,9 +175,18 @@ def ferret_listings(data, out, nt):
     for upper in (0, 300, 1000):
         lines.append(f"go tc_dynamic map {upper} 2000")
         dump(f"map_{upper}", f"tc_field[x={SEC_X}]")
-    # The time treatments of maps (with tc_field) and of time series.
+    # The time treatments of maps (with tc_field) and of time series; the
+    # dynamic height and velocity of A to B against 2004-2007.
     lines += [f"go tc_months yearly tc_temp {A} {B}", "go tc_field tc_temp 0 500"]
     dump("yearly", "tc_field")
+    lines += [f"go tc_months yearly tc_psal {A} {B}", "go tc_derive now", "go tc_derive ref",
+              "go tc_dynamic map 0 1000"]
+    dump("ref_field", "tc_field")
+    dump("ref_u", "tc_u")
+    # The equation of state at its published check values.
+    for i, (salt, temp, pres) in enumerate(EOS_CHECK):
+        lines.append(f"go tc_eos tc_check{i} {salt} {temp} {pres}")
+        dump(f"eos_{i}", f"tc_check{i}")
     lines += [f"go tc_months monthly tc_temp {MONTH} 6", "go tc_field tc_temp 100 100"]
     dump("monthly", "tc_field")
     lines += ["go tc_months average tc_temp 9", "go tc_field tc_temp 0 0"]
@@ -222,6 +233,7 @@ def ferret_listings(data, out, nt):
         lines += ["go tc_begin", f"go tc_prod_nino {k} 1 {nt} {box}"]
         box = box or ("3" if k in (1, 3) else "34")
         dump(f"nino_{k}_{box}", f"tc_prod_series[l=1:{nt}]")
+        dump(f"oni_{k}_{box}", f"tc_prod_running[l=1:{nt}]")
         dump(f"nino_anom_{k}_{box}", f"tc_prod_anom[l={nt}]")
         lines.append("go tc_ts_end")
     return ferret_with(GO, data, "\n".join(lines), timeout=600)
@@ -251,7 +263,7 @@ class Report:
         if not worst <= tolerance or missing != 0:
             self.failures.append(f"stored {name}: {diff:g} of {top:g} apart, {missing:g} cells missing in one")
 
-    def compare(self, name, pairs, tolerance, unit, relative=False, note=""):
+    def compare(self, name, pairs, tolerance, unit, relative=False, note="", least=10):
         """pairs: (Ferret's values, numpy's); relative: against the largest
         of numpy's values."""
         got = np.concatenate([np.ravel(g) for g, _ in pairs])
@@ -264,7 +276,7 @@ class Report:
             if (np.isnan(got) != np.isnan(want)).any():
                 problems.append(f"missing in {np.sum(np.isnan(got) != np.isnan(want))} other cells")
             both = ~np.isnan(got) & ~np.isnan(want)
-            worst = np.abs(got - want)[both].max() if both.sum() >= 10 else np.inf
+            worst = np.abs(got - want)[both].max() if both.sum() >= least else np.inf
             if relative:
                 worst /= np.abs(want[both]).max()
         if not worst <= tolerance:
@@ -319,6 +331,18 @@ def main():
                                        (r.listed("section_u", (nz, ny)), u_section)], 1e-4, "",
               relative=True)
 
+    # Against 2004-2007: both states' dynamic height and velocity.
+    s_ref, t_ref = psal[:48].mean(axis=0), temp[:48].mean(axis=0)
+    dyn_ref = integral_below(p, sample.specific_volume_anomaly(s_ref, t_ref, pz), 1000.0) * 1e5
+    u_ref = -100 * centred(dyn_ref[0] / 10, 0, dy) / cor
+    r.compare("dynamic height against 2004-2007", [(r.listed("ref_field", (ny, nx)), dyn_1000[0] - dyn_ref[0])],
+              1e-6, "dyn cm")
+    r.compare("velocity against 2004-2007", [(r.listed("ref_u", (ny, nx)), u - u_ref)], 1e-4, "",
+              relative=True)
+    eos = [(r.listed(f"eos_{i}", (1,)), np.array([want])) for i, want in enumerate(EOS_CHECK.values())]
+    eos.append((sample.rho(*np.array(list(EOS_CHECK)).T.astype(float)), np.array(list(EOS_CHECK.values()))))
+    r.compare("equation of state check values", eos, 1e-5, "kg/m3", note=" (Ferret and numpy)", least=6)
+
     # The products of one month and the warm water volume of all months.
     t_month = temp[MONTH - 1]
     d20 = columns(lambda q, t: crossing(q, t, 20.0), p, t_month)
@@ -351,9 +375,13 @@ def main():
         pairs = []
         for k, field, x, y in ((1, temp[:, 0], lon, lat), (3, sst, slon, slat)):
             k += box == "34"
-            pairs.append((r.listed(f"nino_{k}_{box}", (nt,)), less_clim(box_mean(field, x, y, limits), 48)))
+            index = less_clim(box_mean(field, x, y, limits), 48)
+            pairs.append((r.listed(f"nino_{k}_{box}", (nt,)), index))
+            running = np.convolve(index, np.ones(3) / 3, mode="same")
+            running[[0, -1]] = np.nan
+            pairs.append((r.listed(f"oni_{k}_{box}", (nt,)), running))
             pairs.append((r.listed(f"nino_anom_{k}_{box}", field.shape[1:]), less_clim(field, 48)[-1]))
-        corr = np.corrcoef(pairs[2][0], ONI[:nt])[0, 1]
+        corr = np.corrcoef(pairs[3][0], ONI[:nt])[0, 1]
         r.compare(name, pairs, 1e-6, "deg C", note=f"; Reynolds index against the ONI: r = {corr:.2f}")
         if box == "34" and corr < 0.9:
             r.failures.append(f"{name}: follows the ONI with r = {corr:.2f} only")
