@@ -36,6 +36,7 @@ RADIUS, OMEGA = 6371.0e3, 7.2921e-5
 A, B = 49, 54            # January to June 2008, averaged before deriving
 MONTH = 54               # June 2008 for the products
 SEC_X = 221.0            # the sections run along 139W
+LINE_AT = (-41.0, 221.0)  # the line drawing's place, a cell centre
 BAND = 6.0               # no geostrophic velocity nearer the equator
 NINO = {"Nino 1+2": ("12", (270, 280, -10, 0)), "Nino 3": ("3", (210, 270, -5, 5)),
         "Nino 3.4": ("34", (190, 240, -5, 5)), "Nino 4": ("4", (160, 210, -5, 5))}
@@ -236,7 +237,22 @@ def ferret_listings(data, out, nt):
         dump(f"oni_{k}_{box}", f"tc_prod_running[l=1:{nt}]")
         dump(f"nino_anom_{k}_{box}", f"tc_prod_anom[l={nt}]")
         lines.append("go tc_ts_end")
-    return ferret_with(GO, data, "\n".join(lines), timeout=600)
+    # Entry scripts as the program runs them: what each drew last is
+    # listed as it ends, by a tc_end and a tc_ts_end put first on the path.
+    for name in ("tc_end", "tc_ts_end"):
+        with open(f"{out}/{name}.jnl", "w") as f:
+            f.write('IF ($capture_file"0|*>1") THEN\n'
+                    '  list/nohead/quiet/clobber/format=(1PE22.14)/file="($capture_file)" ($capture_what)\n'
+                    '  cancel symbol capture_file\nENDIF\n'
+                    f'go "{GO}/{name}.jnl"\n')
+    for name, what, go in (
+            ("entry_geo_vel_section", f"tc_field[x={SEC_X},z=0:2000]",
+             f"fer_geo_vel_section N -60 66 {A} {B} 0 2000 {SEC_X} {SEC_X}"),
+            ("entry_dyn_ht_line", f"tc_line_curve[l=1:{nt}]",
+             f"fer_dyn_ht_line 1 1 {nt} 0 1000 {LINE_AT[0]} {LINE_AT[0]} {LINE_AT[1]} {LINE_AT[1]}")):
+        lines += [f'define symbol capture_file = {out}/{name}.txt', f"define symbol capture_what = {what}",
+                  f"go {go}"]
+    return ferret_with(f"{out} {GO}", data, "\n".join(lines), timeout=600)
 
 
 class Report:
@@ -342,6 +358,16 @@ def main():
     eos = [(r.listed(f"eos_{i}", (1,)), np.array([want])) for i, want in enumerate(EOS_CHECK.values())]
     eos.append((sample.rho(*np.array(list(EOS_CHECK)).T.astype(float)), np.array(list(EOS_CHECK.values()))))
     r.compare("equation of state check values", eos, 1e-5, "kg/m3", note=" (Ferret and numpy)", least=6)
+
+    # Entry scripts: the velocity section along a meridian draws u; the
+    # dynamic height line drawing, month by month, in dyn cm.
+    r.compare("entry script: velocity section", [(r.listed("entry_geo_vel_section", (nz, ny)), u_section)],
+              1e-4, "", relative=True)
+    column = (slice(None), slice(None), list(lat).index(LINE_AT[0]), list(lon).index(LINE_AT[1]))
+    svan_line = sample.specific_volume_anomaly(psal[column], temp[column], p[None, :])
+    r.compare("entry script: dynamic height line",
+              [(r.listed("entry_dyn_ht_line", (nt,)), integral_below(p, svan_line.T, 1000.0)[0] * 1e5)],
+              1e-6, "dyn cm")
 
     # The products of one month and the warm water volume of all months.
     t_month = temp[MONTH - 1]
