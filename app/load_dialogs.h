@@ -8,8 +8,4 @@ struct AppState;
 // menus of the time-series and line-drawing dialogs filled.
 void loaddialogs(AppState& app);
 
-// Loads one parameter dialog (103, 104, 105, 109 or 110) in that start-up
-// state; it is the current dialog afterwards.
-void loadparameterdialog(AppState& app, int dialog);
-
 #endif

@@ -4,8 +4,7 @@
 #include <cctype>
 #include <sstream>
 
-#include "app/app_state.h"
-#include "app/load_dialogs.h"
+#include "core/core_state.h"
 #include "ferret/dates.h"
 #include "plots/plot_procedures.h"
 #include "toolkit/toolkit.h"
@@ -23,8 +22,8 @@ constexpr int kOutOfRange = 1009;
 struct KindDialog {
   ProductKind kind;
   int dialog;
-  void (*plot)(AppState&);
-  void (*fields)(AppState&);
+  void (*plot)(CoreState&);
+  void (*fields)(CoreState&);
   int upper, lower;  // the pressure menus; 0: none
   int startMonth, startYear, endMonth, endYear;
 };
@@ -136,7 +135,7 @@ struct DataSet {
   int end;
 };
 
-DataSet dataset(const AppState& app) {
+DataSet dataset(const CoreState& app) {
   int item = 0;
   std::string text(100, ' ');
   WDialogGetMenu(kProperty, item, &text);
@@ -179,7 +178,7 @@ void putmonth(const KindDialog& k, bool start, const MonthChoice& m, const DataS
 
 }  // namespace
 
-FilledDialog filldialog(AppState& app, const ProductRequest& r, const std::vector<std::string>& unknownEnds) {
+FilledDialog filldialog(CoreState& app, const ProductRequest& r, const std::vector<std::string>& unknownEnds) {
   FilledDialog out;
   std::vector<std::string>& errors = out.errors;
   const KindDialog& k = dialogof(r.kind);
@@ -248,7 +247,7 @@ FilledDialog filldialog(AppState& app, const ProductRequest& r, const std::vecto
   return out;
 }
 
-void pressplot(AppState& app, const ProductRequest& r) {
+void pressplot(CoreState& app, const ProductRequest& r) {
   const KindDialog& k = dialogof(r.kind);
   WDialogSelect(k.dialog);
   app.itype = PushButton;

@@ -3,13 +3,13 @@
 
 #include <cmath>
 
-#include "app/app_state.h"
-#include "app/notanoption.h"
+#include "core/core_state.h"
+#include "plots/notanoption.h"
 #include "ferret/dates.h"
 #include "ferret/record.h"
 #include "locations/location_menu.h"
 #include "plots/plot_procedures.h"
-#include "plots/user_message.h"
+#include "core/user_message.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -239,7 +239,7 @@ bool writelinedrawingfile(const PlotSlot& slot, int action, const LineRequest& r
   return true;
 }
 
-void lineviewfields(AppState& app) {
+void lineviewfields(CoreState& app) {
   WDialogSelect(kDialog);
   int property = 0, choice = 0, plottype = 0;
   WDialogGetMenu(1052, property);
@@ -252,7 +252,7 @@ void lineviewfields(AppState& app) {
   for (int field : {1009, 1011, 1031, 1012, 1033, 1034}) WDialogFieldState(field, pressureState);
 }
 
-void plotlinedrawing(AppState& app) {
+void plotlinedrawing(CoreState& app) {
   WDialogSelect(kDialog);
   PlotSlot slot;
   if (!beginplotrequest(app, app.lin, slot)) return;

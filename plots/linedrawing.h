@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "ferret/command_file.h"
-#include "plots/user_message.h"
+#include "core/user_message.h"
 
 // One request as read from dialog 109.
 struct LineRequest {

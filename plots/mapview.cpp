@@ -1,8 +1,8 @@
 #include "plots/plot_common.h"
 #include "plots/mapview.h"
 
-#include "app/app_state.h"
-#include "app/notanoption.h"
+#include "core/core_state.h"
+#include "plots/notanoption.h"
 #include "ferret/dates.h"
 #include "ferret/record.h"
 #include "plots/fill_levels.h"
@@ -312,7 +312,7 @@ PlotLines mapviewlines(const MapRequest& r, const MapLayout& g, const DataEnds& 
 
 int mapvectorflag(int property) { return property == 6 ? 2 : 0; }
 
-void plotmapview(AppState& app) {
+void plotmapview(CoreState& app) {
   PlotKindState& kind = app.map;
   WDialogSelect(kDialog);
   WDialogShow(-1, -1, 0, 2);
@@ -347,7 +347,7 @@ void plotmapview(AppState& app) {
   runplotrequest(app, kind, slot, 5, request.R, mapvectorflag(request.P));
 }
 
-void mapviewfields(AppState& app) {
+void mapviewfields(CoreState& app) {
   WDialogSelect(kDialog);
   int P = 0;
   WDialogGetMenu(1052, P);

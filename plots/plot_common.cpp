@@ -1,6 +1,6 @@
 #include "plots/plot_common.h"
 
-#include "app/app_state.h"
+#include "core/core_state.h"
 #include "toolkit/toolkit.h"
 
 #include "ferret/dates.h"
@@ -43,7 +43,7 @@ std::string datelabel(int first, int last, bool single) {
   return quoted(datetext(first) + " - " + datetext(last));
 }
 
-bool beginplotrequest(AppState& app, PlotKindState& kind, PlotSlot& slot) {
+bool beginplotrequest(CoreState& app, PlotKindState& kind, PlotSlot& slot) {
   const int button = app.message.value1;
   if (button == 2) {
     WDialogHide();
@@ -55,9 +55,9 @@ bool beginplotrequest(AppState& app, PlotKindState& kind, PlotSlot& slot) {
   return true;
 }
 
-void runplotrequest(AppState& app, const PlotKindState& kind, const PlotSlot& slot,
+void runplotrequest(CoreState& app, const PlotKindState& kind, const PlotSlot& slot,
                     int waitSeconds, int landflag, int vectorflag) {
-  app.frontend->runferret(app, kind, slot, FerretRun{waitSeconds, landflag, vectorflag});
+  app.frontend->runferret(slot, FerretRun{kind.action, waitSeconds, landflag, vectorflag, app.multicore, &app.log});
 }
 
-void refuse(AppState& app, const UserMessage& message) { app.frontend->message(message); }
+void refuse(CoreState& app, const UserMessage& message) { app.frontend->message(message); }

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "ferret/command_file.h"
-#include "plots/user_message.h"
+#include "core/user_message.h"
 
-struct AppState;
+struct CoreState;
 struct PlotKindState;
 
 // The start of every request, for the button of app.message: Cancel
@@ -19,16 +19,16 @@ struct PlotKindState;
 // set the kind's action; any other button keeps it. Then the kind's slot
 // advances, before any check, so a refused request still uses up its slot,
 // and the front end says where its command file goes.
-bool beginplotrequest(AppState& app, PlotKindState& kind, PlotSlot& slot);
+bool beginplotrequest(CoreState& app, PlotKindState& kind, PlotSlot& slot);
 
 // The end of every request whose command file is written: the front end runs
 // Ferret on it, for Plot waiting at most `waitSeconds`, for Create JPG with
 // the kind's land and vector flags.
-void runplotrequest(AppState& app, const PlotKindState& kind, const PlotSlot& slot,
+void runplotrequest(CoreState& app, const PlotKindState& kind, const PlotSlot& slot,
                     int waitSeconds, int landflag, int vectorflag);
 
 // A refused request: the front end tells the user.
-void refuse(AppState& app, const UserMessage& message);
+void refuse(CoreState& app, const UserMessage& message);
 
 // Last available month index of each data set.
 struct DataEnds {

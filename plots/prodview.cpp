@@ -1,7 +1,7 @@
 #include "plots/plot_common.h"
 #include "plots/prodview.h"
 
-#include "app/app_state.h"
+#include "core/core_state.h"
 #include "ferret/dates.h"
 #include "ferret/record.h"
 #include "plots/fill_levels.h"
@@ -157,7 +157,7 @@ PlotLines prodviewlines(const ProdRequest& r, const ProdLayout& g) {
   return out;
 }
 
-void plotprodview(AppState& app) {
+void plotprodview(CoreState& app) {
   PlotKindState& kind = app.pro;
   WDialogSelect(kDialog);
   WDialogShow(-1, -1, 0, 2);
@@ -181,7 +181,7 @@ void plotprodview(AppState& app) {
   runplotrequest(app, kind, slot, 5, request.land, layout.single);
 }
 
-void prodviewfields(AppState& app) {
+void prodviewfields(CoreState& app) {
   WDialogSelect(kDialog);
   int iprop = 0;
   WDialogGetMenu(1052, iprop);

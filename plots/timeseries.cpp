@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "app/app_state.h"
+#include "core/core_state.h"
 #include "ferret/dates.h"
 #include "ferret/record.h"
 #include "locations/location_menu.h"
@@ -249,7 +249,7 @@ bool writetimeseriesfile(const PlotSlot& slot, int action, const TimeSeriesReque
   return true;
 }
 
-void timeviewfields(AppState& app) {
+void timeviewfields(CoreState& app) {
   WDialogSelect(kDialog);
   int property = 0;
   WDialogGetMenu(1052, property);
@@ -263,7 +263,7 @@ void timeviewfields(AppState& app) {
   app.tim.previousProperty = property;
 }
 
-void plottimeseries(AppState& app) {
+void plottimeseries(CoreState& app) {
   WDialogSelect(kDialog);
   WDialogShow(-1, -1, 0, 2);
   PlotSlot slot;

@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "app/app_state.h"
+#include "core/core_state.h"
 #include "ferret/dates.h"
 #include "ferret/record.h"
 #include "plots/fill_levels.h"
@@ -181,7 +181,7 @@ PlotLines vertviewlines(const VertRequest& request, int argoend) {
   return out;
 }
 
-void plotvertview(AppState& app) {
+void plotvertview(CoreState& app) {
   PlotKindState& kind = app.ver;
   WDialogSelect(kDialog);
   WDialogShow(510, -1, 0, 2);
@@ -204,7 +204,7 @@ void plotvertview(AppState& app) {
   runplotrequest(app, kind, slot, 5, 0, 0);
 }
 
-void vertviewfields(AppState& app) {
+void vertviewfields(CoreState& app) {
   WDialogSelect(kDialog);
   int property = 0, direction = 0;
   WDialogGetMenu(1052, property);
