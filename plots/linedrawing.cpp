@@ -254,6 +254,7 @@ void lineviewfields(CoreState& app) {
 
 void plotlinedrawing(CoreState& app) {
   WDialogSelect(kDialog);
+  WDialogShow(-1, -1, 0, 2);
   PlotSlot slot;
   if (!beginplotrequest(app, app.lin, slot)) return;
 
