@@ -7,7 +7,6 @@
 #include "plots/notanoption.h"
 #include "ferret/dates.h"
 #include "ferret/record.h"
-#include "locations/location_menu.h"
 #include "plots/plot_procedures.h"
 #include "core/user_message.h"
 #include "toolkit/toolkit.h"
@@ -115,35 +114,13 @@ bool linenotanoption(int property, int plottype) {
 }
 
 void prepareline(LineRequest& r) {
-  if (r.southItem == 2) r.south = -r.south;
-  if (r.northItem == 2) r.north = -r.north;
-  r.westSigned = r.westItem == 2 ? -r.west : r.west;
-  r.eastSigned = r.eastItem == 2 ? -r.east : r.east;
-  if (r.westItem == 2) longconv(r.west, r.westItem, 1);
-  if (r.eastItem == 2) longconv(r.east, r.eastItem, 1);
-  if (r.endMonth == -999) r.endMonth = r.startMonth;
-  if (r.endYear == -999) r.endYear = r.startYear;
+  prepareregion(r);
   r.startIndex = monthindex(r.startYear, r.startMonth);
   r.endIndex = monthindex(r.endYear, r.endMonth);
 }
 
 void readlinedrawing(LineRequest& r) {
-  WDialogGetMenu(1052, r.property);
-  WDialogGetInteger(1011, r.upper);
-  WDialogGetInteger(1012, r.lower);
-  WDialogGetMenu(1014, r.plottype);
-  WDialogGetReal(1037, r.north);
-  WDialogGetReal(1055, r.south);
-  WDialogGetReal(1039, r.east);
-  WDialogGetReal(1038, r.west);
-  WDialogGetMenu(1019, r.southItem);
-  WDialogGetMenu(1017, r.northItem);
-  WDialogGetMenu(1020, r.westItem);
-  WDialogGetMenu(1018, r.eastItem);
-  WDialogGetMenu(1025, r.startMonth);
-  WDialogGetMenu(1027, r.startYear);
-  WDialogGetMenu(1029, r.endMonth);
-  WDialogGetMenu(1030, r.endYear);
+  readregionrequest(r);
   prepareline(r);
 }
 
@@ -264,13 +241,12 @@ void plotlinedrawing(CoreState& app) {
     refuse(app, linemessage(m, app.argoend, app.avisoend, app.reynoldsend));
     return;
   }
-  r.matched = matchregion(app.locations, app.ncity, r.south, r.westSigned, r.north, r.eastSigned);
-  if (r.matched == 0) resetlocationmenu(app);
+  matchlocation(app, r);
   if (int m = linerequestcheck(r, app.argoend, app.avisoend, app.reynoldsend)) {
     refuse(app, linemessage(m, app.argoend, app.avisoend, app.reynoldsend));
     return;
   }
-  if (r.matched >= 2) scancity(app.locations, app.ncity, r.matched, r.name);
+  namelocation(app, r);
 
   if (!writelinedrawingfile(slot, app.lin.action, r)) {
     if (linenotanoption(r.property, r.plottype)) refuse(app, notanoption());

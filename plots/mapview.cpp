@@ -173,18 +173,9 @@ MapDialog readmapdialog() {
   WDialogGetInteger(1011, d.upper);
   WDialogGetInteger(1012, d.lower);
   WDialogGetMenu(1014, d.plotType);
-  WDialogGetReal(1037, d.north);
-  WDialogGetReal(1055, d.south);
-  WDialogGetReal(1039, d.east);
-  WDialogGetReal(1038, d.west);
-  WDialogGetMenu(1019, d.southHemisphere);
-  WDialogGetMenu(1017, d.northHemisphere);
-  WDialogGetMenu(1020, d.westHemisphere);
-  WDialogGetMenu(1018, d.eastHemisphere);
-  WDialogGetMenu(1025, d.startMonth);
-  WDialogGetMenu(1027, d.startYear);
-  WDialogGetMenu(1029, d.endMonth);
-  WDialogGetMenu(1030, d.endYear);
+  readregion(d.north, d.south, d.east, d.west, d.southHemisphere, d.northHemisphere, d.westHemisphere,
+             d.eastHemisphere);
+  readmonths(kMonthFields, d.startMonth, d.startYear, d.endMonth, d.endYear);
   WDialogGetMenu(1045, d.landItem);
   WDialogGetMenu(1059, d.vectorX);
   WDialogGetMenu(1060, d.vectorY);
