@@ -1,7 +1,8 @@
 // Pieces the plot requests share: the button handling every request starts
-// with and the run it ends with, the data end dates a request is checked
-// against, the kind's own lines of a command file, and writing them between
-// the frame lines of a slot.
+// with and the run it ends with, the region and month fields every dialog
+// reads, the data end dates a request is checked against, the kind's own
+// lines of a command file, and writing them between the frame lines of a
+// slot.
 #ifndef TIDECHARTER_PLOTS_PLOT_COMMON_H
 #define TIDECHARTER_PLOTS_PLOT_COMMON_H
 
