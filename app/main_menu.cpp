@@ -1,6 +1,7 @@
 #include "app/main_menu.h"
 
 #include "app/app_state.h"
+#include "app/startup_checks.h"
 #include "plots/plot_kinds.h"
 #include "toolkit/toolkit.h"
 #include "update/update_files.h"
@@ -43,6 +44,13 @@ void mainmenubutton(AppState& app) {
       break;
     case 1088:
       updatefiles(app);
+      // A month of a new year is offered at once, and the data line says
+      // how far the data now reach.
+      followdata(app, false);
+      readversiontext(app);
+      WDialogSelect(kMainMenu);
+      WDialogPutString(1016, app.versiontext);
+      WDialogSelect(111);
       break;
     default:
       break;

@@ -1,6 +1,7 @@
 #include "app/tidecharter_main.h"
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "app/app_state.h"
@@ -44,6 +45,7 @@ int tidecharter_main() {
   }
   InfoError(1);
 
+  finishstoppedcommit();
   enddatequery(5);
 
   xservercheck();
@@ -84,6 +86,12 @@ int tidecharter_main() {
                     .add(app.argoend)
                     .add(app.avisoend)
                     .add(app.reynoldsend));
+  // The year menus reach the data; the default months follow the Argo
+  // data when their end date is known.
+  std::ifstream argofile(IOsHostPath(kEndDateFiles[0]));
+  int argoend = 0;
+  followdata(app, argofile && readenddate(argofile, argoend));
+  WDialogSelect(app.edition == 1 ? 101 : 108);
 
   mainmenuloop(app);
   return 0;

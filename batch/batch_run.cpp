@@ -146,6 +146,23 @@ std::vector<std::string> heading(const RequestFile& file, const ProductRequest& 
               " (PostScript into c:\\tidecharter\\tmp, named on the metafile line)"};
 }
 
+// Where a picture would be written when the directories already there are
+// followed: a symbolic link must not lead it out of the output directory.
+// Returns the problem, or "".
+std::string leadsout(const fs::path& base, const fs::path& picture) {
+  std::error_code ignored, error, baseError;
+  fs::path there = picture.parent_path();
+  while (there != base && there.has_relative_path() &&
+         fs::symlink_status(there, ignored).type() == fs::file_type::not_found)
+    there = there.parent_path();
+  const fs::path real = fs::weakly_canonical(there, error);
+  const fs::path realBase = fs::weakly_canonical(base, baseError);
+  const fs::path inside = real.lexically_relative(realBase);
+  if (error || baseError || inside.empty() || *inside.begin() == "..")
+    return there.string() + " leads out of the output directory " + base.string();
+  return "";
+}
+
 // Fills the picture's dialog and presses Create JPG; the command file is
 // then written, or the reasons it was refused are in pic.errors.
 void prepare(CoreState& app, BatchFrontEnd& front, const RequestFile& file, const fs::path& base,
@@ -161,6 +178,12 @@ void prepare(CoreState& app, BatchFrontEnd& front, const RequestFile& file, cons
   const std::string output = expandoutput(p.output, filled.startIndex);
   pic.picture = (base / output).lexically_normal();
   pic.shown = (shownBase / output).lexically_normal().string();
+  const std::string out = leadsout(base, pic.picture);
+  if (!out.empty()) {
+    dropdialog(p);
+    pic.errors.push_back(productmessage(file, p, "output: " + pic.shown + ": " + out));
+    return;
+  }
   pic.commandFile = work / (std::to_string(number) + ".jnl");
   pic.log = work / (std::to_string(number) + ".log");
   front.begin(pic.commandFile.string(), heading(file, p, pic.picture, app));
@@ -317,6 +340,7 @@ int batchmain(const BatchOptions& options) {
 
   CoreState app;
   int datesRun = -1;
+  finishstoppedcommit();
   const fs::path datesDir = startenddates(work.path(), datesRun);
   WInitialiseHeadless();
   readversiontext(app);

@@ -107,6 +107,15 @@ void putedge(int valueField, int letterField, const Edge& edge, std::vector<std:
   choose(letterField, "region", std::string(1, edge.hemisphere), errors, false);
 }
 
+// A pressure as the dialog takes it: an item of the editable menu when it
+// is one, else typed into the menu's box; the plot procedure checks it.
+void putpressure(int field, const std::string& text) {
+  std::vector<std::string> items = menuitems(field);
+  for (int i = 1; i <= static_cast<int>(items.size()); ++i)
+    if (items[i - 1] == text) return selectitem(field, i);
+  WDialogPutMenu(field, items, static_cast<int>(items.size()), 0, &text);
+}
+
 // The data set the chosen property comes from, and its end month.
 struct DataSet {
   const char* name;
@@ -161,6 +170,8 @@ FilledDialog filldialog(CoreState& app, const ProductRequest& r, const std::vect
   std::vector<std::string>& errors = out.errors;
   const PlotKind& k = *r.kind;
   loadparameterdialog(app, k.dialog);
+  datayears(app, k.dialog);
+  if (std::find(unknownEnds.begin(), unknownEnds.end(), "Argo") == unknownEnds.end()) datadefaults(app, k.dialog);
 
   if (!r.property.empty()) choose(kProperty, "property", r.property, errors);
   k.fields(app);
@@ -174,15 +185,8 @@ FilledDialog filldialog(CoreState& app, const ProductRequest& r, const std::vect
     choose(kVectorY, "vectors", r.vectorY, errors, false);
   }
   if (r.pressureGiven) {
-    std::vector<std::string> problems;
-    if (!choose(k.upper, "pressure", std::to_string(r.upper), problems, false) ||
-        !choose(k.lower, "pressure", std::to_string(r.lower), problems, false)) {
-      std::string uppers, lowers;
-      for (const std::string& item : menuitems(k.upper)) uppers += (uppers.empty() ? "" : ", ") + item;
-      for (const std::string& item : menuitems(k.lower)) lowers += (lowers.empty() ? "" : ", ") + item;
-      errors.push_back("pressure: " + std::to_string(r.upper) + "-" + std::to_string(r.lower) +
-                       " is not offered; upper from " + uppers + ", lower from " + lowers + " dbar");
-    }
+    putpressure(k.upper, r.upperText);
+    putpressure(k.lower, r.lowerText);
   }
   if (!r.location.empty()) choose(kLocation, "location", r.location, errors, false, 2);
   if (r.region.given) {

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <regex>
@@ -126,6 +127,13 @@ std::string outputproblem(const std::string& output) {
   }
   if (output.find('}') != std::string::npos && output.find('{') == std::string::npos)
     return "a \"}\" without \"{\"; placeholders are " + std::string(kPlaceholders);
+  // Pictures go only into the output directory (--out), subdirectories
+  // included; the .jnl beside a picture would otherwise overwrite any
+  // .jnl the user can write, the installation's own scripts among them.
+  const std::filesystem::path path(output);
+  if (path.is_absolute()) return "must be a name inside the output directory, not an absolute path";
+  const std::filesystem::path normal = path.lexically_normal();
+  if (!normal.empty() && *normal.begin() == "..") return "must stay inside the output directory, without \"..\"";
   return "";
 }
 
@@ -181,12 +189,14 @@ void readsection(const Section& section, ProductRequest& p) {
   choice("location", p.location, "a location name of the location table");
 
   if (const std::string* v = value("pressure")) {
-    static const std::regex pressure(R"((\d{1,5})(?:\s*-\s*(\d{1,5}))?)");
+    static const std::regex pressure(R"((\d{1,5}(?:\.\d{1,3})?)(?:\s*-\s*(\d{1,5}(?:\.\d{1,3})?))?)");
     std::smatch m;
     if (std::regex_match(*v, m, pressure)) {
       p.pressureGiven = true;
       p.upper = std::stoi(m[1]);
       p.lower = m[2].matched ? std::stoi(m[2]) : p.upper;
+      p.upperText = m[1];
+      p.lowerText = m[2].matched ? m[2].str() : p.upperText;
     } else {
       fault("pressure: " + quote(*v) + " is not a pressure; P or U-L in dbar, such as 500 or 0-500");
     }

@@ -38,7 +38,8 @@ struct ProductRequest {
   // Menu choices as written (text, prefix or item number); empty: not given.
   std::string property, plot, direction, land, location;
   bool pressureGiven = false;
-  int upper = 0, lower = 0;
+  int upper = 0, lower = 0;            // whole dbar, as the dialog reads them
+  std::string upperText, lowerText;   // as written, typed into the dialog
   RegionChoice region;
   MonthChoice start, end;
   bool vectorsGiven = false;

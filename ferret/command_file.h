@@ -40,18 +40,36 @@ class SlotCounter {
 // A command file being written. open() writes the opening frame lines,
 // finish() the closing "ppl clsplt" and closes the file; close() alone
 // leaves a file holding only what was written so far.
+//
+// Every line passes one check: a control character (a line break above
+// all) would start a new Ferret command inside a comment or a label, and
+// Ferret runs shell commands (SPAWN). The first such line refuses the
+// whole file: nothing more is written, and the file is removed when it is
+// closed, so that nothing of it can run.
 class CommandFile {
  public:
+  // False when the file cannot be made or a heading line is refused.
   bool open(const PlotSlot& slot, int action);
   void write(const ListRecord& record);
   // A formatted line, written exactly as given.
   void writeFormatted(const std::string& line);
-  void finish();
+  // False when a line was refused.
+  bool finish();
   void close();
+  // The refused line with its control characters spelled out (\n, \x00,
+  // ...); empty while every line was taken.
+  const std::string& refused() const { return refused_; }
 
  private:
   std::ofstream file_;
+  std::string path_;
+  std::string refused_;
 };
+
+// Whether `text` can stand in one line of a command file.
+bool commandlinesafe(const std::string& text);
+// `text` with every control character spelled out, for a message.
+std::string visiblecontrols(const std::string& text);
 
 // The "label x,y,0,0,size text" line of the plot kinds, with x and y in
 // (Fw.d) and the text written as given (quotes included by the caller).

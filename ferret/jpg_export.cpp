@@ -95,7 +95,8 @@ void createjpg(RunLog& log, const std::string& cygwinPath,
   if (!stopped(ierror)) {
     WDialogPutString(1084, "Done!");
     WDialogPutString(1042, "Your file is located in:");
-    WDialogPutString(1085, jpgpath);
+    // Where the file really is, in a line that scrolls and can be copied.
+    WDialogPutString(1085, IOsHostPath(jpgpath));
     WDialogPutString(1086, "Please rename it, since the Tidecharter will overwrite it.");
     WDialogFieldState(1, 1);
   }

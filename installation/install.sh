@@ -163,6 +163,9 @@ else
   sh "$here/update/install_update.sh" "$root" 9>&-
 fi
 
+# The main menu's data line follows the data files, imported ones too.
+/usr/bin/python3 "$home/bin/tc_update_check.py" dataline "$home" > /dev/null || true
+
 # Written last: the program lays the drive root out again when the version
 # differs, or when the unfinished mark is still there.
 version=$(sed -n '1s/^Version \([0-9][0-9.]*\).*/\1/p' "$here/bin/pacific/versioninfo.txt")

@@ -1,5 +1,7 @@
 #include "locations/location_menu.h"
 
+#include <algorithm>
+
 #include "toolkit/toolkit.h"
 
 const char* locationfile(int edition) {
@@ -15,9 +17,11 @@ void missinglocationfile(const std::string& path) {
 
 int matchregion(const LocationTable& table, int ncity, float south, float westSigned,
                 float north, float eastSigned) {
-  int found = 0;
-  buoycompare(table, south, westSigned, ncity, found);
-  if (found == 0) return 0;
-  buoycompare(table, north, eastSigned, ncity, found);
-  return found;
+  // Both corners in one record's box: a region whose corners lie in two
+  // different boxes is neither of them.
+  const int last = std::min(ncity, table.ncity());
+  for (int i = 2; i <= last; ++i)
+    if (inwidenedbox(table.records[i - 1], south, westSigned) && inwidenedbox(table.records[i - 1], north, eastSigned))
+      return i;
+  return 0;
 }

@@ -15,10 +15,10 @@ const char* locationfile(int edition);
 // Tells the user which location file could not be opened.
 void missinglocationfile(const std::string& path);
 
-// The location a typed region belongs to: 0 unless both the south-west and
-// the north-east corner lie in some location's widened box, else the first
-// record holding the north-east corner. Longitudes are the signed copies
-// (west negative). A result of 0 means menu 1047 goes back to item 1.
+// The location a typed region belongs to: the first record whose widened
+// box holds both the south-west and the north-east corner, else 0.
+// Longitudes are the signed copies (west negative). A result of 0 means
+// menu 1047 goes back to item 1.
 int matchregion(const LocationTable& table, int ncity, float south, float westSigned,
                 float north, float eastSigned);
 

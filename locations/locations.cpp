@@ -129,14 +129,17 @@ void buoyselect(const LocationTable& table, int index, const std::string& kind) 
   WDialogPutMenu(1018, ew, 2, e >= 0 ? 1 : 2);
 }
 
+bool inwidenedbox(const LocationRecord& r, float lat, float lon) {
+  const float margin = 0.8f;
+  return static_cast<float>(r.latsouth) - margin <= lat && lat <= static_cast<float>(r.latnorth) + margin &&
+         static_cast<float>(r.lonwest) - margin <= lon && lon <= static_cast<float>(r.loneast) + margin;
+}
+
 void buoycompare(const LocationTable& table, float lat, float lon, int ncity, int& found) {
   found = 0;
-  const float margin = 0.8f;
   const int last = ncity < table.ncity() ? ncity : table.ncity();
   for (int i = 2; i <= last; ++i) {
-    const LocationRecord& r = table.records[i - 1];
-    if (static_cast<float>(r.latsouth) - margin <= lat && lat <= static_cast<float>(r.latnorth) + margin &&
-        static_cast<float>(r.lonwest) - margin <= lon && lon <= static_cast<float>(r.loneast) + margin) {
+    if (inwidenedbox(table.records[i - 1], lat, lon)) {
       found = i;
       return;
     }
@@ -148,11 +151,15 @@ void scancity(const LocationTable& table, int /*ncity*/, int index, std::string&
   if (index < 1 || index > table.ncity()) return;
   const std::string& city = table.records[index - 1].cityname;
   // Ferret wants an apostrophe of a label doubled. A double quote would end
-  // the quoted label and let the rest of the name run as commands, so it is
-  // written as an apostrophe, doubled like one.
+  // the quoted label and let the rest of the name run as commands, and
+  // Ferret evaluates what stands between grave accents even inside quotes,
+  // so both are written as an apostrophe, doubled like one. A backslash
+  // escapes the character after it, the closing quote too, so it is written
+  // as a slash.
   std::string out;
   for (char c : city) {
-    if (c == '"' || c == '\'') out += "''";
+    if (c == '"' || c == '\'' || c == '`') out += "''";
+    else if (c == '\\') out += '/';
     else out += c;
   }
   if (out.size() > static_cast<size_t>(kNameWidth)) {

@@ -33,6 +33,8 @@ int readbuoy(std::istream& in, LocationTable& table);
 // 1039/1018 of the current dialog. kind is "line".
 void buoyselect(const LocationTable& table, int index, const std::string& kind);
 
+// Whether the record's box widened by 0.8 degrees holds the point.
+bool inwidenedbox(const LocationRecord& r, float lat, float lon);
 // First record (from 2) whose box widened by 0.8 degrees holds the point.
 void buoycompare(const LocationTable& table, float lat, float lon, int ncity,
                  int& found);

@@ -204,16 +204,15 @@ std::vector<std::string> linedrawinglines(const LineRequest& r) {
   return lines;
 }
 
+PlotLines linedrawingbody(const LineRequest& r) {
+  PlotLines body;
+  body.option = !linenotanoption(r.property, r.plottype);
+  if (body.option) body.lines = linedrawinglines(r);
+  return body;
+}
+
 bool writelinedrawingfile(const PlotSlot& slot, int action, const LineRequest& r) {
-  CommandFile file;
-  if (!file.open(slot, action)) return false;
-  if (linenotanoption(r.property, r.plottype)) {
-    file.close();
-    return false;
-  }
-  for (const std::string& line : linedrawinglines(r)) file.writeFormatted(line);
-  file.finish();
-  return true;
+  return writeplotfile(slot, action, linedrawingbody(r));
 }
 
 void lineviewfields(CoreState& app) {
@@ -248,8 +247,9 @@ void plotlinedrawing(CoreState& app) {
   }
   namelocation(app, r);
 
-  if (!writelinedrawingfile(slot, app.lin.action, r)) {
-    if (linenotanoption(r.property, r.plottype)) refuse(app, notanoption());
+  const PlotLines body = linedrawingbody(r);
+  if (!writerequestfile(app, slot, app.lin.action, body)) {
+    if (!body.option) refuse(app, notanoption());
     return;
   }
   runplotrequest(app, app.lin, slot, 4, 0, 0);

@@ -42,6 +42,8 @@ bool linenotanoption(int property, int plottype);
 // The line-drawing lines of the command file, between the frame's opening
 // lines and "ppl clsplt".
 std::vector<std::string> linedrawinglines(const LineRequest& r);
+// Those lines, or none where the combination has no plot.
+PlotLines linedrawingbody(const LineRequest& r);
 
 // Writes the command file of the slot. A combination that is not an option
 // leaves the file with its opening lines only. False when nothing is to be

@@ -329,7 +329,7 @@ void plotmapview(CoreState& app) {
   app.log.write(ListRecord().add("map ratio=").add(layout.ratio));
 
   const PlotLines body = mapviewlines(request, layout, ends);
-  const bool ready = writeplotfile(slot, kind.action, body);
+  const bool ready = writerequestfile(app, slot, kind.action, body);
   if (!body.option) {
     refuse(app, notanoption());
     return;

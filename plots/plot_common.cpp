@@ -58,16 +58,27 @@ void namelocation(const CoreState& app, RegionRequest& r) {
 
 std::string quoted(const std::string& text) { return '"' + text + '"'; }
 
-bool writeplotfile(const PlotSlot& slot, int action, const PlotLines& body) {
+bool writeplotfile(const PlotSlot& slot, int action, const PlotLines& body, std::string* refused) {
   CommandFile file;
-  if (!file.open(slot, action)) return false;
-  if (!body.option) {
+  const bool opened = file.open(slot, action);
+  bool ready = opened && body.option;
+  if (ready) {
+    for (const std::string& line : body.lines) file.writeFormatted(line);
+    ready = file.finish();
+  } else {
     file.close();
-    return false;
   }
-  for (const std::string& line : body.lines) file.writeFormatted(line);
-  file.finish();
-  return true;
+  if (refused) *refused = file.refused();
+  return ready;
+}
+
+bool writerequestfile(CoreState& app, const PlotSlot& slot, int action, const PlotLines& body) {
+  std::string refused;
+  const bool ready = writeplotfile(slot, action, body, &refused);
+  if (!refused.empty())
+    refuse(app, UserMessage{"Input Error", "A text of this plot holds a control character, so nothing is drawn:",
+                            refused});
+  return ready;
 }
 
 std::string averagetitle(const std::string& titletemplate,

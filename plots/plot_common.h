@@ -104,7 +104,13 @@ std::string datelabel(int first, int last, bool single);
 
 // Opens the slot's command file, writes the frame and the kind's lines; for
 // a combination without a plot it closes the file after the first lines.
-// Returns whether the file is ready to run.
-bool writeplotfile(const PlotSlot& slot, int action, const PlotLines& body);
+// Returns whether the file is ready to run. A line that CommandFile refuses
+// leaves no file, and is handed back in `refused` (spelled out).
+bool writeplotfile(const PlotSlot& slot, int action, const PlotLines& body,
+                   std::string* refused = nullptr);
+
+// writeplotfile for a request: a refused line is told through the front
+// end, with the line, so the user sees which text it was.
+bool writerequestfile(CoreState& app, const PlotSlot& slot, int action, const PlotLines& body);
 
 #endif

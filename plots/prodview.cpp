@@ -168,7 +168,7 @@ void plotprodview(CoreState& app) {
   app.log.write(ListRecord().add("map stringfill=").add(request.fill));
 
   const ProdLayout layout = prodlayout(request);
-  if (!writeplotfile(slot, kind.action, prodviewlines(request, layout))) return;
+  if (!writerequestfile(app, slot, kind.action, prodviewlines(request, layout))) return;
   runplotrequest(app, kind, slot, 5, request.land, layout.single);
 }
 

@@ -216,11 +216,7 @@ std::vector<std::string> timeserieslines(const TimeSeriesRequest& r) {
 }
 
 bool writetimeseriesfile(const PlotSlot& slot, int action, const TimeSeriesRequest& r) {
-  CommandFile file;
-  if (!file.open(slot, action)) return false;
-  for (const std::string& line : timeserieslines(r)) file.writeFormatted(line);
-  file.finish();
-  return true;
+  return writeplotfile(slot, action, PlotLines{timeserieslines(r)});
 }
 
 void timeviewfields(CoreState& app) {
@@ -261,6 +257,6 @@ void plottimeseries(CoreState& app) {
   app.log.write(ListRecord().add("time stringfill=").add(r.fill));
   namelocation(app, r);
 
-  if (!writetimeseriesfile(slot, app.tim.action, r)) return;
+  if (!writerequestfile(app, slot, app.tim.action, PlotLines{timeserieslines(r)})) return;
   runplotrequest(app, app.tim, slot, 5, 0, 0);
 }

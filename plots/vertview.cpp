@@ -191,7 +191,7 @@ void plotvertview(CoreState& app) {
   app.log.write(ListRecord().add("vert stringfill=").add(request.fill));
 
   const PlotLines body = vertviewlines(request, app.argoend);
-  if (!writeplotfile(slot, kind.action, body)) return;
+  if (!writerequestfile(app, slot, kind.action, body)) return;
   runplotrequest(app, kind, slot, 5, 0, 0);
 }
 

@@ -7,6 +7,7 @@ set -eu
 install_packages
 build_program -DBUILD_TESTING=OFF
 install_drive_root
+say "real data: $TIDECHARTER_DRIVE_C/tidecharter/bin/tidecharter-import --help (installed as /usr/bin/tidecharter-import by the package)"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   say "Tidecharter needs a display for its dialogs and for Ferret's plot windows."

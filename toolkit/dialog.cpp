@@ -103,9 +103,9 @@ Dialog::Dialog(const DialogTemplate& tmpl, int registeredId, QWidget* parent)
   }
 }
 
-// The replacement fonts are not the original ones, and a few captions were
-// wider than their fields even then: such a caption gets a smaller font
-// rather than being cut off.
+// The fonts installed here are not the ones the dialogs were laid out for,
+// and a few captions were wider than their fields even in those: such a
+// caption gets a smaller font rather than being cut off.
 void Dialog::fitText(Field& f) {
   const bool button = f.kind == FieldKind::PushButton || f.kind == FieldKind::RadioButton ||
                       f.kind == FieldKind::CheckBox;

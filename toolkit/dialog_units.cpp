@@ -11,8 +11,9 @@ namespace {
 
 // Replacements by family, best first; the first one installed is used.
 // Arial-compatible metrics first. Of the others DejaVu Sans comes closer to
-// the original proportions: its character height matches MS Sans Serif,
-// where Nimbus Sans stands a fifth taller and stretches every dialog.
+// the proportions the dialogs were laid out in: its character height
+// matches MS Sans Serif, where Nimbus Sans stands a fifth taller and
+// stretches every dialog.
 const char* const kSansFaces[] = {"Liberation Sans", "Arimo", "DejaVu Sans", "Nimbus Sans"};
 const char* const kSerifFaces[] = {"Liberation Serif", "Tinos", "Nimbus Roman", "DejaVu Serif"};
 const char* const kMonoFaces[] = {"Liberation Mono", "Cousine", "Nimbus Mono PS",

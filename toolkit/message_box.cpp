@@ -1,4 +1,4 @@
-// WMessageBox: a modal box with the original's button sets and icons.
+// WMessageBox: a modal box with the toolkit's button sets and icons.
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>

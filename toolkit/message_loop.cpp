@@ -1,6 +1,6 @@
 // Start, root window, message delivery, timers and IOsWait.
 //
-// Delivery follows the original message loop: WMessage returns as soon as
+// Delivery is one message per event: WMessage returns as soon as
 // the dispatch of one platform event has produced a toolkit message. Qt
 // dispatches in batches, so the toolkit watches where each top-level event
 // delivery begins and ends (ToolkitApplication::notify) and groups the
@@ -183,7 +183,7 @@ void readInitialisationFile(const std::string* initfile) {
 void DeliverMessage(int type, const MessageRecord& record) {
   Hub& h = hub();
   if (type < 1 || type > kMessageTypes || !h.enabled[type]) return;
-  if (!h.waiting) return;  // arose outside WMessage: lost, as on the original
+  if (!h.waiting) return;  // arose outside WMessage: nobody asks for it
   Message m{type, record};
   if (h.grouping && h.depth > 0)
     h.dispatch.push_back(m);

@@ -2,7 +2,7 @@
 // dialogs, messages and operating-system services. No Qt type appears here;
 // everything behind it lives in toolkit/.
 //
-// Conventions kept from the toolkit's original calling style:
+// Calling conventions:
 //  * Text arguments are blank-padded; trailing blanks of an input text are
 //    not part of the text.
 //  * An output text parameter is a fixed-length variable: its size() when the
@@ -137,8 +137,7 @@ void IOsTime(int& hour, int& minute, int& second, int* milliseconds = nullptr);
 // Waits `hundredths` of a second while dispatching window messages.
 void IOsWait(int hundredths);
 
-// Platform extensions the original system read from its operating system
-// directly.
+// Operating-system facts the program asks for directly.
 // Processor time of this program in seconds: total, user, system.
 void IOsProcessTimes(float& total, float& user, float& system);
 // Number of logical processors the machine reports.

@@ -1,6 +1,7 @@
 #include "update/end_dates.h"
 
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 
 #include "toolkit/toolkit.h"
@@ -42,6 +43,16 @@ bool readintegerfield(const std::string& field, int& value) {
 void enddatequery(int timeoutSeconds) {
   IOsCommand("c:\\tidecharter\\bin\\tcferret.bat /cygdrive/c/tidecharter/ferret/TMAP/go/GetDates.jnl",
              3, timeoutSeconds);
+}
+
+void finishstoppedcommit() {
+  // The journal of renames, or the list of months an import appended in
+  // place before its journal was written.
+  std::error_code error;
+  if (!std::filesystem::exists(IOsHostPath("c:\\tidecharter\\data\\.append_commit"), error) &&
+      !std::filesystem::exists(IOsHostPath("c:\\tidecharter\\data\\.append_undo"), error))
+    return;
+  IOsCommand("c:\\tidecharter\\bin\\tc_update_check.py recover", 3, 60);
 }
 
 int readenddatefile(const std::string& programPath) {

@@ -9,6 +9,11 @@
 // Runs tcferret.bat on GetDates.jnl, waiting at most `timeoutSeconds`.
 void enddatequery(int timeoutSeconds);
 
+// A commit of the monthly update or of an import that was stopped between
+// its renames leaves the data files mixed: finishes it before anything
+// reads them. Nothing is started when no commit was stopped.
+void finishstoppedcommit();
+
 // Reads the three end-date files; a missing or short file gives 100.
 void getenddates(int& argoend, int& avisoend, int& reynoldsend);
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/core_state.h"
+#include "ferret/command_file.h"
 #include "ferret/dates.h"
 #include "ferret/record.h"
 #include "toolkit/toolkit.h"
@@ -143,19 +144,19 @@ void errorending(CoreState& app) {
 }
 
 void writeappendfile(const std::string& code) {
-  std::ofstream file(IOsHostPath("c:\\tidecharter\\tmp\\tcferret" + code + ".txt"),
-                     std::ios::out | std::ios::trunc);
-  file << ListRecord().add("cancel mode journal").line() << '\n';
-  file << ListRecord()
-              .add("go fer_append_new_month ")
-              .add("RG_ArgoClim_" + code + ".nc")
-              .add(" ")
-              .add("Reynolds_" + code + ".nc")
-              .add(" ")
-              .add("Aviso_" + code + ".nc")
-              .line()
-       << '\n';
-  file << ListRecord().add("quit").line() << '\n';
+  PlotSlot slot;
+  slot.windowsPath = "c:\\tidecharter\\tmp\\tcferret" + code + ".txt";
+  CommandFile file;
+  file.open(slot, kNoAction);
+  file.write(ListRecord()
+                 .add("go fer_append_new_month ")
+                 .add("RG_ArgoClim_" + code + ".nc")
+                 .add(" ")
+                 .add("Reynolds_" + code + ".nc")
+                 .add(" ")
+                 .add("Aviso_" + code + ".nc"));
+  file.write(ListRecord().add("quit"));
+  file.close();
 }
 
 // Steps after a downloaded package: setup, append, new end dates. Returns
@@ -163,8 +164,8 @@ void writeappendfile(const std::string& code) {
 void installpackage(CoreState& app, int next, const std::string& code) {
   WDialogPutString(kStep2Result, "Done!");
   blank(kLineA);
-  WDialogPutString(kLineB, "To continue the update process click on the following in the");
-  WDialogPutString(kLineC, "Setup-Tidecharter Update window:  Next >, Next >, Install, Finish");
+  WDialogPutString(kLineB, "Checking and unpacking the update package: nothing to click.");
+  WDialogPutString(kLineC, "(A packaged install gets a new program from the package manager.)");
 
   const long long runstart = now();
   runbatch("tcRunUp.bat", code);
@@ -196,7 +197,7 @@ void installpackage(CoreState& app, int next, const std::string& code) {
   WDialogSelect(kUpdateDialog);
   blank(kLineD);
   WDialogPutString(kLineE,
-                   "After you click \"Finish\" (see above) the Tidecharter will append the new data");
+                   "Now that the package is checked, the Tidecharter will append the new data");
   WDialogPutString(kLineF,
                    "to the old netcdf files.  The Tidecharter will become nonresponsive during");
   WDialogPutString(kLineG, "the update.   This may take several minutes.  Do not exit!");
@@ -205,6 +206,7 @@ void installpackage(CoreState& app, int next, const std::string& code) {
   const long long appendstart = now();
   runbatch("tcAppUp.bat", code);
 
+  finishstoppedcommit();
   const long long querystart = now();
   enddatequery(kEndDateTimeout);
   WDialogSelect(kUpdateDialog);
@@ -242,6 +244,7 @@ void runupdate(CoreState& app) {
   WDialogPutString(kStep1, "Checking end date on your Argo data file ...");
   WDialogShow(1, 1, 0, 2);
 
+  finishstoppedcommit();
   enddatequery(kEndDateTimeout);
   WDialogSelect(kUpdateDialog);
   getenddates(app.argoend, app.avisoend, app.reynoldsend);
@@ -279,6 +282,9 @@ void runupdate(CoreState& app) {
       WDialogPutString(kLineB, "Go to " + readupdatesource().directory);
       WDialogPutString(kLineC, manual);
       WDialogPutString(kLineD, "Then click on the \"Update\" button in the Tidecharter main window.");
+    } else if (why == "NONE") {
+      WDialogPutString(kLineA, "No update source: add " + dashedmonth(next) + " with tidecharter-import --argo RG_ArgoClim_" +
+                                   code.substr(2, 4) + code.substr(0, 2) + "_*.nc");
     } else if (why == "NOFI") {
       WDialogPutString(kLineA, "The update file does not exist yet, try after the 15th of the");
       WDialogPutString(kLineB, "following month.  (eg. Oct 2008 ready after Nov 15, 2008)");

@@ -10,7 +10,10 @@
 #    Ghostscript as tcPS2jpg.bat does.  The command file goes beside the
 #    picture, under its name with .jnl.  Both appear complete or not at
 #    all; when Ferret reports an error or draws nothing, neither appears,
-#    the last line on stderr says why and the exit status is 1.
+#    the last line on stderr says why and the exit status is 1.  A picture
+#    that is an empty frame (no data in the request's region or months)
+#    appears, but its last line on stderr is "no data: " and the go
+#    scripts' reason, and the exit status is 1 too.
 #  - -dates DIR: runs GetDates.jnl in DIR, which receives the three
 #    end-date files.
 # Ferret works in a temporary directory of its own, removed at the end.
@@ -77,7 +80,12 @@ if ! cp "$work/picture.$format" "$part_picture" 2>/dev/null ||
 fi
 # The pair is renamed whole: an interrupt, sent to mv as well, waits the
 # moment the two renames take, or the .jnl would stay without its picture.
+# Another run publishing into the same directory waits on the directory's
+# lock, so two runs of one picture name never leave one's picture beside
+# the other's .jnl.
 trap '' INT TERM HUP
+exec 9<"$dir"
+flock 9
 tc_publish "$part_journal" "$journal"
 if ! tc_publish "$part_picture" "$picture"; then
   rm -f "$journal"
@@ -85,3 +93,7 @@ if ! tc_publish "$part_picture" "$picture"; then
 fi
 part_picture=
 part_journal=
+exec 9<&-
+
+nodata=$(sed -n 's/^ *Empty frame: *//p' "$work/ferret.log" | head -n 1 | sed 's/[[:space:]]*$//')
+[ -z "$nodata" ] || tc_die "no data: $nodata"

@@ -59,6 +59,8 @@ cd "$TC_TMP"
 
 if /usr/bin/python3 "$check" commit "$TC_DATA" "$packages" "$code"; then
   word=DONE
+  # The main menu's data line says how far the data now reach.
+  /usr/bin/python3 "$check" dataline "$TC_HOME" || true
   printf 'DONE month %s is in the data files\n' "$code" > "$status.partial"
 else
   word=ERRO

@@ -7,6 +7,7 @@
 #   TRYD, FOUN          the package is here
 #   TRYD, ERRO, NOHO    the update source cannot be reached
 #   TRYD, ERRO, NOFI    the source has no package for that month yet
+#   TRYD, ERRO, NONE    the source is "none": months come from tidecharter-import
 #   TRYD, ERRO, OTHE    any other failure
 # The source is the first line of c:\tidecharter\bin\update_source.txt: a
 # file:// URL (a directory, /cygdrive/c/... paths allowed) or an https://
@@ -75,8 +76,10 @@ done
 source=$(head -n 1 "$TC_BIN/update_source.txt" 2>/dev/null | tr -d '\r' |
   sed 's/^[[:space:]]*//; s/[[:space:]]*$//') || source=""
 source=${source%/}
+note "update source: ${source:-(none given)}"
 case "$source" in
   ''|*://*) ;;
+  none) report TRYD ERRO NONE ;;
   *) source="https://$source" ;;
 esac
 

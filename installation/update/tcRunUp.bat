@@ -134,6 +134,11 @@ if [ "$carries_exe" = 1 ]; then
   elif [ -z "$program" ] || [ ! -f "$program" ]; then
     note "new program not staged: the running program was not found"
     rm -f "$unpack/tidecharter"
+  elif dpkg-query -S "$program" >/dev/null 2>&1; then
+    # Installed from the Debian package: its package manager brings new
+    # programs, and the data need nothing more.
+    note "new program not staged: $program belongs to a package, which the package manager updates"
+    rm -f "$unpack/tidecharter"
   else
     rm -rf "$newexe"
     mkdir -p "$newexe"

@@ -3,7 +3,8 @@
 
 usage: tc_update_check.py package PKGDIR DATADIR MMYYYY
        tc_update_check.py commit DATADIR PKGDIR MMYYYY
-       tc_update_check.py recover DATADIR
+       tc_update_check.py recover [DATADIR]
+       tc_update_check.py dataline HOMEDIR
 
 package  checks that PKGDIR holds the three package files of month MMYYYY,
          one month each, on the grids of the data files in DATADIR, and
@@ -16,16 +17,28 @@ commit   checks the copies <data file>.append that fer_append_new_month
          then renames them over the data files.  Either every data file
          reaches MMYYYY afterwards, or none is changed and the copies are
          removed.
-recover  run before an append: finishes the renames of a commit that was
-         stopped half way (its journal lists them), then removes copies
-         left by an append that never got to its commit.
+recover  run before an append, and by the program before it reads the
+         data: finishes the renames of a commit that was stopped half way
+         (its journal lists them), or takes back the months that an import
+         appended in place without getting to its commit, then removes
+         copies left by an append that never got to its commit.  Without
+         DATADIR, the data of the installation this file is in, under the
+         lock of its appends
+         (tmp/update/append.lock): an append or import that holds it for
+         more than a few seconds is running and finishes its own commit,
+         and nothing is done.
+dataline writes the data line of HOMEDIR/bin/pacific/versioninfo.txt from
+         the data files in HOMEDIR/data: "Sample 2004-YY" while they are
+         all the sample, else "Data 2004-YYYY", YYYY the latest year.
 
 Exit status 0 when done, 1 when a check failed (the reason on stderr).
 """
 
 import datetime
+import fcntl
 import os
 import sys
+import time
 
 import numpy as np
 import netCDF4
@@ -38,11 +51,18 @@ PACKAGE_LAYOUT = {
     "Reynolds_": [("Reynolds_SST.nc", ["SST"])],
     "Aviso_": [("Aviso_ADT.nc", ["ADT"])],
 }
+HERE = os.path.dirname(os.path.abspath(__file__))
 TIME = "TIME"
 # The data file whose last month is the program's Argo end date.
 ARGO_END_FILE = "RG_ArgoClim_Temperature.nc"
 JOURNAL = ".append_commit"
 SUFFIX = ".append"
+# Data files appended in place, each with its size and record count before:
+# until the commit journal is there, a recover takes the months back.
+UNDO = ".append_undo"
+DATA_FILES = [name for parts in PACKAGE_LAYOUT.values() for name, _ in parts]
+VERSION_FILE = os.path.join("bin", "pacific", "versioninfo.txt")
+LINE_WIDTH = 15
 
 
 class CheckFailed(Exception):
@@ -138,12 +158,21 @@ def check_copy(copy_path, data_path, pkg_path, names, wanted):
 
 
 def write_journal(datadir, names):
+    """The list of renames to finish; when it cannot be written (a full
+    disk), nothing of it is left and the error names the journal."""
     partial = os.path.join(datadir, JOURNAL + ".partial")
-    with open(partial, "w") as journal:
-        journal.write("".join(f"{n}\n" for n in names))
-        journal.flush()
-        os.fsync(journal.fileno())
-    os.replace(partial, os.path.join(datadir, JOURNAL))
+    try:
+        with open(partial, "w") as journal:
+            journal.write("".join(f"{n}\n" for n in names))
+            journal.flush()
+            os.fsync(journal.fileno())
+        os.replace(partial, os.path.join(datadir, JOURNAL))
+    except OSError as error:
+        try:
+            os.remove(partial)
+        except OSError:
+            pass
+        raise OSError(error.errno, error.strerror, os.path.join(datadir, JOURNAL)) from error
 
 
 def finish_journal(datadir):
@@ -154,7 +183,63 @@ def finish_journal(datadir):
         copy = os.path.join(datadir, name + SUFFIX)
         if os.path.exists(copy):
             os.replace(copy, os.path.join(datadir, name))
+    # The months appended in place stay: the undo list goes before the
+    # journal that makes them final.
+    if os.path.exists(os.path.join(datadir, UNDO)):
+        os.remove(os.path.join(datadir, UNDO))
     os.remove(journal)
+    return names
+
+
+def record_count_width(head):
+    """The width of the record count after the magic of a classic file."""
+    if head[:4] in (b"CDF\x01", b"CDF\x02"):
+        return 4
+    if head[:4] == b"CDF\x05":
+        return 8
+    return 0
+
+
+def write_undo(datadir, names):
+    """Notes the size and record count of classic data files about to be
+    appended in place."""
+    lines = []
+    for name in names:
+        path = os.path.join(datadir, name)
+        with open(path, "rb") as f:
+            head = f.read(12)
+        width = record_count_width(head)
+        if not width:
+            raise CheckFailed(f"{path}: not a classic NetCDF file, cannot be appended in place")
+        count = int.from_bytes(head[4:4 + width], "big")
+        lines.append(f"{name} {os.path.getsize(path)} {count}\n")
+    partial = os.path.join(datadir, UNDO + ".partial")
+    with open(partial, "w") as undo:
+        undo.write("".join(lines))
+        undo.flush()
+        os.fsync(undo.fileno())
+    os.replace(partial, os.path.join(datadir, UNDO))
+
+
+def undo_appends(datadir):
+    """Cuts every file of the undo list back to its size and record count."""
+    undo = os.path.join(datadir, UNDO)
+    with open(undo) as listing:
+        entries = [line.split() for line in listing if line.strip()]
+    names = []
+    for name, size, count in entries:
+        path = os.path.join(datadir, name)
+        if not os.path.exists(path):
+            continue
+        with open(path, "rb+") as f:
+            width = record_count_width(f.read(12))
+            f.truncate(int(size))
+            f.seek(4)
+            f.write(int(count).to_bytes(width, "big"))
+            f.flush()
+            os.fsync(f.fileno())
+        names.append(name)
+    os.remove(undo)
     return names
 
 
@@ -187,12 +272,17 @@ def commit(datadir, pkgdir, code):
         # error, the copies must go.
         remove_copies(datadir)
         raise CheckFailed(f"{type(error).__name__}: {error}") from error
-    for name in ready:
-        with open(os.path.join(datadir, name + SUFFIX), "rb+") as copy:
-            os.fsync(copy.fileno())
-    # From here on the copies are good: a stop between the renames is
-    # finished by the next recover.
-    write_journal(datadir, ready)
+    try:
+        for name in ready:
+            with open(os.path.join(datadir, name + SUFFIX), "rb+") as copy:
+                os.fsync(copy.fileno())
+        # From here on the copies are good: a stop between the renames is
+        # finished by the next recover.
+        write_journal(datadir, ready)
+    except OSError as error:
+        remove_copies(datadir)
+        raise CheckFailed(f"{error.filename}: cannot be written: {error.strerror or error}; "
+                          f"the copies are removed") from error
     finish_journal(datadir)
     return ready
 
@@ -201,8 +291,79 @@ def recover(datadir):
     finished = []
     if os.path.exists(os.path.join(datadir, JOURNAL)):
         finished = finish_journal(datadir)
+        # Newer than any end dates read from the mixed files, which then
+        # count as stale.
+        for name in finished:
+            if os.path.exists(os.path.join(datadir, name)):
+                os.utime(os.path.join(datadir, name))
+    elif os.path.exists(os.path.join(datadir, UNDO)):
+        undo_appends(datadir)
     remove_copies(datadir)
     return finished
+
+
+def recover_installed(wait=5.0):
+    """recover for the installation of bin/ this file is in, once no
+    append holds the lock; None when one does."""
+    home = os.path.dirname(HERE)
+    locks = os.path.join(home, "tmp", "update")
+    os.makedirs(locks, exist_ok=True)
+    with open(os.path.join(locks, "append.lock"), "a") as lock:
+        deadline = time.monotonic() + wait
+        while True:
+            try:
+                fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                break
+            except BlockingIOError:
+                if time.monotonic() >= deadline:
+                    return None
+                time.sleep(0.05)
+        return recover(os.path.join(home, "data"))
+# ---------------------------------------------------------------- data line
+
+def is_sample(path):
+    try:
+        with netCDF4.Dataset(path) as nc:
+            return getattr(nc, "history", "") == "make_sample_data.py"
+    except OSError:
+        return False
+
+
+def data_line(datadir):
+    """The main menu's data line: what the data files hold."""
+    paths = [os.path.join(datadir, n) for n in DATA_FILES if os.path.exists(os.path.join(datadir, n))]
+    last = 0
+    for path in paths:
+        try:
+            with netCDF4.Dataset(path) as nc:
+                last = max([last] + months_of(nc))
+        except (OSError, KeyError, ValueError):
+            continue
+    year = 2004 + (last - 1) // 12 if last >= 1 else 2004
+    if paths and all(is_sample(p) for p in paths):
+        return f"Sample 2004-{year % 100:02d}"
+    return f"Data 2004-{year}" if last >= 1 else "No data"
+
+
+def write_data_line(home):
+    """Rewrites the second line of versioninfo.txt within its width; the
+    other lines stay as they are."""
+    path = os.path.join(home, VERSION_FILE)
+    try:
+        with open(path, newline="") as f:
+            lines = f.read().split("\n")
+    except FileNotFoundError:
+        return None
+    while len(lines) < 3:
+        lines.append("")
+    line = data_line(os.path.join(home, "data"))[:LINE_WIDTH].ljust(LINE_WIDTH)
+    end = "\r" if lines[1].endswith("\r") else ""
+    lines[1] = line + end
+    partial = path + ".partial"
+    with open(partial, "w", newline="") as f:
+        f.write("\n".join(lines))
+    os.replace(partial, path)
+    return line
 
 
 def main(argv):
@@ -214,15 +375,25 @@ def main(argv):
         elif len(argv) == 4 and argv[0] == "commit":
             names = commit(argv[1], argv[2], argv[3])
             print(f"{stamp} month {argv[3]} appended to: {' '.join(names) or 'none (already there)'}")
-        elif len(argv) == 2 and argv[0] == "recover":
-            names = recover(argv[1])
-            if names:
+        elif len(argv) == 2 and argv[0] == "dataline":
+            line = write_data_line(argv[1])
+            if line is not None:
+                print(f"{stamp} data line: {line.rstrip()}")
+        elif len(argv) in (1, 2) and argv[0] == "recover":
+            names = recover(argv[1]) if len(argv) == 2 else recover_installed()
+            if names is None:
+                print(f"{stamp} an append is running: it finishes its own commit")
+            elif names:
                 print(f"{stamp} finished an earlier commit: {' '.join(names)}")
         else:
             print(__doc__.split("\n\n")[1], file=sys.stderr)
             return 2
     except CheckFailed as failure:
         print(f"{stamp} tc_update_check.py {argv[0]}: {failure}", file=sys.stderr)
+        return 1
+    except OSError as error:
+        print(f"{stamp} tc_update_check.py {argv[0]}: {error.filename or ''}{': ' if error.filename else ''}"
+              f"{error.strerror or error}", file=sys.stderr)
         return 1
     return 0
 

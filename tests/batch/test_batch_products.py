@@ -57,9 +57,12 @@ class BatchProducts(unittest.TestCase):
         cls.drive.cleanup()
         shutil.rmtree(cls.work, ignore_errors=True)
 
-    def batch(self, *args):
+    def batch(self, *args, tmpdir=None):
+        env = self.drive.environment()
+        if tmpdir:
+            env["TMPDIR"] = tmpdir
         return subprocess.run([PROGRAM, *args], capture_output=True, text=True,
-                              env=self.drive.environment(), timeout=600, cwd=self.work)
+                              env=env, timeout=600, cwd=self.work)
 
     def write(self, name, text):
         path = os.path.join(self.work, name)
@@ -129,7 +132,7 @@ property = dynamic
 output = j.jpg
 [pressure-not-offered]
 kind = map
-pressure = 0-750
+pressure = 0-750m
 output = k.jpg
 [beyond-the-years]
 kind = map
@@ -162,7 +165,7 @@ output = shared.pdf
             "no-such-property": 'property: "chlorophyll" matches no item; one of Temperature - Argo data',
             "ambiguous-property": 'property: "dynamic" matches more than one item: Dynamic height - Argo data, '
                                   "Dynamic height with Geostrophic velocity - Argo data",
-            "pressure-not-offered": "pressure: 0-750 is not offered; upper from 0, 100",
+            "pressure-not-offered": "pressure: \"0-750m\" is not a pressure; P or U-L in dbar",
             "beyond-the-years": "start: Jan 2016 is not a month of the dialog, Jan 2004 to Dec 2015",
             "section-along-two-longitudes": "a north-south section runs along one longitude",
             "shared-a": "output: shared.png and shared.pdf of [shared-b] would share shared.jnl",
@@ -179,6 +182,63 @@ output = shared.pdf
         self.assertEqual(result.returncode, 1)
         self.assertIn("cannot write pictures in", result.stderr)
         self.assertEqual(os.path.getsize(blocker), 24)
+
+        # Hostile names. A line break in the request file's path, --out or
+        # an output would start a Ferret command (spawn) in the command
+        # file's heading; an output may not lead out of the output
+        # directory. Nothing runs, nothing is written outside, each section
+        # is refused by name.
+        # Ferret works in a directory of its own in TMPDIR: a spawned
+        # command that got through would leave PWN there.
+        tmpdir = tempfile.mkdtemp(dir=self.work)
+        marker = os.path.join(tmpdir, "PWN")
+        spawn = "\nspawn cd .. && touch PWN #\n"
+        outside = tempfile.mkdtemp(dir=self.work)
+        out = os.path.join(self.work, "hostile_out")
+        os.makedirs(out)
+        os.symlink(outside, os.path.join(out, "link"))
+        hostile = self.write("hostile.ini", f"""
+[up]
+kind = map
+output = sub/../../up.ps
+[absolute]
+kind = map
+output = {outside}/absolute.ps
+[through-link]
+kind = map
+output = link/deeper/x.ps
+[carriage-return]
+kind = map
+output = a\rspawn cd .. && touch PWN\rx.ps
+[inside]
+kind = map
+output = sub/deeper/inside.ps
+[land]
+kind = map
+region = 28S-22S 125E-135E
+output = land.ps
+""")
+        result = self.batch("--batch", hostile, "--out", out, tmpdir=tmpdir)
+        self.assertEqual(result.returncode, 1)
+        for name, said in (("up", 'without ".."'), ("absolute", "not an absolute path"),
+                           ("through-link", "leads out of the output directory"),
+                           ("carriage-return", "holds a control character")):
+            self.assertIn(f"hostile.ini [{name}]: ", result.stderr)
+            self.assertIn(said, result.stderr, name)
+        # An empty frame is kept, but is not a picture written.
+        self.assertIn("hostile.ini [land]: no data: No Argo data in this region", result.stderr)
+        self.assertTrue(os.path.exists(os.path.join(out, "land.ps")))
+        self.assertIn("1 of 6 pictures written", result.stdout)
+        self.assertTrue(os.path.exists(os.path.join(out, "sub", "deeper", "inside.ps")))
+        self.assertEqual(os.listdir(outside), [])
+        self.assertFalse(os.path.exists(os.path.join(self.work, "up.ps")))
+        renamed = self.write("req" + spawn + ".ini", "[good]\nkind = map\noutput = good.ps\n")
+        for args in (("--batch", renamed, "--out", out), ("--batch", hostile, "--out", out + spawn)):
+            result = self.batch(*args, tmpdir=tmpdir)
+            self.assertEqual(result.returncode, 1)
+            self.assertIn("holds a control character", result.stderr)
+            self.assertIn("0 of", result.stdout)
+        self.assertFalse(os.path.exists(marker))
 
     def test_example_bulletin(self):
         with open(EXAMPLE) as f:
@@ -294,6 +354,69 @@ output = shared.pdf
             plot.wait(30)
             outcomes.add(tuple(sorted(os.listdir(pair))))
         self.assertLessEqual(outcomes, {(), ("p.jnl", "p.ps")})
+
+    def test_argo_data_to_2016_and_a_shallow_pressure(self):
+        # Argo data imported alone to January 2016 (on the real levels, 2.5
+        # and 10 dbar among them) beside the sample's other data sets.
+        sys.path.insert(0, os.path.join(REPO, "tests", "update"))
+        import test_import as fixture  # noqa: E402
+        fixture.levitus.cache = (fixture.levitus(),)
+        drive = DriveRoot(prefix="tc_batch_2016_", data_dir=os.environ.get("TC_TEST_DATA_CACHE"),
+                          unset=("DISPLAY", "WAYLAND_DISPLAY"))
+        self.addCleanup(drive.cleanup)
+        files = []
+        for q in fixture.QUANTITIES:
+            files.append(os.path.join(self.work, f"RG_ArgoClim_{q.title()}_2019.nc"))
+            fixture.rg_file(files[-1], list(range(1, 146)), [q], "A", True)
+        done = fixture.run_import("--argo", *files, "--drive-root", drive.path)
+        self.assertEqual(done.returncode, 0, done.stderr)
+
+        self.write("to2016.ini", """
+[latest-map]
+kind = map
+start = latest
+output = latest.ps
+[shallow-map]
+kind = map
+pressure = 10
+start = latest-2
+output = shallow.ps
+[shallow-range]
+kind = time series
+property = 1
+pressure = 2.5-20
+start = 2015-01
+end = latest
+location = guam
+output = range.ps
+[after-the-years]
+kind = map
+start = 2017-01
+output = after.ps
+[reversed]
+kind = map
+pressure = 100-10
+output = reversed.ps
+""")
+        result = subprocess.run([PROGRAM, "--batch", "to2016.ini", "--out", "to2016"], capture_output=True,
+                                text=True, env=drive.environment(), timeout=600, cwd=self.work)
+        self.assertIn("3 of 5 pictures written", result.stdout, result.stderr)
+        # The year menus reach 2016, and no further; the dialog's own
+        # check of the pressures.
+        self.assertIn("to2016.ini [after-the-years]: start: Jan 2017 is not a month of the dialog, "
+                      "Jan 2004 to Dec 2016", result.stderr)
+        self.assertIn("to2016.ini [reversed]: Input Error: Please re-enter 2) Vertical units", result.stderr)
+        out = os.path.join(self.work, "to2016")
+        journals = {}
+        for name in ("latest", "shallow", "range"):
+            with open(os.path.join(out, name + ".jnl")) as f:
+                journals[name] = f.read()
+            self.assertGreaterEqual(colours(os.path.join(out, name + ".ps"))[0], 3, name)
+        self.assertIn("! data end dates: Argo Jan2016, Aviso Aug2008, Reynolds Aug2008", journals["latest"])
+        self.assertRegex(journals["latest"], r"go fer_temp_map +145 145 0 0 ")
+        self.assertRegex(journals["shallow"], r"go fer_temp_map +143 143 10 10 ")
+        self.assertIn("at  10 dbar", journals["shallow"])
+        self.assertRegex(journals["range"], r"go fer_temp_time_series +133\.0 +145\.0 +2 +20 ")
 
 
 if __name__ == "__main__":

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -134,12 +135,21 @@ TEST(MatchRegion, BothCornersMustLieInABox) {
                                 locationline("Box A", -5, 5, 190, 200) +
                                 locationline("Box B", 0, 10, 195, 210));
   EXPECT_EQ(matchregion(table, 3, -5.0f, 190.0f, 5.0f, 200.0f), 2);
-  // South-west corner in A, north-east corner in B only: B is the match.
-  EXPECT_EQ(matchregion(table, 3, -5.0f, 190.0f, 9.0f, 209.0f), 3);
+  // South-west corner in A, north-east corner in B only: neither box.
+  EXPECT_EQ(matchregion(table, 3, -5.0f, 190.0f, 9.0f, 209.0f), 0);
   EXPECT_EQ(matchregion(table, 3, -20.0f, 190.0f, 5.0f, 200.0f), 0);
   EXPECT_EQ(matchregion(table, 3, -5.0f, 190.0f, 30.0f, 200.0f), 0);
   // The signed copy of a western longitude does not lie in an eastern box.
   EXPECT_EQ(matchregion(table, 3, -5.0f, -170.0f, 5.0f, -160.0f), 0);
+
+  // The shipped table: the default region is the Nino 3.4 box, which the
+  // Nino 3 box before it holds only one corner of.
+  LocationTable shipped;
+  std::ifstream in(std::string(TIDECHARTER_SOURCE_DIR) + "/installation/bin/pacific/TDC_city_locations.csv");
+  readbuoy(in, shipped);
+  const int nino34 = matchregion(shipped, shipped.ncity(), -5.0f, 190.0f, 5.0f, 240.0f);
+  ASSERT_GE(nino34, 2);
+  EXPECT_EQ(shipped.records[nino34 - 1].cityname.substr(0, 15), "Nino 3.4 box (5");
 }
 
 TEST(ScanCity, QuotesAreMadeSafeForTheLabel) {
@@ -147,7 +157,9 @@ TEST(ScanCity, QuotesAreMadeSafeForTheLabel) {
                                 locationline("Hawa'ii Kai", 21, 22, 201, 202) +
                                 locationline("The \"Big\" Island", 18, 21, 203, 206) +
                                 locationline("Plain", 0, 1, 2, 3) +
-                                locationline(std::string(33, 'x') + "'", 0, 1, 2, 3));
+                                locationline(std::string(33, 'x') + "'", 0, 1, 2, 3) +
+                                locationline("Bay `{spawn:'touch x'}`", 0, 1, 2, 3) +
+                                locationline(std::string(33, 'y') + "\\", 0, 1, 2, 3));
   std::string name(34, '?');
 
   scancity(table, 5, 2, name);
@@ -170,7 +182,14 @@ TEST(ScanCity, QuotesAreMadeSafeForTheLabel) {
   scancity(table, 5, 5, name);
   EXPECT_EQ(name, std::string(33, 'x') + " ");
 
-  scancity(table, 5, 9, name);
+  // Grave accents would be evaluated, and a backslash in the last column
+  // would escape the closing quote.
+  scancity(table, 7, 6, name);
+  EXPECT_EQ(name, "Bay ''{spawn:''touch x''}''" + std::string(7, ' '));
+  scancity(table, 7, 7, name);
+  EXPECT_EQ(name, std::string(33, 'y') + "/");
+
+  scancity(table, 7, 9, name);
   EXPECT_EQ(name, std::string(34, ' '));
 }
 

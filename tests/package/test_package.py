@@ -83,6 +83,16 @@ class Package(unittest.TestCase):
                       "1 otherwise, 2 for a wrong command line.", flat)
         self.assertIn("TIDECHARTER_DRIVE_C the drive root", flat)
 
+        # The importer is on the PATH, and its manual documents its options.
+        usage = run(os.path.join(self.root, "usr", "bin", "tidecharter-import"), "--help")
+        self.assertEqual(usage.returncode, 0, usage.stderr)
+        manual = run("man", "-l", os.path.join(self.share, "man", "man1", "tidecharter-import.1.gz"),
+                     env=dict(os.environ, MANWIDTH="200"))
+        self.assertEqual(manual.returncode, 0, manual.stderr)
+        options = set(re.findall(r"^  (?:-\w, )?(--[a-z-]+)", usage.stdout, re.M))
+        self.assertIn("--argo-index", options)
+        self.assertEqual(set(re.findall(r"^ {7}(?:-\w, )?(--[a-z-]+)", manual.stdout, re.M)), options)
+
     def test_first_start_with_an_empty_home(self):
         home = os.path.join(self.work, "home")
         os.makedirs(home)

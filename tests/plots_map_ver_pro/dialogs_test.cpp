@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/load_dialogs.h"
 #include "plots/plot_procedures.h"
 #include "core/user_message.h"
 #include "test_support.h"
@@ -324,6 +325,59 @@ TEST_F(PlotDialogs, ProductDefaultsWriteTheRegionFileAndWarmWaterDisablesRegion)
   choose(110, 1052, 1);
   prodviewfields(app);
   for (int id : {1014, 1037, 1045, 1073, 1075}) EXPECT_TRUE(enabled(110, id)) << id;
+}
+
+TEST_F(PlotDialogs, YearMenusAndDefaultMonthsFollowTheData) {
+  auto items = [](int dialog, int id) {
+    WDialogSelect(dialog);
+    std::vector<std::string> found;
+    WDialogGetMenuItems(id, found);
+    return found;
+  };
+  auto selected = [](int dialog, int id) {
+    WDialogSelect(dialog);
+    int item = 0;
+    WDialogGetMenu(id, item);
+    return item;
+  };
+  // The sample's end dates leave the menus and the June 2008 default as
+  // they were loaded.
+  resetmapdialog();
+  app.argoend = app.avisoend = app.reynoldsend = 56;
+  const std::vector<std::string> loaded = items(103, 1030);
+  ASSERT_EQ(loaded.size(), 13u);
+  datayears(app, 103);
+  datadefaults(app, 103);
+  EXPECT_EQ(items(103, 1030), loaded);
+  EXPECT_EQ(items(103, 1027).back(), "2015");
+  EXPECT_EQ(std::pair(selected(103, 1025), selected(103, 1027)), std::pair(6, 5));
+
+  // Data into 2016 (the altimetry's end the latest): both year menus reach
+  // 2016, the end menu keeps its empty item last, selections stay on their
+  // items, and the default follows the Argo end (Aug 2015) two months back.
+  WDialogLoad(104);
+  app.argoend = 140;
+  app.avisoend = 145;
+  for (int twice = 0; twice < 2; ++twice) {
+    datayears(app, 104);
+    std::vector<std::string> years = items(104, 1027);
+    ASSERT_EQ(years.size(), 13u);
+    EXPECT_EQ(years.front(), "2004");
+    EXPECT_EQ(years.back(), "2016");
+    years.push_back("");
+    EXPECT_EQ(items(104, 1030), years);
+  }
+  EXPECT_EQ(std::pair(selected(104, 1029), selected(104, 1030)), std::pair(6, 5));
+  datadefaults(app, 104);
+  EXPECT_EQ(std::pair(selected(104, 1029), selected(104, 1030)), std::pair(6, 12));
+  EXPECT_EQ(std::pair(selected(104, 1025), selected(104, 1027)), std::pair(1, 1));
+  choose(104, 1030, 0);
+  app.reynoldsend = 160;
+  datayears(app, 104);
+  EXPECT_EQ(items(104, 1030).size(), 15u);
+  EXPECT_EQ(selected(104, 1030), -999);
+  WDialogSelect(104);
+  WDialogUnload();
 }
 
 int main(int argc, char** argv) {

@@ -40,6 +40,7 @@ small one.
 """
 
 import datetime
+import gzip
 import os
 import shutil
 import subprocess
@@ -283,6 +284,30 @@ def copy(source, target, drop=(), cut=None):
             v[:] = var[tuple(cut[1] if cut and d == cut[0] else slice(None) for d in var.dimensions)]
 
 
+def spoil(source, target, name, change, units=None):
+    """A copy of a NetCDF file whose variable `name` is set to
+    change(values), and said to be in `units` when given."""
+    copy(source, target)
+    with netCDF4.Dataset(target, "a") as nc:
+        nc[name][:] = change(nc[name][:])
+        if units:
+            nc[name].units = units
+
+
+def surface_declaring(path, dim, size, time=0.0):
+    """A small NetCDF-4 ADT file whose dimension `dim` is declared `size`
+    long (nothing of it written), with one time step `time`."""
+    axes = {"time": [time], "lat": np.arange(-87.5, 90, 5.0), "lon": np.arange(2.5, 360, 5.0)}
+    with netCDF4.Dataset(path, "w", format="NETCDF4") as nc:
+        for name, values in axes.items():
+            nc.createDimension(name, size if name == dim else len(values))
+            v = nc.createVariable(name, "f8", (name,), zlib=True)
+            if name != dim:
+                v[:] = values
+        nc["time"].units = "days since 1950-01-01 00:00:00"
+        nc.createVariable("adt", "f4", ("time", "lat", "lon"), zlib=True).units = "m"
+
+
 class Import(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -300,11 +325,16 @@ class Import(unittest.TestCase):
 
     def test_import_then_an_update_package_appended(self):
         r = self.r
-        done = run_import(*self.args["A"], "--drive-root", r.root)
+        # The SST to September 2008 as the others (each product goes to its
+        # own end), and the update source kept: it serves --package output.
+        a = list(self.args["A"])
+        a[a.index("--sst") + 1] = cut = os.path.join(self.work, "sst_to_sep2008.nc")
+        copy(self.fixture("A", "sst.mnmean.nc"), cut, cut=("time", slice(0, 58)))
+        done = run_import(*a, "--drive-root", r.root, "--update-source",
+                          "file:///cygdrive/c/tidecharter/update_source/")
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertIn("Jan 2004 - Sep 2008 (57 months), 34 x 26 cells of 5 degrees (120.5E-285.5E, "
                       "59.5S-65.5N), 58 levels 2.5-1975 dbar", done.stdout)
-        self.assertIn("the SST data reach Oct 2008: imported to Sep 2008", done.stdout)
         self.assertEqual(r.end_dates(), [57, 57, 57])
         self.assertEqual(r.leftovers(), [])
         # Building the sample again, as a set-up does, keeps the real data.
@@ -383,6 +413,28 @@ class Import(unittest.TestCase):
         adt_file(path("adt_gap.nc"), [1, 2, 4], "B")
         with open(sst, "rb") as f, open(path("sst_cut.nc"), "wb") as g:
             g.write(f.read()[:os.path.getsize(sst) * 3 // 5])
+        temperature = path("RG_ArgoClim_Temperature_2019.nc")
+        spoil(sst, path("sst_empty.nc"), "sst", lambda v: np.full(v.shape, np.nan))
+        spoil(adt, path("adt_empty.nc"), "adt", lambda v: np.full(v.shape, np.nan))
+        for name in ("ARGO_TEMPERATURE_MEAN", "ARGO_TEMPERATURE_ANOMALY"):
+            os.makedirs(path(name))
+            spoil(b[1], os.path.join(path(name), "RG_ArgoClim_Temperature_2019.nc"), name,
+                  lambda v: np.full(v.shape, np.nan))
+        spoil(b[1], temperature, "ARGO_TEMPERATURE_MEAN", lambda v: v + 273.15)
+        surface_declaring(path("adt_wide.nc"), "lon", 2 ** 31)
+        surface_declaring(path("adt_long.nc"), "time", 2 ** 31)
+        surface_declaring(path("adt_far.nc"), None, 0, time=1e300)
+
+        # Argo temperature in kelvin, said so, is taken in degrees C.
+        os.makedirs(path("kelvin"))
+        kelvin = os.path.join(path("kelvin"), "RG_ArgoClim_Temperature_2019.nc")
+        spoil(b[1], kelvin, "ARGO_TEMPERATURE_MEAN", lambda v: v + 273.15, units="K")
+        done = run_import("--argo", kelvin, *b[2:], "--drive-root", r.root)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        with netCDF4.Dataset(r.path("data", "RG_ArgoClim_Temperature.nc")) as got:
+            i, j = list(got["LONGITUDE"][:]).index(185.5), list(got["LATITUDE"][:]).index(0.5)
+            self.assertAlmostEqual(float(got["ARGO_TEMPERATURE_MEAN"][0, j, i]),
+                                   levitus.cache[0][0][0, list(LAT).index(0.5), list(LON).index(185.5)], 3)
         cases = [  # (arguments, the file named, what the message says)
             (["--argo", b[1], adt, "--sst", sst, "--adt", adt], adt, "not a file of the Roemmich-Gilson"),
             (["--argo", b[1], path("RG_ArgoClim_Salinity_2019.nc"), *b[3:]],
@@ -394,6 +446,17 @@ class Import(unittest.TestCase):
             ([*b[:3], path("RG_ArgoClim_200405_2018.nc"), *b[3:]], path("RG_ArgoClim_200405_2018.nc"),
              "mixed versions"),
             ([*b[:4], path("sst_cut.nc"), *b[5:]], path("sst_cut.nc"), "truncated"),
+            ([*b[:4], path("sst_empty.nc"), *b[5:]], path("sst_empty.nc"),
+             "sst of Jan 2004 holds no values over the Pacific (all missing)"),
+            ([*b[:6], path("adt_empty.nc")], path("adt_empty.nc"), "adt of Jan 2004 holds no values"),
+            *[(["--argo", os.path.join(path(name), "RG_ArgoClim_Temperature_2019.nc"), *b[2:]],
+               os.path.join(path(name), "RG_ArgoClim_Temperature_2019.nc"), f"{name}{month} holds no values")
+              for name, month in (("ARGO_TEMPERATURE_MEAN", ""), ("ARGO_TEMPERATURE_ANOMALY", " of Jan 2004"))],
+            (["--argo", temperature, *b[2:]], temperature,
+             "ARGO_TEMPERATURE_MEAN ranges from 27"),  # kelvin, not said so
+            ([*b[:6], path("adt_wide.nc")], path("adt_wide.nc"), "axis lon has 2147483648 steps"),
+            ([*b[:6], path("adt_long.nc")], path("adt_long.nc"), "axis time has 2147483648 steps"),
+            ([*b[:6], path("adt_far.nc")], path("adt_far.nc"), "cannot be read as dates"),
         ]
         digest = r.data_digest()
         for args, named, reason in cases:
@@ -405,6 +468,126 @@ class Import(unittest.TestCase):
                 self.assertIn(reason, refused.stderr)
                 self.assertEqual(r.data_digest(), digest)
                 self.assertEqual(r.leftovers(), [])
+
+        # A disk that fills up just as the copies are written: the journal
+        # cannot be, and the copies go.
+        with self.subTest("full disk"):
+            data = r.path("data")
+            shutil.copytree(data, path("data"))
+            mounted = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64m", "tidecharter-full", data],
+                                     capture_output=True, text=True)
+            if mounted.returncode != 0:
+                print(f"full disk not tried: no tmpfs mounted: {mounted.stderr.strip()}", file=sys.stderr)
+                self.skipTest("cannot mount a tmpfs here")
+            try:
+                for name in digest:
+                    shutil.copy(os.path.join(path("data"), name), data)
+                # Room for copies of the same size as the data files, and
+                # not a page more.
+                pages = sum(-(-os.path.getsize(os.path.join(data, n)) // 4096) * 4096 for n in digest)
+                room = os.statvfs(data)
+                with open(os.path.join(data, ".filler"), "wb") as filler:
+                    os.posix_fallocate(filler.fileno(), 0, room.f_bavail * room.f_frsize - pages)
+                refused = run_import(*b, "--drive-root", r.root)
+                os.remove(os.path.join(data, ".filler"))
+                self.assertEqual(refused.returncode, 1, refused.stdout + refused.stderr)
+                self.assertEqual(refused.stderr, f"tidecharter-import: {data}/.append_commit: cannot be "
+                                 "written: No space left on device; nothing has changed\n")
+                self.assertEqual(r.leftovers(), [])
+                self.assertEqual(r.data_digest(), digest)
+            finally:
+                subprocess.run(["umount", data], check=True)
+    def test_products_one_by_one_a_month_appended_and_profiles_counted(self):
+        # Argo alone over the sample: its own end date, the sample's others.
+        r = DriveRoot()
+        self.addCleanup(r.remove)
+        a = self.args["A"]
+        done = run_import(*a[:a.index("--sst")], "--drive-root", r.root)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(r.end_dates(), [57, 56, 56])
+        with open(r.path("bin", "pacific", "versioninfo.txt")) as f:
+            self.assertEqual(f.read().split("\n")[1], "Data 2004-2008 ")
+        with open(r.path("bin", "update_source.txt")) as f:
+            self.assertEqual(f.read(), "none\n")
+
+        # The next extension month appended in place; then refusals that
+        # name the month and change nothing.
+        october = self.fixture("A", "RG_ArgoClim_200810_2019.nc")
+        done = run_import("--argo", october, "--drive-root", r.root)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("appended Oct 2008 to ", done.stdout)
+        self.assertEqual(r.end_dates(), [58, 56, 56])
+        got = ferret_values(r, "go tc_data argo", "=tc_temp[x=220,y=0.5,z=0,l=58]",
+                            "=tc_psal[x=135.5,y=40.5,z=100,l=58]", "=tc_temp[x=220,y=0.5,z=0,l=57]")
+        np.testing.assert_allclose(got, [argo("TEMPERATURE", 58, 220.5, 0.5, 2.5),
+                                         argo("SALINITY", 58, 135.5, 40.5, 100),
+                                         argo("TEMPERATURE", 57, 220.5, 0.5, 2.5)], atol=2e-4)
+        bad = os.path.join(self.work, "append")
+        os.makedirs(bad, exist_ok=True)
+        path = lambda name: os.path.join(bad, name)  # noqa: E731
+        rg_file(path("RG_ArgoClim_200812_2019.nc"), [60], QUANTITIES, "A")
+        shutil.copy(october, path("RG_ArgoClim_200811_2020.nc"))
+        shutil.copy(october, path("RG_ArgoClim_200811_2019.nc"))
+        with netCDF4.Dataset(path("RG_ArgoClim_200811_2019.nc"), "a") as nc:
+            nc["TIME"][:] = [58.5]
+            nc["LONGITUDE"][:] = nc["LONGITUDE"][:] + 1.0
+        digest = r.data_digest()
+        for name, reason in ((october, "Oct 2008 is already in"), (path("RG_ArgoClim_200812_2019.nc"),
+                             "Dec 2008 leaves a gap"), (path("RG_ArgoClim_200811_2020.nc"), "Oct 2008 is of release 2020"),
+                             (path("RG_ArgoClim_200811_2019.nc"), "Nov 2008 is on another grid")):
+            with self.subTest(reason):
+                refused = run_import("--argo", name, "--drive-root", r.root)
+                self.assertEqual(refused.returncode, 1, refused.stdout)
+                self.assertEqual(refused.stderr.count("\n"), 1, refused.stderr)
+                self.assertIn(f"tidecharter-import: {name}: {reason}", refused.stderr)
+                self.assertEqual(r.data_digest(), digest)
+                self.assertEqual(r.leftovers(), [])
+
+        # Station counts from the profile index, at every level: three known
+        # cells, and rows without a position or date skipped.
+        index = path("ar_index_global_prof.txt")
+        rows = ["aoml/1/profiles/R1_001.nc,20081002120000,0.1,180.2,P,846,AO,20090101000000",
+                "aoml/1/profiles/R1_002.nc,20081015000000,-1.0,-179.0,P,846,AO,20090101000000",
+                "aoml/2/profiles/R2_001.nc,20081020000000,2.9,178.9,P,846,AO,20090101000000",
+                "csio/3/profiles/R3_001.nc,20081005000000,-40.0,-139.0,P,846,CS,20090101000000",
+                "csio/3/profiles/R3_002.nc,20081006000000,-38.0,-141.0,P,846,CS,20090101000000",
+                "jma/4/profiles/R4_001.nc,20040110000000,30.5,140.5,P,846,JA,20090101000000",
+                "coriolis/5/profiles/R5_001.nc,20081003000000,0.0,10.0,A,846,IF,20090101000000",
+                "coriolis/5/profiles/R5_002.nc,20081003000000,,,P,846,IF,20090101000000",
+                "coriolis/5/profiles/R5_003.nc,,1.0,180.0,P,846,IF,20090101000000",
+                "coriolis/5/profiles/R5_004.nc,20081003000000,99999,99999,P,846,IF,20090101000000"]
+        text = ("# Title : Profile directory file of the Argo GDAC\n# FTP root number 1 : ftp://x\n"
+                "file,date,latitude,longitude,ocean,profiler_type,institution,date_update\n"
+                + "".join(row + "\n" for row in rows))
+        with gzip.open(index + ".gz", "wt") as f:
+            f.write(text)
+        with open(path("cut.txt"), "w") as f:
+            f.write(text[:-30])
+        with open(path("header.txt"), "w") as f:
+            f.write(text.replace("latitude,longitude", "lat,lon"))
+        with open(index + ".gz", "rb") as f, open(path("cut.txt.gz"), "wb") as g:
+            g.write(f.read()[:-20])
+        digest = r.data_digest()
+        for name, reason in (("cut.txt", "the last line is cut short"), ("header.txt", "the header is"),
+                             ("cut.txt.gz", "cannot be read")):
+            with self.subTest(reason):
+                refused = run_import("--argo-index", path(name), "--drive-root", r.root)
+                self.assertEqual(refused.returncode, 1, refused.stdout)
+                self.assertEqual(refused.stderr.count("\n"), 1, refused.stderr)
+                self.assertIn(reason, refused.stderr)
+                self.assertEqual(r.data_digest(), digest)
+        done = run_import("--argo-index", index + ".gz", "--drive-root", r.root)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertIn("3 rows skipped", done.stdout)
+        with netCDF4.Dataset(r.path("data", "RG_ArgoClim_Stations.nc")) as nc:
+            counts = nc["NSTATIONS"][:]
+            self.assertEqual(nc["NSTATIONS"].units, "count_all_levels")
+        cell = lambda lon, lat: (list(LAT).index(lat) - 1, list(LON).index(lon) - 5)  # noqa: E731
+        self.assertEqual(counts.shape[0], 58)
+        for month, lon, lat, want in ((58, 180.5, 0.5, 3), (58, 220.5, -39.5, 2), (1, 140.5, 30.5, 1)):
+            j, i = cell(lon, lat)
+            self.assertEqual(list(counts[month - 1, :, j, i]), [want] * len(LEVELS), (month, lon, lat))
+        self.assertEqual(int(counts.sum()), 6 * len(LEVELS))
 
 
 def make_data(directory):

@@ -6,7 +6,8 @@ appending with real Ferret, including an append that is stopped part-way.
 
 usage: test_update_scripts.py [unittest arguments, e.g. Fetch Append]
 Environment: TIDECHARTER_UPDATE_CACHE, where the sample data and packages
-are built once (default /tmp/tidecharter-update-cache).
+are built once (default /tmp/tidecharter-update-cache); TC_PROGRAM, the
+program (default build/tidecharter).
 """
 
 import filecmp
@@ -33,6 +34,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.dirname(os.path.dirname(HERE))
 CACHE = os.environ.get("TIDECHARTER_UPDATE_CACHE", "/tmp/tidecharter-update-cache")
 SIGN = os.path.join(TOP, "installation", "update", "sign_update_packages.sh")
+PROGRAM = os.environ.get("TC_PROGRAM", os.path.join(TOP, "build", "tidecharter"))
+EXAMPLE = os.path.join(TOP, "installation", "examples", "bulletin.ini")
 sys.path.insert(0, os.path.join(TOP, "installation", "update"))
 import tc_update_check  # noqa: E402
 
@@ -164,6 +167,14 @@ class Fetch(unittest.TestCase):
         r.set_source("file:///cygdrive/c/tidecharter/no_such_directory/")
         r.run("tcGetUp.bat", "092008")
         self.assertEqual(r.status("getup.log"), ["TRYD", "ERRO", "NOHO"])
+        # After an import of real data there is no source; the detail log
+        # names the source of every try.
+        r.set_source("none")
+        r.run("tcGetUp.bat", "092008")
+        self.assertEqual(r.status("getup.log"), ["TRYD", "ERRO", "NONE"])
+        with open(r.path("tmp", "getup_detail.log")) as f:
+            self.assertIn("update source: none", f.read().splitlines()[-2])
+        r.set_source("file:///cygdrive/c/tidecharter/update_source/")
 
     def test_web_source(self):
         r = self.r
@@ -476,12 +487,18 @@ class Append(unittest.TestCase):
         self.assertEqual(r.leftovers(), [])
         self.assertEqual(r.data_digest(), digest)
 
-        # Stopped between two renames: the journal lets the next run finish.
+        # Stopped between two renames: the journal lets the next start of
+        # the program finish, with no package to be had (a batch run here,
+        # which starts as the desktop program does).
         good_copies()
         tc_update_check.write_journal(data, DATA_FILES)
         os.replace(os.path.join(data, DATA_FILES[0] + ".append"),
                    os.path.join(data, DATA_FILES[0]))
-        tc_update_check.recover(data)
+        r.set_source("file:///cygdrive/c/tidecharter/no_such_directory/")
+        run = subprocess.run([PROGRAM, "--batch", EXAMPLE, "--check", "--out", r.path("tmp", "products")],
+                             capture_output=True, text=True, timeout=300,
+                             env=dict(os.environ, TIDECHARTER_DRIVE_C=r.root))
+        self.assertIn("pictures would be drawn", run.stdout, run.stderr)
         self.assertEqual(r.leftovers(), [])
         for name in DATA_FILES:
             self.assertEqual(r.months(name), list(range(1, 58)), name)

@@ -160,10 +160,10 @@ TEST_F(UpdateFiles, FullUpdateFromAugust2008AppendsSeptemberAndReadsNewEndDates)
   EXPECT_EQ(field(1022), "Aug-2008");
   EXPECT_EQ(field(1090), "Downloading Argo update for Sep-2008 ...");
   EXPECT_EQ(field(1099), "Done!");
-  EXPECT_EQ(field(1091), "To continue the update process click on the following in the");
-  EXPECT_EQ(field(1093), "Setup-Tidecharter Update window:  Next >, Next >, Install, Finish");
+  EXPECT_EQ(field(1091), "Checking and unpacking the update package: nothing to click.");
+  EXPECT_EQ(field(1093), "(A packaged install gets a new program from the package manager.)");
   EXPECT_EQ(field(1095),
-            "After you click \"Finish\" (see above) the Tidecharter will append the new data");
+            "Now that the package is checked, the Tidecharter will append the new data");
   EXPECT_EQ(field(1098), "Wait for the \"Done\" on the next line.     Updating......");
   EXPECT_EQ(field(1100), "Done !   Data files were updated.");
   expectblank({1092, 1094, 1101, 1102, 1103});
@@ -218,6 +218,8 @@ TEST_F(UpdateFiles, DownloadFailuresEndWithTheirOwnLines) {
       {"TRYD\nERRO\nNOFI\n",
        {"The update file does not exist yet, try after the 15th of the",
         "following month.  (eg. Oct 2008 ready after Nov 15, 2008)", "", ""}},
+      {"TRYD\nERRO\nNONE\n",
+       {"No update source: add Jan-2009 with tidecharter-import --argo RG_ArgoClim_200901_*.nc", "", "", ""}},
       {"TRYD\nERRO\n\n", {speed, "", "", ""}},
       {"TRYD\nERRO\n", {speed, "", "", ""}},
   };

@@ -1,0 +1,121 @@
+#!/usr/bin/python3
+"""Times tidecharter-import on stand-ins of the real Argo product's size:
+the climatology of MONTHS months imported alone, then one extension month
+appended.  Not part of CI (it writes about 1 GB per two years of months).
+
+usage: bench/import_append_bench.py [--months N] [--work DIR]
+
+Prints the wall time and peak resident memory of both runs, and of a
+reference that reads the inputs with cat and writes as many bytes with
+fsync.
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+import numpy as np
+import netCDF4
+
+TOP = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+IMPORTER = os.path.join(TOP, "installation", "import", "tidecharter-import")
+LEVELS = np.array([2.5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140, 150, 160, 170,
+                   182.5, 200, 220, 240, 260, 280, 300, 320, 340, 360, 380, 400, 420, 440, 462.5, 500,
+                   550, 600, 650, 700, 750, 800, 850, 900, 950, 1000, 1050, 1100, 1150, 1200, 1250,
+                   1300, 1350, 1412.5, 1500, 1600, 1700, 1800, 1900, 1975])
+LON = np.arange(20.5, 380.0, 1.0)
+LAT = np.arange(-64.5, 80.0, 1.0)
+
+
+def rg_file(path, months, quantities, climatology):
+    rng = np.random.default_rng(len(months))
+    with netCDF4.Dataset(path, "w", format="NETCDF3_64BIT_OFFSET") as nc:
+        for name, size in (("LONGITUDE", len(LON)), ("LATITUDE", len(LAT)), ("PRESSURE", len(LEVELS)),
+                           ("TIME", None)):
+            nc.createDimension(name, size)
+        for name, values, units in (("LONGITUDE", LON, "degrees_east"), ("LATITUDE", LAT, "degrees_north"),
+                                    ("PRESSURE", LEVELS, "dbar"),
+                                    ("TIME", np.array(months) - 0.5, "months since 2004-01-01")):
+            v = nc.createVariable(name, "f8" if name == "TIME" else "f4", (name,))
+            v.units = units
+            v[:] = values
+        grid3, grid4 = ("PRESSURE", "LATITUDE", "LONGITUDE"), ("TIME",) + ("PRESSURE", "LATITUDE", "LONGITUDE")
+        shape = (len(LEVELS), len(LAT), len(LON))
+        for q in quantities:
+            v = nc.createVariable(f"ARGO_{q}_ANOMALY", "f4", grid4, fill_value=-999.0)
+            for k in range(len(months)):
+                v[k] = rng.standard_normal(shape, dtype=np.float32)
+            if climatology:
+                nc.createVariable(f"ARGO_{q}_MEAN", "f4", grid3, fill_value=-999.0)[:] = 10.0
+                nc.createVariable("BATHYMETRY_MASK", "f4", grid3, fill_value=-9.0)[:] = 1.0
+                nc.createVariable("MAPPING_MASK", "f4", grid3, fill_value=-9.0)[:] = 2000.0
+
+
+# Runs a command under a Python of its own, so that the peak resident
+# memory reported is that command's alone.
+PEAK = ("import resource, subprocess, sys; r = subprocess.run(sys.argv[1:]); "
+        "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss); sys.exit(r.returncode)")
+
+
+def timed(command):
+    started = time.monotonic()
+    result = subprocess.run(["/usr/bin/python3", "-c", PEAK, *command], capture_output=True, text=True)
+    seconds = time.monotonic() - started
+    if result.returncode != 0:
+        sys.exit(result.stderr)
+    return seconds, int(result.stdout.split()[-1]) / 1024.0
+
+
+def reference(inputs, outputs, scratch):
+    """cat of the inputs, then the outputs' bytes written with fsync."""
+    started = time.monotonic()
+    subprocess.run(["cat", *inputs], stdout=subprocess.DEVNULL, check=True)
+    total = sum(os.path.getsize(p) for p in outputs)
+    block = b"\0" * (1 << 20)
+    with open(scratch, "wb") as f:
+        for _ in range(0, total, len(block)):
+            f.write(block)
+        f.flush()
+        os.fsync(f.fileno())
+    os.remove(scratch)
+    return time.monotonic() - started
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--months", type=int, default=24)
+    parser.add_argument("--work", default="/tmp/tidecharter-import-bench")
+    args = parser.parse_args(argv)
+    shutil.rmtree(args.work, ignore_errors=True)
+    inputs = os.path.join(args.work, "inputs")
+    home = os.path.join(args.work, "root", "tidecharter")
+    for d in (inputs, os.path.join(home, "data"), os.path.join(home, "bin", "pacific")):
+        os.makedirs(d)
+    files = []
+    for q in ("Temperature", "Salinity"):
+        files.append(os.path.join(inputs, f"RG_ArgoClim_{q}_2019.nc"))
+        rg_file(files[-1], list(range(1, args.months + 1)), [q.upper()], True)
+    code = f"{2004 + args.months // 12}{args.months % 12 + 1:02d}"
+    extension = os.path.join(inputs, f"RG_ArgoClim_{code}_2019.nc")
+    rg_file(extension, [args.months + 1], ["TEMPERATURE", "SALINITY"], False)
+    subprocess.run(["sync"], check=True)
+
+    root = ["--drive-root", os.path.join(args.work, "root")]
+    seconds, peak = timed(["/usr/bin/python3", IMPORTER, "--argo", *files, *root])
+    data = [os.path.join(home, "data", n) for n in os.listdir(os.path.join(home, "data"))]
+    ref = reference(files, data, os.path.join(home, "data", "scratch"))
+    size = sum(os.path.getsize(p) for p in data) / 1e6
+    print(f"import of {args.months} months of Argo ({size:.0f} MB written): {seconds:.1f} s wall, "
+          f"peak {peak:.0f} MB resident; reference (cat + fsync'd write) {ref:.1f} s, "
+          f"ratio {seconds / ref:.1f}")
+    seconds, peak = timed(["/usr/bin/python3", IMPORTER, "--argo", extension, *root])
+    print(f"append of one extension month: {seconds:.2f} s wall, peak {peak:.0f} MB resident")
+    shutil.rmtree(args.work, ignore_errors=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
