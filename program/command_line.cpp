@@ -1,4 +1,4 @@
-#include "main/command_line.h"
+#include "program/command_line.h"
 
 #include "core/drive_setup.h"
 #include "build_info.h"
