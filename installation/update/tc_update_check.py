@@ -319,6 +319,8 @@ def recover_installed(wait=5.0):
                     return None
                 time.sleep(0.05)
         return recover(os.path.join(home, "data"))
+
+
 # ---------------------------------------------------------------- data line
 
 def is_sample(path):
