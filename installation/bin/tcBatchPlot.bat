@@ -52,6 +52,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tcbatchplot.XXXXXX")
 trap 'rm -rf "$work"; rm -f ${part_picture:+"$part_picture"} ${part_journal:+"$part_journal"}' EXIT
 trap 'exit 1' INT TERM HUP
 cd "$work"
+tc_derived_fresh "$work/derived.log"
 
 drawn="$work/picture.ps"
 [ "$format" = pdf ] && drawn="$work/picture.pdf"

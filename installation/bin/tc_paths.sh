@@ -11,6 +11,7 @@
 #   tc_display           print the X display for Ferret's windows
 #   tc_ferret_env        export Ferret's environment with our go and data
 #                        directories searched first
+#   tc_derived_fresh LOG bring the derived Argo fields up to date
 #   tc_headless_ferret ARGS...   PyFerret without a display
 #   tc_ferret_picture FILE PICTURE LOG   draw a command file headless
 #   tc_ferret_problem LOG        Ferret's last error, on one line
@@ -89,6 +90,25 @@ tc_ferret_env() {
   # Ferret's Fortran output reaches the log line by line.
   GFORTRAN_UNBUFFERED_PRECONNECTED=y
   export GFORTRAN_UNBUFFERED_PRECONNECTED
+}
+
+# The product scripts read fields derived from the temperature file
+# (tc_derived.py), never trusted: their stamp must still match the files
+# and the script, else they are computed again before Ferret runs.  Two
+# forks when nothing changed; the script itself takes a lock.  What it
+# did goes to LOG.
+tc_derived_fresh() {
+  tc_stamp_now=$(stat -L -c '%s %.9Y %i' "$TC_DATA/RG_ArgoClim_Temperature.nc" \
+    "$TC_DATA/RG_ArgoClim_Derived.nc" 2> /dev/null; md5sum < "$TC_BIN/tc_derived.py" | cut -c 1-32)
+  tc_stamp_was=""
+  if [ -f "$TC_DATA/RG_ArgoClim_Derived.stamp" ]; then
+    while IFS= read -r tc_line || [ -n "$tc_line" ]; do
+      tc_stamp_was="$tc_stamp_was${tc_stamp_was:+
+}$tc_line"
+    done < "$TC_DATA/RG_ArgoClim_Derived.stamp"
+  fi
+  [ "$tc_stamp_now" = "$tc_stamp_was" ] && return 0
+  /usr/bin/python3 "$TC_BIN/tc_derived.py" "$TC_DATA" >> "$1" 2>&1 || true
 }
 
 # TC_PYTHON is the Python that runs PyFerret (default /usr/bin/python3).

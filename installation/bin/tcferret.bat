@@ -80,6 +80,8 @@ case "$file" in
     exit 0 ;;
 esac
 
+tc_derived_fresh "$TC_TMP/derived.log"
+
 # The metafile line names the output; the words are matched as Ferret
 # would, in any case.  A .jnl may carry one too (a batch run's picture
 # drawn again).

@@ -61,6 +61,8 @@ if /usr/bin/python3 "$check" commit "$TC_DATA" "$packages" "$code"; then
   word=DONE
   # The main menu's data line says how far the data now reach.
   /usr/bin/python3 "$check" dataline "$TC_HOME" || true
+  # The new month's derived fields, under the append lock still.
+  /usr/bin/python3 "$TC_BIN/tc_derived.py" --append "$TC_DATA" || true
   printf 'DONE month %s is in the data files\n' "$code" > "$status.partial"
 else
   word=ERRO

@@ -36,9 +36,13 @@ RADIUS, OMEGA = 6371.0e3, 7.2921e-5
 A, B = 49, 54            # January to June 2008, averaged before deriving
 MONTH = 54               # June 2008 for the products
 SEC_X = 221.0            # the sections run along 139W
+LINE_AT = (-41.0, 221.0)  # the line drawing's place, a cell centre
 BAND = 6.0               # no geostrophic velocity nearer the equator
 NINO = {"Nino 1+2": ("12", (270, 280, -10, 0)), "Nino 3": ("3", (210, 270, -5, 5)),
         "Nino 3.4": ("34", (190, 240, -5, 5)), "Nino 4": ("4", (160, 210, -5, 5))}
+STORED = ("d20", "mld", "tchp", "warm")
+# UNESCO 1980 (Fofonoff and Millard 1983): density at (psu, deg C, dbar).
+EOS_CHECK = {(0, 5, 0): 999.96675, (35, 5, 0): 1027.67547, (35, 25, 10000): 1062.53817}
 ONI = np.array([v for year in sorted(sample.ONI) for v in sample.ONI[year]])
 
 
@@ -172,9 +176,18 @@ def ferret_listings(data, out, nt):
     for upper in (0, 300, 1000):
         lines.append(f"go tc_dynamic map {upper} 2000")
         dump(f"map_{upper}", f"tc_field[x={SEC_X}]")
-    # The time treatments of maps (with tc_field) and of time series.
+    # The time treatments of maps (with tc_field) and of time series; the
+    # dynamic height and velocity of A to B against 2004-2007.
     lines += [f"go tc_months yearly tc_temp {A} {B}", "go tc_field tc_temp 0 500"]
     dump("yearly", "tc_field")
+    lines += [f"go tc_months yearly tc_psal {A} {B}", "go tc_derive now", "go tc_derive ref",
+              "go tc_dynamic map 0 1000"]
+    dump("ref_field", "tc_field")
+    dump("ref_u", "tc_u")
+    # The equation of state at its published check values.
+    for i, (salt, temp, pres) in enumerate(EOS_CHECK):
+        lines.append(f"go tc_eos tc_check{i} {salt} {temp} {pres}")
+        dump(f"eos_{i}", f"tc_check{i}")
     lines += [f"go tc_months monthly tc_temp {MONTH} 6", "go tc_field tc_temp 100 100"]
     dump("monthly", "tc_field")
     lines += ["go tc_months average tc_temp 9", "go tc_field tc_temp 0 0"]
@@ -188,16 +201,58 @@ def ferret_listings(data, out, nt):
     for name in ("d20", "mld", "tchp", "warm"):
         dump(name, f"tc_{name}[l={MONTH}]")
     dump("wwv", f"tc_wwv[l=1:{nt}]")
-    lines.append("go tc_ts_end")
+    # The same of every month from the fields computed once (read through
+    # tc_prod_fields under the same names), against a snapshot of these
+    # in double precision; D20 and TCHP also as monthly anomalies, from the
+    # stored climatology against tc_ts_series' own.
+    for name in STORED:
+        lines.append(f"let fly_{name} = tc_{name}")
+    lines.append(f"let fly_wwv = tc_wwv[l=1:{nt}]")
+    for name in ("d20", "tchp"):
+        lines += [f"go tc_ts_series monthly tc_{name} 1 {nt} an_{name}", f"let fly_an_{name} = an_{name}[l=1:{nt}]"]
+    for names in (STORED, ("wwv",), ("an_d20", "an_tchp")):
+        lines.append(f'save/clobber/quiet/outtype=double/file="{out}/fly_{names[0]}.nc" '
+                     + ", ".join("fly_" + n for n in names))
+        lines.append(f'use "{out}/fly_{names[0]}.nc"')
+    lines += ["cancel variable fly_*", "go tc_prod_fields"]
+    for name in ("d20", "tchp"):
+        lines.append(f"go tc_ts_series monthly tc_{name} 1 {nt} an_{name} tc_{name}_clim")
+    for name, file in [(n, STORED[0]) for n in STORED] + [("wwv", "wwv"), ("an_d20", "an_d20"),
+                                                          ("an_tchp", "an_d20")]:
+        stored, fly = ("tc_" if name in STORED + ("wwv",) else "") + name, f"fly_{name}[d=fly_{file}]"
+        axes = "l=@max" if name == "wwv" else "x=@max,y=@max,l=@max"
+        lines += [f"let cmp_diff_{name} = ABS({stored} - {fly})", f"let cmp_max_{name} = ABS({fly})",
+                  f"let cmp_missing_{name} = ABS(MISSING(0*{stored}, 1) - MISSING(0*{fly}, 1))"]
+        dump(f"stored_{name}_diff", f"cmp_diff_{name}[{axes}]")
+        dump(f"stored_{name}_max", f"cmp_max_{name}[{axes}]")
+        dump(f"stored_{name}_missing", f"cmp_missing_{name}[{axes.replace('max', 'sum')}]")
+    lines += [f"cancel data fly_{STORED[0]}", "cancel data fly_wwv", "cancel data fly_an_d20",
+              "go tc_ts_end"]
     # Each box from both data sets: K 1 to 4 as the program sends them,
     # then the other two boxes.
     for k, box in ((1, ""), (2, ""), (3, ""), (4, ""), (1, "12"), (1, "4"), (3, "12"), (3, "4")):
         lines += ["go tc_begin", f"go tc_prod_nino {k} 1 {nt} {box}"]
         box = box or ("3" if k in (1, 3) else "34")
         dump(f"nino_{k}_{box}", f"tc_prod_series[l=1:{nt}]")
+        dump(f"oni_{k}_{box}", f"tc_prod_running[l=1:{nt}]")
         dump(f"nino_anom_{k}_{box}", f"tc_prod_anom[l={nt}]")
         lines.append("go tc_ts_end")
-    return ferret_with(GO, data, "\n".join(lines), timeout=600)
+    # Entry scripts as the program runs them: what each drew last is
+    # listed as it ends, by a tc_end and a tc_ts_end put first on the path.
+    for name in ("tc_end", "tc_ts_end"):
+        with open(f"{out}/{name}.jnl", "w") as f:
+            f.write('IF ($capture_file"0|*>1") THEN\n'
+                    '  list/nohead/quiet/clobber/format=(1PE22.14)/file="($capture_file)" ($capture_what)\n'
+                    '  cancel symbol capture_file\nENDIF\n'
+                    f'go "{GO}/{name}.jnl"\n')
+    for name, what, go in (
+            ("entry_geo_vel_section", f"tc_field[x={SEC_X},z=0:2000]",
+             f"fer_geo_vel_section N -60 66 {A} {B} 0 2000 {SEC_X} {SEC_X}"),
+            ("entry_dyn_ht_line", f"tc_line_curve[l=1:{nt}]",
+             f"fer_dyn_ht_line 1 1 {nt} 0 1000 {LINE_AT[0]} {LINE_AT[0]} {LINE_AT[1]} {LINE_AT[1]}")):
+        lines += [f'define symbol capture_file = {out}/{name}.txt', f"define symbol capture_what = {what}",
+                  f"go {go}"]
+    return ferret_with(f"{out} {GO}", data, "\n".join(lines), timeout=600)
 
 
 class Report:
@@ -213,7 +268,18 @@ class Report:
         values[values < -1e30] = np.nan
         return values.reshape(shape)
 
-    def compare(self, name, pairs, tolerance, unit, relative=False, note=""):
+    def stored(self, name, tolerance):
+        """A field computed once against the same computed on the fly:
+        Ferret's largest difference, largest value and count of cells
+        missing in one of them only."""
+        diff, top, missing = (self.listed(f"stored_{name}_{part}", (1,))[0]
+                              for part in ("diff", "max", "missing"))
+        worst = diff / top if top > 0 else np.inf
+        self.lines.append(f"{'stored ' + name:38s} largest difference {worst:.3g} of the largest value")
+        if not worst <= tolerance or missing != 0:
+            self.failures.append(f"stored {name}: {diff:g} of {top:g} apart, {missing:g} cells missing in one")
+
+    def compare(self, name, pairs, tolerance, unit, relative=False, note="", least=10):
         """pairs: (Ferret's values, numpy's); relative: against the largest
         of numpy's values."""
         got = np.concatenate([np.ravel(g) for g, _ in pairs])
@@ -226,7 +292,7 @@ class Report:
             if (np.isnan(got) != np.isnan(want)).any():
                 problems.append(f"missing in {np.sum(np.isnan(got) != np.isnan(want))} other cells")
             both = ~np.isnan(got) & ~np.isnan(want)
-            worst = np.abs(got - want)[both].max() if both.sum() >= 10 else np.inf
+            worst = np.abs(got - want)[both].max() if both.sum() >= least else np.inf
             if relative:
                 worst /= np.abs(want[both]).max()
         if not worst <= tolerance:
@@ -281,6 +347,28 @@ def main():
                                        (r.listed("section_u", (nz, ny)), u_section)], 1e-4, "",
               relative=True)
 
+    # Against 2004-2007: both states' dynamic height and velocity.
+    s_ref, t_ref = psal[:48].mean(axis=0), temp[:48].mean(axis=0)
+    dyn_ref = integral_below(p, sample.specific_volume_anomaly(s_ref, t_ref, pz), 1000.0) * 1e5
+    u_ref = -100 * centred(dyn_ref[0] / 10, 0, dy) / cor
+    r.compare("dynamic height against 2004-2007", [(r.listed("ref_field", (ny, nx)), dyn_1000[0] - dyn_ref[0])],
+              1e-6, "dyn cm")
+    r.compare("velocity against 2004-2007", [(r.listed("ref_u", (ny, nx)), u - u_ref)], 1e-4, "",
+              relative=True)
+    eos = [(r.listed(f"eos_{i}", (1,)), np.array([want])) for i, want in enumerate(EOS_CHECK.values())]
+    eos.append((sample.rho(*np.array(list(EOS_CHECK)).T.astype(float)), np.array(list(EOS_CHECK.values()))))
+    r.compare("equation of state check values", eos, 1e-5, "kg/m3", note=" (Ferret and numpy)", least=6)
+
+    # Entry scripts: the velocity section along a meridian draws u; the
+    # dynamic height line drawing, month by month, in dyn cm.
+    r.compare("entry script: velocity section", [(r.listed("entry_geo_vel_section", (nz, ny)), u_section)],
+              1e-4, "", relative=True)
+    column = (slice(None), slice(None), list(lat).index(LINE_AT[0]), list(lon).index(LINE_AT[1]))
+    svan_line = sample.specific_volume_anomaly(psal[column], temp[column], p[None, :])
+    r.compare("entry script: dynamic height line",
+              [(r.listed("entry_dyn_ht_line", (nt,)), integral_below(p, svan_line.T, 1000.0)[0] * 1e5)],
+              1e-6, "dyn cm")
+
     # The products of one month and the warm water volume of all months.
     t_month = temp[MONTH - 1]
     d20 = columns(lambda q, t: crossing(q, t, 20.0), p, t_month)
@@ -303,15 +391,23 @@ def main():
     if not 6 <= lead <= 9:
         r.failures.append(f"WWV: leads the ONI by {lead} months, not by 6 to 9")
 
+    # The fields computed once, every month, against the on-the-fly ones.
+    for name in STORED + ("wwv", "an_d20", "an_tchp"):
+        r.stored(name, 1e-6)
+
     # Nino indices: the box mean less its 2004-2007 calendar-month mean,
     # and the map of the last month's anomaly.
     for name, (box, limits) in NINO.items():
         pairs = []
         for k, field, x, y in ((1, temp[:, 0], lon, lat), (3, sst, slon, slat)):
             k += box == "34"
-            pairs.append((r.listed(f"nino_{k}_{box}", (nt,)), less_clim(box_mean(field, x, y, limits), 48)))
+            index = less_clim(box_mean(field, x, y, limits), 48)
+            pairs.append((r.listed(f"nino_{k}_{box}", (nt,)), index))
+            running = np.convolve(index, np.ones(3) / 3, mode="same")
+            running[[0, -1]] = np.nan
+            pairs.append((r.listed(f"oni_{k}_{box}", (nt,)), running))
             pairs.append((r.listed(f"nino_anom_{k}_{box}", field.shape[1:]), less_clim(field, 48)[-1]))
-        corr = np.corrcoef(pairs[2][0], ONI[:nt])[0, 1]
+        corr = np.corrcoef(pairs[3][0], ONI[:nt])[0, 1]
         r.compare(name, pairs, 1e-6, "deg C", note=f"; Reynolds index against the ONI: r = {corr:.2f}")
         if box == "34" and corr < 0.9:
             r.failures.append(f"{name}: follows the ONI with r = {corr:.2f} only")

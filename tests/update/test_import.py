@@ -60,6 +60,8 @@ sys.path.insert(0, HERE)
 from test_update_scripts import APPEND_COMMANDS, DATA_FILES, DriveRoot  # noqa: E402
 sys.path.insert(0, os.path.join(TOP, "tests", "go_scripts_2"))
 from test_science import heat_potential  # noqa: E402
+sys.path.insert(0, os.path.join(TOP, "installation", "bin"))
+import tc_derived  # noqa: E402
 
 LEVELS = np.array([2.5, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140, 150, 160, 170,
                    182.5, 200, 220, 240, 260, 280, 300, 320, 340, 360, 380, 400, 420, 440, 462.5, 500,
@@ -390,6 +392,29 @@ class Import(unittest.TestCase):
         self.assertEqual(r.end_dates(), [58, 58, 58])
         got = ferret_values(r, "go tc_data argo", "=tc_temp[x=220,y=0.5,z=0,l=58]")
         np.testing.assert_allclose(got, [argo("TEMPERATURE", 58, 220.5, 0.5, 2.5)], atol=2e-4)
+        # The derived fields gained that one month, and equal those of
+        # all 58 months computed afresh, climatologies included.
+        self.assertIn("appended the derived fields of months 58 to 58", r.appup_log())
+        afresh = tempfile.mkdtemp(prefix="tc_derived_")
+        self.addCleanup(shutil.rmtree, afresh, True)
+        shutil.copy(r.path("data", "RG_ArgoClim_Temperature.nc"), afresh)
+        self.assertIn("computed the derived fields of months 1 to 58", tc_derived.compute(afresh))
+        with netCDF4.Dataset(r.path("data", tc_derived.DERIVED)) as got, \
+                netCDF4.Dataset(os.path.join(afresh, tc_derived.DERIVED)) as want:
+            for name in want.variables:
+                np.testing.assert_array_equal(got[name][:], want[name][:], name)
+        check = ["/usr/bin/python3", r.path("bin", "tc_derived.py"), "--check", r.path("data")]
+        self.assertEqual(subprocess.run(check).returncode, 0)
+        # Touched, the derived file is no longer trusted: the batch
+        # scripts' look before a picture computes it again.
+        os.utime(r.path("data", tc_derived.DERIVED))
+        self.assertEqual(subprocess.run(check).returncode, 1)
+        log = r.path("tmp", "derived_test.log")
+        subprocess.run(["/bin/sh", "-c", '. "$0/tc_paths.sh"; tc_derived_fresh "$1"', r.path("bin"), log],
+                       check=True)
+        with open(log) as f:
+            self.assertIn("computed the derived fields of months 1 to 58", f.read())
+        self.assertEqual(subprocess.run(check).returncode, 0)
 
     def test_other_layouts_then_bad_inputs_change_nothing(self):
         r = self.r

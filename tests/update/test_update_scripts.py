@@ -103,7 +103,8 @@ class DriveRoot:
             return tc_update_check.months_of(nc)
 
     def leftovers(self):
-        return [n for n in os.listdir(self.path("data")) if n not in DATA_FILES]
+        derived = ("RG_ArgoClim_Derived.nc", "RG_ArgoClim_Derived.stamp")
+        return [n for n in os.listdir(self.path("data")) if n not in DATA_FILES + list(derived)]
 
     def appup_log(self):
         """The end of tcAppUp.bat's log, to explain a failed check."""
