@@ -1,16 +1,14 @@
 #include "app/desktop_front_end.h"
 
-#include "app/app_state.h"
 #include "ferret/jpg_export.h"
 #include "toolkit/toolkit.h"
 
-void DesktopFrontEnd::runferret(AppState& app, const PlotKindState& kind, const PlotSlot& slot,
-                                const FerretRun& run) {
-  if (kind.action == kActionPlot) {
+void DesktopFrontEnd::runferret(const PlotSlot& slot, const FerretRun& run) {
+  if (run.action == kActionPlot) {
     plotrun(slot, run.waitSeconds);
-  } else if (kind.action == kActionJpg) {
+  } else if (run.action == kActionJpg) {
     int ierror = 0;
-    createjpg(app.log, slot.cygwinPath, slot.outputName, ierror, app.multicore, run.landflag,
+    createjpg(*run.log, slot.cygwinPath, slot.outputName, ierror, run.multicore, run.landflag,
               run.vectorflag);
   }
 }

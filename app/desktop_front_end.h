@@ -6,14 +6,13 @@
 
 #include <string>
 
-#include "app/drive_setup.h"
-#include "plots/front_end.h"
+#include "core/drive_setup.h"
+#include "core/front_end.h"
 
 class DesktopFrontEnd : public FrontEnd {
  public:
   PlotSlot commandfile(const PlotSlot& slot) override { return slot; }
-  void runferret(AppState& app, const PlotKindState& kind, const PlotSlot& slot,
-                 const FerretRun& run) override;
+  void runferret(const PlotSlot& slot, const FerretRun& run) override;
   void message(const UserMessage& message) override;
 };
 

@@ -1,9 +1,8 @@
 #include "app/main_menu.h"
 
 #include "app/app_state.h"
-#include "app/load_dialogs.h"
 #include "app/startup_checks.h"
-#include "plots/plot_procedures.h"
+#include "plots/plot_kinds.h"
 #include "toolkit/toolkit.h"
 #include "update/update_files.h"
 
@@ -12,15 +11,10 @@ namespace {
 constexpr int kMainMenu = 101;
 
 void openparameterdialog(int choice) {
-  // The vertical section sits right of the main menu; the others centre.
-  struct Choice {
-    int dialog;
-    int x;
-  };
-  static const Choice choices[] = {{103, -1}, {105, 510}, {104, -1}, {109, -1}, {110, -1}};
-  if (choice < 1 || choice > 5) return;
-  WDialogSelect(choices[choice - 1].dialog);
-  WDialogShow(choices[choice - 1].x, -1, 0, 2);
+  const std::vector<PlotKind>& kinds = plotkinds();
+  if (choice < 1 || choice > static_cast<int>(kinds.size())) return;
+  WDialogSelect(kinds[choice - 1].dialog);
+  WDialogShow(kinds[choice - 1].menuX, -1, 0, 2);
 }
 
 void mainmenubutton(AppState& app) {
@@ -64,29 +58,14 @@ void mainmenubutton(AppState& app) {
 }
 
 void pushbutton(AppState& app) {
+  if (const PlotKind* kind = plotkindofdialog(app.message.win)) {
+    kind->plot(app);
+    return;
+  }
   switch (app.message.win) {
     case 101:
     case 108:
       mainmenubutton(app);
-      break;
-    case 103:
-      plotmapview(app);
-      break;
-    case 105:
-      plotvertview(app);
-      break;
-    case 104:
-      WDialogSelect(104);
-      WDialogShow(-1, -1, 0, 2);
-      plottimeseries(app);
-      break;
-    case 109:
-      WDialogSelect(109);
-      WDialogShow(-1, -1, 0, 2);
-      plotlinedrawing(app);
-      break;
-    case 110:
-      plotprodview(app);
       break;
     case 107:
     case 111: {
@@ -105,25 +84,7 @@ void pushbutton(AppState& app) {
 void fieldchanged(AppState& app) {
   // Only a change inside the focused field; a focus move is ignored.
   if (app.message.value1 != app.message.value2) return;
-  switch (app.message.win) {
-    case 103:
-      mapviewfields(app);
-      break;
-    case 105:
-      vertviewfields(app);
-      break;
-    case 104:
-      timeviewfields(app);
-      break;
-    case 109:
-      lineviewfields(app);
-      break;
-    case 110:
-      prodviewfields(app);
-      break;
-    default:
-      break;
-  }
+  if (const PlotKind* kind = plotkindofdialog(app.message.win)) kind->fields(app);
 }
 
 }  // namespace

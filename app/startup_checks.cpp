@@ -2,22 +2,11 @@
 
 #include <fstream>
 
-#include "app/app_state.h"
 #include "ferret/record.h"
 #include "ferret/run_log.h"
 #include "toolkit/toolkit.h"
 
 namespace {
-
-// One line of a text file as a fixed-length (Aw) read: false at the end of
-// the file, else the line cut or blank-padded to `width`.
-bool readfixed(std::istream& in, int width, std::string& text) {
-  std::string line;
-  if (!std::getline(in, line)) return false;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  text = FormatA(line, width);
-  return true;
-}
 
 // Fortran-style position of `word` in `text`: 1-based, 0 when absent.
 int position(const std::string& text, const std::string& word) {
@@ -80,19 +69,6 @@ void getscreenres(int& ixres, int& iyres) {
 
 void logscreenres(RunLog& log, int ixres, int iyres) {
   log.write(ListRecord().add("Screen resolution: ixres=").add(ixres).add(" iyres=").add(iyres));
-}
-
-void readversiontext(AppState& app) {
-  app.versiontext.assign(30, ' ');
-  const char* path = app.edition == 2 ? "c:\\tidecharter\\bin\\global\\versioninfo.txt"
-                                      : "c:\\tidecharter\\bin\\pacific\\versioninfo.txt";
-  std::ifstream in(IOsHostPath(path));
-  if (!in) return;
-  std::string part;
-  if (!readfixed(in, 15, part)) return;
-  app.versiontext.replace(0, 15, part);
-  if (!readfixed(in, 15, part)) return;
-  app.versiontext.replace(15, 15, part);
 }
 
 void getcpu(int& flag, RunLog& log) {

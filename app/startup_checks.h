@@ -16,8 +16,7 @@
 
 #include <string>
 
-struct AppState;
-class RunLog;
+#include "core/core_state.h"  // readversiontext
 
 // Reads the digit of c:\tidecharter\bin\xwininfo.txt (0 when unread), runs
 // tcLookForX.bat with it (hidden, at most 4 seconds), discards the toolkit
@@ -30,10 +29,6 @@ std::string xservercheck();
 // value is missing or not a 32-bit number.
 void getscreenres(int& ixres, int& iyres);
 void logscreenres(RunLog& log, int ixres, int iyres);
-
-// versiontext: two (A15) lines of the edition's versioninfo.txt, blanks
-// where nothing was read.
-void readversiontext(AppState& app);
 
 // flag: position of "Duo", "ual" or "Quad" in the registry's processor name,
 // 0 when absent or unread; logs "CPU type=" and the searches.

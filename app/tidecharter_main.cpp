@@ -9,7 +9,6 @@
 #include "app/load_dialogs.h"
 #include "app/main_menu.h"
 #include "app/startup_checks.h"
-#include "locations/location_menu.h"
 #include "ferret/record.h"
 #include "toolkit/toolkit.h"
 #include "update/end_dates.h"

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "app/app_state.h"
 
 void BatchFrontEnd::begin(const std::string& commandFile, const std::vector<std::string>& heading) {
   commandFile_ = commandFile;
@@ -19,9 +18,9 @@ PlotSlot BatchFrontEnd::commandfile(const PlotSlot& slot) {
   return own;
 }
 
-void BatchFrontEnd::runferret(AppState&, const PlotKindState& kind, const PlotSlot&, const FerretRun&) {
+void BatchFrontEnd::runferret(const PlotSlot&, const FerretRun& run) {
   // Only Create JPG's command file draws a picture without a window.
-  if (kind.action == kActionJpg) ready_ = true;
+  if (run.action == kActionJpg) ready_ = true;
 }
 
 void BatchFrontEnd::message(const UserMessage& message) { refusals_.push_back(message); }

@@ -9,16 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "app/drive_setup.h"
-#include "plots/front_end.h"
+#include "core/drive_setup.h"
+#include "core/front_end.h"
 
 class BatchFrontEnd : public FrontEnd {
  public:
   // The next request's command file (a host path) and its heading lines.
   void begin(const std::string& commandFile, const std::vector<std::string>& heading);
   PlotSlot commandfile(const PlotSlot& slot) override;
-  void runferret(AppState& app, const PlotKindState& kind, const PlotSlot& slot,
-                 const FerretRun& run) override;
+  void runferret(const PlotSlot& slot, const FerretRun& run) override;
   void message(const UserMessage& message) override;
 
   // Since begin(): whether the request got as far as running Ferret, and

@@ -8,13 +8,11 @@
 #include <map>
 #include <random>
 
-#include "app/app_state.h"
-#include "app/startup_checks.h"
+#include "core/core_state.h"
 #include "batch/batch_front_end.h"
 #include "batch/fill_dialog.h"
 #include "batch/request_file.h"
 #include "ferret/dates.h"
-#include "locations/location_menu.h"
 #include "toolkit/toolkit.h"
 #include "update/end_dates.h"
 
@@ -111,7 +109,7 @@ fs::path startenddates(const fs::path& work, int& started) {
 }
 
 // The names of the data sets whose end date is unknown.
-std::vector<std::string> readenddates(AppState& app, const fs::path& dir, int started) {
+std::vector<std::string> readenddates(CoreState& app, const fs::path& dir, int started) {
   int code = 0;
   while (started > 0) {
     const int ended = IOsWaitProgram(code);
@@ -136,7 +134,7 @@ std::vector<std::string> readenddates(AppState& app, const fs::path& dir, int st
 // Comment lines heading a picture's command file: enough to tell where it
 // came from and to draw it again.
 std::vector<std::string> heading(const RequestFile& file, const ProductRequest& p, const fs::path& picture,
-                                 const AppState& app) {
+                                 const CoreState& app) {
   fs::path journal = picture;
   journal.replace_extension(".jnl");
   return {"! " + picture.string() + ", drawn by tidecharter --batch",
@@ -167,7 +165,7 @@ std::string leadsout(const fs::path& base, const fs::path& picture) {
 
 // Fills the picture's dialog and presses Create JPG; the command file is
 // then written, or the reasons it was refused are in pic.errors.
-void prepare(AppState& app, BatchFrontEnd& front, const RequestFile& file, const fs::path& base,
+void prepare(CoreState& app, BatchFrontEnd& front, const RequestFile& file, const fs::path& base,
              const fs::path& shownBase, const fs::path& work, const std::vector<std::string>& unknownEnds,
              int number, Picture& pic) {
   const ProductRequest& p = *pic.request;
@@ -340,7 +338,7 @@ int batchmain(const BatchOptions& options) {
     return 1;
   }
 
-  AppState app;
+  CoreState app;
   int datesRun = -1;
   finishstoppedcommit();
   const fs::path datesDir = startenddates(work.path(), datesRun);

@@ -4,9 +4,9 @@
 #include <cctype>
 #include <sstream>
 
-#include "app/app_state.h"
-#include "app/load_dialogs.h"
+#include "core/core_state.h"
 #include "ferret/dates.h"
+#include "plots/plot_kinds.h"
 #include "plots/plot_procedures.h"
 #include "toolkit/toolkit.h"
 
@@ -19,29 +19,6 @@ constexpr int kSouth = 1055, kSouthLetter = 1019, kNorth = 1037, kNorthLetter = 
 constexpr int kWest = 1038, kWestLetter = 1020, kEast = 1039, kEastLetter = 1018;
 constexpr int kCreateJpg = 1076;
 constexpr int kOutOfRange = 1009;
-
-struct KindDialog {
-  ProductKind kind;
-  int dialog;
-  void (*plot)(AppState&);
-  void (*fields)(AppState&);
-  int upper, lower;  // the pressure menus; 0: none
-  int startMonth, startYear, endMonth, endYear;
-};
-
-const KindDialog kDialogs[] = {
-    {ProductKind::Map, 103, plotmapview, mapviewfields, 1011, 1012, 1025, 1027, 1029, 1030},
-    {ProductKind::Section, 105, plotvertview, vertviewfields, 1010, 1036, 1064, 1065, 1066, 1067},
-    {ProductKind::TimeSeries, 104, plottimeseries, timeviewfields, 1011, 1012, 1025, 1027, 1029, 1030},
-    {ProductKind::Line, 109, plotlinedrawing, lineviewfields, 1011, 1012, 1025, 1027, 1029, 1030},
-    {ProductKind::Product, 110, plotprodview, prodviewfields, 0, 0, 1025, 1027, 1029, 1030},
-};
-
-const KindDialog& dialogof(ProductKind kind) {
-  for (const KindDialog& k : kDialogs)
-    if (k.kind == kind) return k;
-  return kDialogs[0];
-}
 
 // Menu texts compared without case, runs of blanks or blanks around a
 // hyphen: "north-south" is "North - South".
@@ -145,7 +122,7 @@ struct DataSet {
   int end;
 };
 
-DataSet dataset(const AppState& app) {
+DataSet dataset(const CoreState& app) {
   int item = 0;
   std::string text(100, ' ');
   WDialogGetMenu(kProperty, item, &text);
@@ -155,7 +132,7 @@ DataSet dataset(const AppState& app) {
   return {"Argo", app.argoend};
 }
 
-void putmonth(const KindDialog& k, bool start, const MonthChoice& m, const DataSet& data,
+void putmonth(const PlotKind& k, bool start, const MonthChoice& m, const DataSet& data,
               const std::vector<std::string>& unknownEnds, std::vector<std::string>& errors) {
   const char* key = start ? "start" : "end";
   if (m.latest && std::find(unknownEnds.begin(), unknownEnds.end(), data.name) != unknownEnds.end()) {
@@ -188,10 +165,10 @@ void putmonth(const KindDialog& k, bool start, const MonthChoice& m, const DataS
 
 }  // namespace
 
-FilledDialog filldialog(AppState& app, const ProductRequest& r, const std::vector<std::string>& unknownEnds) {
+FilledDialog filldialog(CoreState& app, const ProductRequest& r, const std::vector<std::string>& unknownEnds) {
   FilledDialog out;
   std::vector<std::string>& errors = out.errors;
-  const KindDialog& k = dialogof(r.kind);
+  const PlotKind& k = *r.kind;
   loadparameterdialog(app, k.dialog);
   datayears(app, k.dialog);
   if (std::find(unknownEnds.begin(), unknownEnds.end(), "Argo") == unknownEnds.end()) datadefaults(app, k.dialog);
@@ -217,7 +194,7 @@ FilledDialog filldialog(AppState& app, const ProductRequest& r, const std::vecto
     putedge(kNorth, kNorthLetter, r.region.north, errors);
     putedge(kWest, kWestLetter, r.region.west, errors);
     putedge(kEast, kEastLetter, r.region.east, errors);
-    if (r.kind == ProductKind::Section) {
+    if (r.kind->state == &CoreState::ver) {
       int direction = 0;
       WDialogGetMenu(kDirection, direction);
       const Edge &s = r.region.south, &n = r.region.north, &w = r.region.west, &e = r.region.east;
@@ -252,8 +229,8 @@ FilledDialog filldialog(AppState& app, const ProductRequest& r, const std::vecto
   return out;
 }
 
-void pressplot(AppState& app, const ProductRequest& r) {
-  const KindDialog& k = dialogof(r.kind);
+void pressplot(CoreState& app, const ProductRequest& r) {
+  const PlotKind& k = *r.kind;
   WDialogSelect(k.dialog);
   app.itype = PushButton;
   app.message = MessageRecord{};
@@ -264,6 +241,6 @@ void pressplot(AppState& app, const ProductRequest& r) {
 }
 
 void dropdialog(const ProductRequest& r) {
-  WDialogSelect(dialogof(r.kind).dialog);
+  WDialogSelect(r.kind->dialog);
   WDialogUnload();
 }

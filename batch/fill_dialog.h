@@ -10,7 +10,7 @@
 
 #include "batch/request_file.h"
 
-struct AppState;
+struct CoreState;
 
 struct FilledDialog {
   int startIndex = 0;               // the start month the dialog holds
@@ -20,11 +20,11 @@ struct FilledDialog {
 // Loads the request's dialog afresh (it is the current dialog afterwards)
 // and fills it; `latest` comes from the end dates in `app`, except for the
 // data sets named in `unknownEnds` ("Argo", "Aviso", "Reynolds").
-FilledDialog filldialog(AppState& app, const ProductRequest& request,
+FilledDialog filldialog(CoreState& app, const ProductRequest& request,
                         const std::vector<std::string>& unknownEnds);
 
 // Presses Create JPG in the filled dialog, then unloads it.
-void pressplot(AppState& app, const ProductRequest& request);
+void pressplot(CoreState& app, const ProductRequest& request);
 
 // Unloads the request's dialog without pressing anything.
 void dropdialog(const ProductRequest& request);

@@ -11,31 +11,9 @@
 #include <sstream>
 
 #include "ferret/dates.h"
+#include "plots/plot_kinds.h"
 
 namespace {
-
-struct KindKeys {
-  ProductKind kind;
-  const char* name;
-  const char* article;  // "a map", "an ..."
-  std::vector<std::string> keys;
-};
-
-const std::vector<KindKeys>& kinds() {
-  static const std::vector<KindKeys> table = {
-      {ProductKind::Map, "map", "a map",
-       {"kind", "property", "pressure", "plot", "region", "start", "end", "land", "vectors", "fill", "output"}},
-      {ProductKind::Section, "section", "a section",
-       {"kind", "property", "pressure", "plot", "direction", "region", "start", "end", "fill", "output"}},
-      {ProductKind::TimeSeries, "time series", "a time series",
-       {"kind", "property", "pressure", "plot", "region", "location", "start", "end", "fill", "output"}},
-      {ProductKind::Line, "line", "a line",
-       {"kind", "property", "pressure", "plot", "region", "location", "start", "end", "output"}},
-      {ProductKind::Product, "product", "a product",
-       {"kind", "property", "plot", "region", "start", "end", "land", "fill", "output"}},
-  };
-  return table;
-}
 
 std::string trim(const std::string& text) {
   const char* blanks = " \t\r";
@@ -173,25 +151,25 @@ void readsection(const Section& section, ProductRequest& p) {
   }
 
   std::vector<std::string> kindNames;
-  for (const KindKeys& k : kinds()) kindNames.push_back(k.name);
-  const KindKeys* kind = nullptr;
+  for (const PlotKind& k : plotkinds()) kindNames.push_back(k.batchName);
+  const PlotKind* kind = nullptr;
   if (!byKey.count("kind")) {
     fault("no kind: one of " + joined(kindNames));
   } else {
-    for (const KindKeys& k : kinds())
-      if (folded(byKey["kind"]->value) == k.name) kind = &k;
+    for (const PlotKind& k : plotkinds())
+      if (folded(byKey["kind"]->value) == k.batchName) kind = &k;
     if (!kind) fault("kind: " + quote(byKey["kind"]->value) + " is not a kind; one of " + joined(kindNames));
   }
   if (!kind) return;
-  p.kind = kind->kind;
+  p.kind = kind;
 
   for (const Entry& e : section.entries) {
-    if (std::find(kind->keys.begin(), kind->keys.end(), e.key) != kind->keys.end()) continue;
+    if (std::find(kind->batchKeys.begin(), kind->batchKeys.end(), e.key) != kind->batchKeys.end()) continue;
     bool known = false;
-    for (const KindKeys& k : kinds())
-      known = known || std::find(k.keys.begin(), k.keys.end(), e.key) != k.keys.end();
+    for (const PlotKind& k : plotkinds())
+      known = known || std::find(k.batchKeys.begin(), k.batchKeys.end(), e.key) != k.batchKeys.end();
     fault((known ? quote(e.key) + " is not a key of " + kind->article : "unknown key " + quote(e.key)) + "; " +
-          kind->article + " takes " + joined(kind->keys));
+          kind->article + " takes " + joined(kind->batchKeys));
   }
 
   auto value = [&byKey](const char* key) -> const std::string* {
@@ -260,12 +238,6 @@ void readsection(const Section& section, ProductRequest& p) {
 }
 
 }  // namespace
-
-const char* kindname(ProductKind kind) {
-  for (const KindKeys& k : kinds())
-    if (k.kind == kind) return k.name;
-  return "";
-}
 
 std::string productmessage(const RequestFile& file, const ProductRequest& product,
                            const std::string& text) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-enum class ProductKind { Map, Section, TimeSeries, Line, Product };
+struct PlotKind;
 
 // A start or end month as written: YYYY-MM, latest or latest-N.
 struct MonthChoice {
@@ -34,7 +34,7 @@ struct RegionChoice {
 struct ProductRequest {
   std::string name;  // the section's name
   int line = 0;      // of its header
-  ProductKind kind = ProductKind::Map;
+  const PlotKind* kind = nullptr;  // a row of plotkinds()
   // Menu choices as written (text, prefix or item number); empty: not given.
   std::string property, plot, direction, land, location;
   bool pressureGiven = false;
@@ -66,9 +66,6 @@ RequestFile parserequestfile(const std::string& path, std::istream& in);
 // "bulletin.ini [name]: text", the form of every message about a product.
 std::string productmessage(const RequestFile& file, const ProductRequest& product,
                            const std::string& text);
-
-// The kind's name as the request file writes it ("time series").
-const char* kindname(ProductKind kind);
 
 // The output name with {yyyy}, {mm} and {mon} replaced by the year, month
 // number and three-letter name of a month index (the start month).

@@ -86,3 +86,11 @@ std::string FormatA(const std::string& text, int width) {
   s.resize(width, ' ');
   return s;
 }
+
+bool readfixed(std::istream& in, int width, std::string& text) {
+  std::string line;
+  if (!std::getline(in, line)) return false;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  text = FormatA(line, width);
+  return true;
+}

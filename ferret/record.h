@@ -7,6 +7,7 @@
 #ifndef TIDECHARTER_FERRET_RECORD_H
 #define TIDECHARTER_FERRET_RECORD_H
 
+#include <istream>
 #include <string>
 
 class ListRecord {
@@ -32,6 +33,10 @@ std::string FormatF(double value, int width, int decimals);
 std::string FormatI(int value, int width);
 // (Aw): the text truncated or blank-padded on the right to w characters.
 std::string FormatA(const std::string& text, int width);
+
+// One line of a text file as a fixed-length (Aw) read: false at the end of
+// the file, else the line cut or blank-padded to `width`.
+bool readfixed(std::istream& in, int width, std::string& text);
 
 // The list-directed form of a real: plain decimal, at least one decimal.
 std::string ListReal(double value);

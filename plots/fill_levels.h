@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "plots/user_message.h"
+#include "core/user_message.h"
 
 // Keeps 1077 and 1078 in step with the radio group of the current dialog;
 // a changed property falls back to the default levels. `hint` is 44

@@ -7,23 +7,12 @@
 #include <vector>
 
 #include "ferret/command_file.h"
+#include "core/user_message.h"
 #include "plots/plot_common.h"
-#include "plots/user_message.h"
 
-// One request as read from dialog 109.
-struct LineRequest {
-  int property = 1;  // menu 1052, 1 to 13
-  int plottype = 1;  // menu 1014, 1 to 3
-  int upper = 0, lower = 0;  // decibars
-  float south = 0.0f, north = 0.0f;  // as typed; prepared: signed, north +
-  int southItem = 1, northItem = 1;  // menus 1019 and 1017 as read (2 = S)
-  float west = 0.0f, east = 0.0f;    // as typed; prepared: degrees east
-  int westItem = 1, eastItem = 1;    // menus 1020 and 1018 (2 = W)
-  float westSigned = 0.0f, eastSigned = 0.0f;  // west negative, for matching
-  int startMonth = 1, startYear = 1, endMonth = 1, endYear = 1;  // menu items
+// One request as read from dialog 109: property 1 to 13, plot type 1 to 3.
+struct LineRequest : RegionRequest {
   int startIndex = 1, endIndex = 1;
-  int matched = 0;                          // location record, 0 for none
-  std::string name = std::string(34, ' ');  // its quoted-label name
 };
 
 // Whether the plot type needs one month only, so that the end date is
@@ -34,9 +23,7 @@ bool lineonemonth(int property, int plottype);
 // Reads every field of the current dialog (109) into `r`, then prepares it.
 void readlinedrawing(LineRequest& r);
 
-// From the values as typed: signs the latitudes, keeps signed longitude
-// copies, turns western longitudes into degrees east, gives an end menu
-// without a selection the start's item and forms the month indices.
+// From the values as typed (prepareregion), then forms the month indices.
 void prepareline(LineRequest& r);
 
 // The request's checks, in the order they are made; 0 when the request

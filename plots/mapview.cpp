@@ -1,8 +1,8 @@
 #include "plots/plot_common.h"
 #include "plots/mapview.h"
 
-#include "app/app_state.h"
-#include "app/notanoption.h"
+#include "core/core_state.h"
+#include "plots/notanoption.h"
 #include "ferret/dates.h"
 #include "ferret/record.h"
 #include "plots/fill_levels.h"
@@ -173,18 +173,9 @@ MapDialog readmapdialog() {
   WDialogGetInteger(1011, d.upper);
   WDialogGetInteger(1012, d.lower);
   WDialogGetMenu(1014, d.plotType);
-  WDialogGetReal(1037, d.north);
-  WDialogGetReal(1055, d.south);
-  WDialogGetReal(1039, d.east);
-  WDialogGetReal(1038, d.west);
-  WDialogGetMenu(1019, d.southHemisphere);
-  WDialogGetMenu(1017, d.northHemisphere);
-  WDialogGetMenu(1020, d.westHemisphere);
-  WDialogGetMenu(1018, d.eastHemisphere);
-  WDialogGetMenu(1025, d.startMonth);
-  WDialogGetMenu(1027, d.startYear);
-  WDialogGetMenu(1029, d.endMonth);
-  WDialogGetMenu(1030, d.endYear);
+  readregion(d.north, d.south, d.east, d.west, d.southHemisphere, d.northHemisphere, d.westHemisphere,
+             d.eastHemisphere);
+  readmonths(kMonthFields, d.startMonth, d.startYear, d.endMonth, d.endYear);
   WDialogGetMenu(1045, d.landItem);
   WDialogGetMenu(1059, d.vectorX);
   WDialogGetMenu(1060, d.vectorY);
@@ -312,7 +303,7 @@ PlotLines mapviewlines(const MapRequest& r, const MapLayout& g, const DataEnds& 
 
 int mapvectorflag(int property) { return property == 6 ? 2 : 0; }
 
-void plotmapview(AppState& app) {
+void plotmapview(CoreState& app) {
   PlotKindState& kind = app.map;
   WDialogSelect(kDialog);
   WDialogShow(-1, -1, 0, 2);
@@ -347,7 +338,7 @@ void plotmapview(AppState& app) {
   runplotrequest(app, kind, slot, 5, request.R, mapvectorflag(request.P));
 }
 
-void mapviewfields(AppState& app) {
+void mapviewfields(CoreState& app) {
   WDialogSelect(kDialog);
   int P = 0;
   WDialogGetMenu(1052, P);

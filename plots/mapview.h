@@ -8,7 +8,7 @@
 #include <string>
 
 #include "plots/plot_common.h"
-#include "plots/user_message.h"
+#include "core/user_message.h"
 
 // Dialog 103 as read: menu items and typed values, nothing converted yet.
 struct MapDialog {

@@ -1,10 +1,60 @@
 #include "plots/plot_common.h"
 
-#include "app/app_state.h"
+#include "core/core_state.h"
+#include "locations/location_menu.h"
 #include "toolkit/toolkit.h"
 
 #include "ferret/dates.h"
 #include "ferret/record.h"
+
+void readregion(float& north, float& south, float& east, float& west, int& southItem, int& northItem,
+                int& westItem, int& eastItem) {
+  WDialogGetReal(1037, north);
+  WDialogGetReal(1055, south);
+  WDialogGetReal(1039, east);
+  WDialogGetReal(1038, west);
+  WDialogGetMenu(1019, southItem);
+  WDialogGetMenu(1017, northItem);
+  WDialogGetMenu(1020, westItem);
+  WDialogGetMenu(1018, eastItem);
+}
+
+void readmonths(const MonthFields& fields, int& startMonth, int& startYear, int& endMonth, int& endYear) {
+  WDialogGetMenu(fields.startMonth, startMonth);
+  WDialogGetMenu(fields.startYear, startYear);
+  WDialogGetMenu(fields.endMonth, endMonth);
+  WDialogGetMenu(fields.endYear, endYear);
+}
+
+void readregionrequest(RegionRequest& r) {
+  WDialogGetMenu(1052, r.property);
+  WDialogGetInteger(1011, r.upper);
+  WDialogGetInteger(1012, r.lower);
+  WDialogGetMenu(1014, r.plottype);
+  readregion(r.north, r.south, r.east, r.west, r.southItem, r.northItem, r.westItem, r.eastItem);
+  readmonths(kMonthFields, r.startMonth, r.startYear, r.endMonth, r.endYear);
+}
+
+void prepareregion(RegionRequest& r) {
+  if (r.southItem == 2) r.south = -r.south;
+  if (r.northItem == 2) r.north = -r.north;
+  r.westSigned = r.westItem == 2 ? -r.west : r.west;
+  r.eastSigned = r.eastItem == 2 ? -r.east : r.east;
+  if (r.westItem == 2) longconv(r.west, r.westItem, 1);
+  if (r.eastItem == 2) longconv(r.east, r.eastItem, 1);
+  // An end menu without a selection means the start's month or year.
+  if (r.endMonth == -999) r.endMonth = r.startMonth;
+  if (r.endYear == -999) r.endYear = r.startYear;
+}
+
+void matchlocation(const CoreState& app, RegionRequest& r) {
+  r.matched = matchregion(app.locations, app.ncity, r.south, r.westSigned, r.north, r.eastSigned);
+  if (r.matched == 0) resetlocationmenu(app);
+}
+
+void namelocation(const CoreState& app, RegionRequest& r) {
+  if (r.matched >= 2) scancity(app.locations, app.ncity, r.matched, r.name);
+}
 
 std::string quoted(const std::string& text) { return '"' + text + '"'; }
 
@@ -22,7 +72,7 @@ bool writeplotfile(const PlotSlot& slot, int action, const PlotLines& body, std:
   return ready;
 }
 
-bool writerequestfile(AppState& app, const PlotSlot& slot, int action, const PlotLines& body) {
+bool writerequestfile(CoreState& app, const PlotSlot& slot, int action, const PlotLines& body) {
   std::string refused;
   const bool ready = writeplotfile(slot, action, body, &refused);
   if (!refused.empty())
@@ -54,7 +104,7 @@ std::string datelabel(int first, int last, bool single) {
   return quoted(datetext(first) + " - " + datetext(last));
 }
 
-bool beginplotrequest(AppState& app, PlotKindState& kind, PlotSlot& slot) {
+bool beginplotrequest(CoreState& app, PlotKindState& kind, PlotSlot& slot) {
   const int button = app.message.value1;
   if (button == 2) {
     WDialogHide();
@@ -66,9 +116,9 @@ bool beginplotrequest(AppState& app, PlotKindState& kind, PlotSlot& slot) {
   return true;
 }
 
-void runplotrequest(AppState& app, const PlotKindState& kind, const PlotSlot& slot,
+void runplotrequest(CoreState& app, const PlotKindState& kind, const PlotSlot& slot,
                     int waitSeconds, int landflag, int vectorflag) {
-  app.frontend->runferret(app, kind, slot, FerretRun{waitSeconds, landflag, vectorflag});
+  app.frontend->runferret(slot, FerretRun{kind.action, waitSeconds, landflag, vectorflag, app.multicore, &app.log});
 }
 
-void refuse(AppState& app, const UserMessage& message) { app.frontend->message(message); }
+void refuse(CoreState& app, const UserMessage& message) { app.frontend->message(message); }

@@ -4,17 +4,23 @@
 #ifndef TIDECHARTER_PLOTS_PLOT_PROCEDURES_H
 #define TIDECHARTER_PLOTS_PLOT_PROCEDURES_H
 
-struct AppState;
+struct CoreState;
 
-void plotmapview(AppState& app);
-void mapviewfields(AppState& app);
-void plotvertview(AppState& app);
-void vertviewfields(AppState& app);
-void plottimeseries(AppState& app);
-void timeviewfields(AppState& app);
-void plotlinedrawing(AppState& app);
-void lineviewfields(AppState& app);
-void plotprodview(AppState& app);
-void prodviewfields(AppState& app);
+// Loads one parameter dialog (103, 104, 105, 109 or 110) in its start-up
+// state: the velocity fields of the map view disabled, the location menus
+// of the time-series and line-drawing dialogs filled. It is the current
+// dialog afterwards.
+void loadparameterdialog(CoreState& app, int dialog);
+
+void plotmapview(CoreState& app);
+void mapviewfields(CoreState& app);
+void plotvertview(CoreState& app);
+void vertviewfields(CoreState& app);
+void plottimeseries(CoreState& app);
+void timeviewfields(CoreState& app);
+void plotlinedrawing(CoreState& app);
+void lineviewfields(CoreState& app);
+void plotprodview(CoreState& app);
+void prodviewfields(CoreState& app);
 
 #endif

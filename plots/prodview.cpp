@@ -1,7 +1,7 @@
 #include "plots/plot_common.h"
 #include "plots/prodview.h"
 
-#include "app/app_state.h"
+#include "core/core_state.h"
 #include "ferret/dates.h"
 #include "ferret/record.h"
 #include "plots/fill_levels.h"
@@ -28,18 +28,9 @@ ProdDialog readproddialog() {
   ProdDialog d;
   WDialogGetMenu(1052, d.product);
   WDialogGetMenu(1014, d.plotChoice);
-  WDialogGetReal(1037, d.north);
-  WDialogGetReal(1055, d.south);
-  WDialogGetReal(1039, d.east);
-  WDialogGetReal(1038, d.west);
-  WDialogGetMenu(1019, d.southHemisphere);
-  WDialogGetMenu(1017, d.northHemisphere);
-  WDialogGetMenu(1020, d.westHemisphere);
-  WDialogGetMenu(1018, d.eastHemisphere);
-  WDialogGetMenu(1025, d.startMonth);
-  WDialogGetMenu(1027, d.startYear);
-  WDialogGetMenu(1029, d.endMonth);
-  WDialogGetMenu(1030, d.endYear);
+  readregion(d.north, d.south, d.east, d.west, d.southHemisphere, d.northHemisphere, d.westHemisphere,
+             d.eastHemisphere);
+  readmonths(kMonthFields, d.startMonth, d.startYear, d.endMonth, d.endYear);
   WDialogGetMenu(1045, d.landItem);
   return d;
 }
@@ -157,7 +148,7 @@ PlotLines prodviewlines(const ProdRequest& r, const ProdLayout& g) {
   return out;
 }
 
-void plotprodview(AppState& app) {
+void plotprodview(CoreState& app) {
   PlotKindState& kind = app.pro;
   WDialogSelect(kDialog);
   WDialogShow(-1, -1, 0, 2);
@@ -181,7 +172,7 @@ void plotprodview(AppState& app) {
   runplotrequest(app, kind, slot, 5, request.land, layout.single);
 }
 
-void prodviewfields(AppState& app) {
+void prodviewfields(CoreState& app) {
   WDialogSelect(kDialog);
   int iprop = 0;
   WDialogGetMenu(1052, iprop);

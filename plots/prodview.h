@@ -9,7 +9,7 @@
 #include <string>
 
 #include "plots/plot_common.h"
-#include "plots/user_message.h"
+#include "core/user_message.h"
 
 // Dialog 110 as read: menu items and typed values, nothing converted yet.
 struct ProdDialog {

@@ -3,10 +3,9 @@
 
 #include <cmath>
 
-#include "app/app_state.h"
+#include "core/core_state.h"
 #include "ferret/dates.h"
 #include "ferret/record.h"
-#include "locations/location_menu.h"
 #include "plots/fill_levels.h"
 #include "plots/plot_procedures.h"
 #include "toolkit/toolkit.h"
@@ -111,35 +110,10 @@ std::string label(float x, float y, const std::string& text) {
 
 }  // namespace
 
-void preparetimeseries(TimeSeriesRequest& r) {
-  if (r.southItem == 2) r.south = -r.south;
-  if (r.northItem == 2) r.north = -r.north;
-  r.westSigned = r.westItem == 2 ? -r.west : r.west;
-  r.eastSigned = r.eastItem == 2 ? -r.east : r.east;
-  if (r.westItem == 2) longconv(r.west, r.westItem, 1);
-  if (r.eastItem == 2) longconv(r.east, r.eastItem, 1);
-  // An end menu without a selection means the start's month or year.
-  if (r.endMonth == -999) r.endMonth = r.startMonth;
-  if (r.endYear == -999) r.endYear = r.startYear;
-}
+void preparetimeseries(TimeSeriesRequest& r) { prepareregion(r); }
 
 void readtimeseries(TimeSeriesRequest& r) {
-  WDialogGetMenu(1052, r.property);
-  WDialogGetInteger(1011, r.upper);
-  WDialogGetInteger(1012, r.lower);
-  WDialogGetMenu(1014, r.plottype);
-  WDialogGetReal(1037, r.north);
-  WDialogGetReal(1055, r.south);
-  WDialogGetReal(1039, r.east);
-  WDialogGetReal(1038, r.west);
-  WDialogGetMenu(1019, r.southItem);
-  WDialogGetMenu(1017, r.northItem);
-  WDialogGetMenu(1020, r.westItem);
-  WDialogGetMenu(1018, r.eastItem);
-  WDialogGetMenu(1025, r.startMonth);
-  WDialogGetMenu(1027, r.startYear);
-  WDialogGetMenu(1029, r.endMonth);
-  WDialogGetMenu(1030, r.endYear);
+  readregionrequest(r);
   preparetimeseries(r);
 }
 
@@ -245,7 +219,7 @@ bool writetimeseriesfile(const PlotSlot& slot, int action, const TimeSeriesReque
   return writeplotfile(slot, action, PlotLines{timeserieslines(r)});
 }
 
-void timeviewfields(AppState& app) {
+void timeviewfields(CoreState& app) {
   WDialogSelect(kDialog);
   int property = 0;
   WDialogGetMenu(1052, property);
@@ -259,7 +233,7 @@ void timeviewfields(AppState& app) {
   app.tim.previousProperty = property;
 }
 
-void plottimeseries(AppState& app) {
+void plottimeseries(CoreState& app) {
   WDialogSelect(kDialog);
   WDialogShow(-1, -1, 0, 2);
   PlotSlot slot;
@@ -271,8 +245,7 @@ void plottimeseries(AppState& app) {
     refuse(app, timeseriesmessage(m, app.argoend, app.avisoend, app.reynoldsend));
     return;
   }
-  r.matched = matchregion(app.locations, app.ncity, r.south, r.westSigned, r.north, r.eastSigned);
-  if (r.matched == 0) resetlocationmenu(app);
+  matchlocation(app, r);
   if (int m = timeseriesrequestcheck(r, app.argoend, app.avisoend, app.reynoldsend)) {
     refuse(app, timeseriesmessage(m, app.argoend, app.avisoend, app.reynoldsend));
     return;
@@ -282,7 +255,7 @@ void plottimeseries(AppState& app) {
     return;
   }
   app.log.write(ListRecord().add("time stringfill=").add(r.fill));
-  if (r.matched >= 2) scancity(app.locations, app.ncity, r.matched, r.name);
+  namelocation(app, r);
 
   if (!writerequestfile(app, slot, app.tim.action, PlotLines{timeserieslines(r)})) return;
   runplotrequest(app, app.tim, slot, 5, 0, 0);

@@ -7,22 +7,12 @@
 #include <vector>
 
 #include "ferret/command_file.h"
-#include "plots/user_message.h"
+#include "core/user_message.h"
+#include "plots/plot_common.h"
 
-// One request as read from dialog 104.
-struct TimeSeriesRequest {
-  int property = 1;  // menu 1052, 1 to 9
-  int plottype = 1;  // menu 1014, 1 to 4
-  int upper = 0, lower = 0;  // decibars
-  float south = 0.0f, north = 0.0f;  // as typed; prepared: signed, north +
-  int southItem = 1, northItem = 1;  // menus 1019 and 1017 as read (2 = S)
-  float west = 0.0f, east = 0.0f;    // as typed; prepared: degrees east
-  int westItem = 1, eastItem = 1;    // menus 1020 and 1018 (2 = W)
-  float westSigned = 0.0f, eastSigned = 0.0f;  // west negative, for matching
-  int startMonth = 1, startYear = 1, endMonth = 1, endYear = 1;  // menu items
+// One request as read from dialog 104: property 1 to 9, plot type 1 to 4.
+struct TimeSeriesRequest : RegionRequest {
   std::string fill = std::string(44, ' ');
-  int matched = 0;                        // location record, 0 for none
-  std::string name = std::string(34, ' ');  // its quoted-label name
 
   int startIndex() const { return (startYear - 1) * 12 + startMonth; }
   int endIndex() const { return (endYear - 1) * 12 + endMonth; }
@@ -32,9 +22,7 @@ struct TimeSeriesRequest {
 // `r`, then prepares it.
 void readtimeseries(TimeSeriesRequest& r);
 
-// From the values as typed: signs the latitudes, keeps signed longitude
-// copies, turns western longitudes into degrees east and gives an end menu
-// without a selection the start's item.
+// From the values as typed (prepareregion).
 void preparetimeseries(TimeSeriesRequest& r);
 
 // The request's checks, in the order they are made; 0 when the request

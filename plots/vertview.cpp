@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "app/app_state.h"
+#include "core/core_state.h"
 #include "ferret/dates.h"
 #include "ferret/record.h"
 #include "plots/fill_levels.h"
@@ -57,18 +57,9 @@ VertDialog readvertdialog() {
   WDialogGetInteger(1036, d.lower);
   WDialogGetMenu(1014, d.plotType);
   WDialogGetMenu(1040, d.direction);
-  WDialogGetReal(1037, d.north);
-  WDialogGetReal(1055, d.south);
-  WDialogGetReal(1039, d.east);
-  WDialogGetReal(1038, d.west);
-  WDialogGetMenu(1019, d.southHemisphere);
-  WDialogGetMenu(1017, d.northHemisphere);
-  WDialogGetMenu(1020, d.westHemisphere);
-  WDialogGetMenu(1018, d.eastHemisphere);
-  WDialogGetMenu(1064, d.startMonth);
-  WDialogGetMenu(1065, d.startYear);
-  WDialogGetMenu(1066, d.endMonth);
-  WDialogGetMenu(1067, d.endYear);
+  readregion(d.north, d.south, d.east, d.west, d.southHemisphere, d.northHemisphere, d.westHemisphere,
+             d.eastHemisphere);
+  readmonths(MonthFields{1064, 1065, 1066, 1067}, d.startMonth, d.startYear, d.endMonth, d.endYear);
   return d;
 }
 
@@ -181,7 +172,7 @@ PlotLines vertviewlines(const VertRequest& request, int argoend) {
   return out;
 }
 
-void plotvertview(AppState& app) {
+void plotvertview(CoreState& app) {
   PlotKindState& kind = app.ver;
   WDialogSelect(kDialog);
   WDialogShow(510, -1, 0, 2);
@@ -204,7 +195,7 @@ void plotvertview(AppState& app) {
   runplotrequest(app, kind, slot, 5, 0, 0);
 }
 
-void vertviewfields(AppState& app) {
+void vertviewfields(CoreState& app) {
   WDialogSelect(kDialog);
   int property = 0, direction = 0;
   WDialogGetMenu(1052, property);

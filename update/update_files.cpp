@@ -3,7 +3,7 @@
 #include <fstream>
 #include <string>
 
-#include "app/app_state.h"
+#include "core/core_state.h"
 #include "ferret/command_file.h"
 #include "ferret/dates.h"
 #include "ferret/record.h"
@@ -123,7 +123,7 @@ void runbatch(const std::string& name, const std::string& code) {
   IOsCommand("c:\\tidecharter\\bin\\" + name + " " + code, 3, kBatchTimeout);
 }
 
-void logenddates(AppState& app) {
+void logenddates(CoreState& app) {
   app.log.write(ListRecord()
                     .add("update end dates argo,aviso,reynolds:")
                     .add(app.argoend)
@@ -131,7 +131,7 @@ void logenddates(AppState& app) {
                     .add(app.reynoldsend));
 }
 
-void errorending(AppState& app) {
+void errorending(CoreState& app) {
   const UpdateSource source = readupdatesource();
   app.log.write("error reading update.log");
   WDialogPutString(kLineA, "Unknown error, you may need to download a whole new install");
@@ -161,7 +161,7 @@ void writeappendfile(const std::string& code) {
 
 // Steps after a downloaded package: setup, append, new end dates. Returns
 // only when the program goes on running.
-void installpackage(AppState& app, int next, const std::string& code) {
+void installpackage(CoreState& app, int next, const std::string& code) {
   WDialogPutString(kStep2Result, "Done!");
   blank(kLineA);
   WDialogPutString(kLineB, "Checking and unpacking the update package: nothing to click.");
@@ -235,7 +235,7 @@ void installpackage(AppState& app, int next, const std::string& code) {
   IOsExecute("c:\\tidecharter\\bin\\tcInstallNewExe.bat");
 }
 
-void runupdate(AppState& app) {
+void runupdate(CoreState& app) {
   WDialogSelect(kUpdateDialog);
   for (int field : {kStep1, kEndDate, kStep2, kStep2Result, kLineA, kLineB, kLineC, kLineD,
                     kLineE, kLineF, kLineG, kLineH, kCompletion})
@@ -309,7 +309,7 @@ StatusWords readstatuswords(std::istream& in, int wanted) {
   return words;
 }
 
-void updatefiles(AppState& app) {
+void updatefiles(CoreState& app) {
   runupdate(app);
   WDialogSelect(kUpdateDialog);
   WDialogFieldState(kOkButton, 1);

@@ -5,7 +5,7 @@
 #include <istream>
 #include <string>
 
-struct AppState;
+struct CoreState;
 
 // The words of a status file (getup.log, runup.log) as an (A4) read sees
 // them: the first four columns of each line, blank-padded.
@@ -19,6 +19,6 @@ StatusWords readstatuswords(std::istream& in, int wanted);
 
 // Downloads, installs and appends the month after app.argoend, reporting in
 // dialog 111; may change the three end dates.
-void updatefiles(AppState& app);
+void updatefiles(CoreState& app);
 
 #endif

@@ -79,7 +79,7 @@ std::pair<double, int> Colours(const QImage& image) {
 
 struct Request {
   int dialog;
-  void (*procedure)(AppState&);
+  void (*procedure)(CoreState&);
   const char* outputName;
   double maxCommonest;  // a line drawing is mostly paper
 };

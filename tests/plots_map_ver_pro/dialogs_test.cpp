@@ -19,7 +19,7 @@
 #include "app/app_state.h"
 #include "app/load_dialogs.h"
 #include "plots/plot_procedures.h"
-#include "plots/user_message.h"
+#include "core/user_message.h"
 #include "test_support.h"
 #include "toolkit/qt_access.h"
 #include "toolkit/toolkit.h"
@@ -120,7 +120,7 @@ class PlotDialogs : public ::testing::Test {
     app.frontend = &noting;
   }
 
-  void press(int dialog, int button, void (*procedure)(AppState&)) {
+  void press(int dialog, int button, void (*procedure)(CoreState&)) {
     app.itype = PushButton;
     app.message.win = dialog;
     app.message.value1 = button;

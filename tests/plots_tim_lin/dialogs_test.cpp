@@ -21,7 +21,7 @@
 #include "ferret/drive_root.h"
 #include "locations/location_menu.h"
 #include "plots/plot_procedures.h"
-#include "plots/user_message.h"
+#include "core/user_message.h"
 #include "toolkit/qt_access.h"
 #include "toolkit/toolkit.h"
 
@@ -102,7 +102,7 @@ class TimLinDialogs : public ::testing::Test {
     app.frontend = &noting;
   }
 
-  void press(int dialog, int button, void (*procedure)(AppState&)) {
+  void press(int dialog, int button, void (*procedure)(CoreState&)) {
     app.itype = PushButton;
     app.message.win = dialog;
     app.message.value1 = button;

@@ -1,4 +1,4 @@
-#include "plots/user_message.h"
+#include "core/user_message.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#ifndef TIDECHARTER_APP_NOTANOPTION_H
-#define TIDECHARTER_APP_NOTANOPTION_H
+#ifndef TIDECHARTER_PLOTS_NOTANOPTION_H
+#define TIDECHARTER_PLOTS_NOTANOPTION_H
 
-#include "plots/user_message.h"
+#include "core/user_message.h"
 
 // "This combination is not an option." for property and plot-type pairs
 // that have no plot.

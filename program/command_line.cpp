@@ -1,6 +1,6 @@
-#include "app/command_line.h"
+#include "program/command_line.h"
 
-#include "app/drive_setup.h"
+#include "core/drive_setup.h"
 #include "build_info.h"
 #include "toolkit/toolkit.h"
 

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "app/command_line.h"
+#include "program/command_line.h"
 #include "app/tidecharter_main.h"
 #include "toolkit/toolkit.h"
 

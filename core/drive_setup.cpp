@@ -1,4 +1,4 @@
-#include "app/drive_setup.h"
+#include "core/drive_setup.h"
 
 #include <chrono>
 #include <filesystem>

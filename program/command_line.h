@@ -1,7 +1,7 @@
 // The program's command line: which front end runs, with what. The one
 // place that knows the options; --help's text lives beside them.
-#ifndef TIDECHARTER_APP_COMMAND_LINE_H
-#define TIDECHARTER_APP_COMMAND_LINE_H
+#ifndef TIDECHARTER_PROGRAM_COMMAND_LINE_H
+#define TIDECHARTER_PROGRAM_COMMAND_LINE_H
 
 #include <string>
 #include <vector>

@@ -3,8 +3,8 @@
 // out by its install.sh, from the installed package or from the sources,
 // when the root is missing, was left half laid out, or was laid out by
 // another version. Each front end shows the progress in its own way.
-#ifndef TIDECHARTER_APP_DRIVE_SETUP_H
-#define TIDECHARTER_APP_DRIVE_SETUP_H
+#ifndef TIDECHARTER_CORE_DRIVE_SETUP_H
+#define TIDECHARTER_CORE_DRIVE_SETUP_H
 
 #include <string>
 
