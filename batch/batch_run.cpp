@@ -12,6 +12,7 @@
 #include "batch/batch_front_end.h"
 #include "batch/fill_dialog.h"
 #include "batch/request_file.h"
+#include "ferret/command_file.h"
 #include "ferret/dates.h"
 #include "toolkit/toolkit.h"
 #include "update/end_dates.h"
@@ -307,6 +308,13 @@ int batchmain(const BatchOptions& options) {
   fs::path given = options.outDir.empty() ? fs::path(options.requestFile).parent_path() : fs::path(options.outDir);
   if (given.empty()) given = ".";
   const fs::path base = fs::absolute(given).lexically_normal();
+  // Every picture in it would be refused for its command file's heading;
+  // refused here, the directory is not made either.
+  if (!commandlinesafe(base.string())) {
+    std::fprintf(stderr, "tidecharter: the output directory's name holds a control character, so nothing is drawn: %s\n",
+                 visiblecontrols(base.string()).c_str());
+    return 1;
+  }
   BatchSetupProgress setup;
   if (!preparedriveroot(setup)) return 1;
   if (!fs::exists(IOsHostPath(kBatchPlot))) {

@@ -237,7 +237,8 @@ output = land.ps
             result = self.batch(*args, tmpdir=tmpdir)
             self.assertEqual(result.returncode, 1)
             self.assertIn("holds a control character", result.stderr)
-            self.assertIn("0 of", result.stdout)
+        self.assertIn("0 of", self.batch("--batch", renamed, "--out", out, tmpdir=tmpdir).stdout)
+        self.assertFalse(os.path.exists(out + spawn))
         self.assertFalse(os.path.exists(marker))
 
     def test_example_bulletin(self):
