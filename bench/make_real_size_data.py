@@ -28,45 +28,20 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(TOP, "tests", "update"))
 sys.path.insert(0, os.path.join(TOP, "installation", "bin"))
+sys.path.insert(0, os.path.join(TOP, "installation", "sampledata"))
 import test_import as fixture  # noqa: E402
 import tc_derived  # noqa: E402
+import make_sample_data as sample  # noqa: E402
 
 FILL = np.float32(-99999.0)
 LON = np.arange(120.5, 290.0, 1.0)
 LAT = np.arange(-59.5, 66.0, 1.0)
 
 
-def mid_month_days(count):
-    origin = datetime.date(2004, 1, 1)
-    days = []
-    for k in range(count):
-        start = datetime.date(2004 + k // 12, k % 12 + 1, 1)
-        end = datetime.date(2004 + (k + 1) // 12, (k + 1) % 12 + 1, 1)
-        days.append((start - origin).days + (end - start).days / 2.0)
-    return np.array(days)
-
-
 def create(path, title, lon, lat, pressure, months, compressed=False):
     nc = netCDF4.Dataset(path, "w", format="NETCDF4_CLASSIC" if compressed else "NETCDF3_64BIT_OFFSET")
     nc.title, nc.history = title, f"{datetime.datetime.now():%Y-%m-%d %H:%M:%S} make_real_size_data.py"
-    nc.createDimension("LONGITUDE", len(lon))
-    nc.createDimension("LATITUDE", len(lat))
-    if pressure is not None:
-        nc.createDimension("PRESSURE", len(pressure))
-    nc.createDimension("TIME", None)
-    v = nc.createVariable("LONGITUDE", "f4", ("LONGITUDE",))
-    v.units, v.axis, v.modulo = "degrees_east", "X", 360.0
-    v[:] = lon
-    v = nc.createVariable("LATITUDE", "f4", ("LATITUDE",))
-    v.units, v.axis = "degrees_north", "Y"
-    v[:] = lat
-    if pressure is not None:
-        v = nc.createVariable("PRESSURE", "f4", ("PRESSURE",))
-        v.units, v.axis, v.positive, v.long_name = "dbar", "Z", "down", "Pressure"
-        v[:] = pressure
-    v = nc.createVariable("TIME", "f8", ("TIME",))
-    v.units, v.axis, v.calendar = "days since 2004-01-01 00:00:00", "T", "standard"
-    v[:] = mid_month_days(months)
+    sample.define_axes(nc, lon, lat, pressure, sample.month_axis(months))
     return nc
 
 

@@ -313,9 +313,10 @@ def enso_rain_pattern(lon, lat):
 
 # --------------------------------------------------------------- writing
 
-def month_axis():
+def month_axis(count=NMONTHS):
+    """Mid-month times of `count` months from January 2004, in days."""
     days = []
-    for k in range(NMONTHS):
+    for k in range(count):
         year, month = FIRST_YEAR + k // 12, k % 12 + 1
         start = np.datetime64(f"{year:04d}-{month:02d}-01")
         end = start.astype("datetime64[M]") + 1
@@ -323,6 +324,31 @@ def month_axis():
             (end.astype("datetime64[D]") - start).astype(int) / 2.0
         days.append(mid)
     return np.array(days)
+
+
+def define_axes(nc, lon, lat, pressure, times):
+    """The axes of a data file in the importer's layout (pressure None for
+    a surface field; TIME unlimited, in days since January 2004)."""
+    nc.createDimension("LONGITUDE", len(lon))
+    nc.createDimension("LATITUDE", len(lat))
+    if pressure is not None:
+        nc.createDimension("PRESSURE", len(pressure))
+    nc.createDimension("TIME", None)
+    v = nc.createVariable("LONGITUDE", "f4", ("LONGITUDE",))
+    v.units, v.axis, v.modulo = "degrees_east", "X", 360.0
+    v[:] = lon
+    v = nc.createVariable("LATITUDE", "f4", ("LATITUDE",))
+    v.units, v.axis = "degrees_north", "Y"
+    v[:] = lat
+    if pressure is not None:
+        v = nc.createVariable("PRESSURE", "f4", ("PRESSURE",))
+        v.units, v.axis, v.positive = "dbar", "Z", "down"
+        v.long_name = "Pressure"
+        v[:] = pressure
+    v = nc.createVariable("TIME", "f8", ("TIME",))
+    v.units, v.axis = "days since 2004-01-01 00:00:00", "T"
+    v.calendar = "standard"
+    v[:] = times
 
 
 def write_dataset(path, title, lon, lat, variables, pressure=None):
@@ -338,26 +364,7 @@ def write_dataset(path, title, lon, lat, variables, pressure=None):
                      "climatologies; not observations")
         nc.history = "make_sample_data.py"
         nc.recipe_version = RECIPE_VERSION
-        nc.createDimension("LONGITUDE", len(lon))
-        nc.createDimension("LATITUDE", len(lat))
-        if pressure is not None:
-            nc.createDimension("PRESSURE", len(pressure))
-        nc.createDimension("TIME", None)
-        v = nc.createVariable("LONGITUDE", "f4", ("LONGITUDE",))
-        v.units, v.axis, v.modulo = "degrees_east", "X", 360.0
-        v[:] = lon
-        v = nc.createVariable("LATITUDE", "f4", ("LATITUDE",))
-        v.units, v.axis = "degrees_north", "Y"
-        v[:] = lat
-        if pressure is not None:
-            v = nc.createVariable("PRESSURE", "f4", ("PRESSURE",))
-            v.units, v.axis, v.positive = "dbar", "Z", "down"
-            v.long_name = "Pressure"
-            v[:] = pressure
-        v = nc.createVariable("TIME", "f8", ("TIME",))
-        v.units, v.axis = "days since 2004-01-01 00:00:00", "T"
-        v.calendar = "standard"
-        v[:] = month_axis()
+        define_axes(nc, lon, lat, pressure, month_axis())
         for name, dims, data, attrs in variables:
             kind = attrs.pop("kind", "f4")
             fill = -1 if kind == "i2" else np.float32(-99999.0)
