@@ -62,10 +62,12 @@ def crossing(p, t, target):
     zero = d == 0
     with np.errstate(invalid="ignore"):
         hit = zero[:-1] | (a * b < 0) | zero[1:]
-    # The search stops at the first missing level.
-    hit &= np.logical_and.accumulate(~np.isnan(b), axis=0)
     first = np.argmax(hit, axis=0)
-    found = np.take_along_axis(hit, first[None], 0)[0]
+    # The search stops at the first missing level.
+    missing = np.isnan(b)
+    gap = np.argmax(missing, axis=0)
+    gap[~np.take_along_axis(missing, gap[None], 0)[0]] = len(b)
+    found = np.take_along_axis(hit, first[None], 0)[0] & (first < gap)
     # Interpolated at the first crossing only, not at every level.
     a, b = np.take_along_axis(a, first[None], 0)[0], np.take_along_axis(b, first[None], 0)[0]
     with np.errstate(invalid="ignore", divide="ignore"):
