@@ -265,6 +265,11 @@ def update(data, path, append):
 
 def write(out, pressure, month, times, first, last):
     tname = out.variables["D20"].dimensions[0]
+    # A month's chunks are not written again: a small cache keeps the
+    # memory the same however many months there are.
+    for name in FIELDS:
+        for v in (out.variables[name], out.variables[name + "_CLIM"]):
+            v.set_var_chunk_cache(size=1 << 20)
     for k in range(first, last):
         for name, field in fields(pressure, month(k)).items():
             out.variables[name][k] = np.ma.masked_invalid(field.astype(np.float32))
