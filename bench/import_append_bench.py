@@ -3,11 +3,14 @@
 the climatology of MONTHS months imported alone, then one extension month
 appended.  Not part of CI (it writes about 1 GB per two years of months).
 
-usage: bench/import_append_bench.py [--months N] [--work DIR]
+usage: bench/import_append_bench.py [--months N] [--work DIR] [--rounds N]
+                                   [--keep-inputs]
 
-Prints the wall time and peak resident memory of both runs, and of a
-reference that reads the inputs with cat and writes as many bytes with
-fsync.
+Prints the wall and processor time and peak resident memory of both runs,
+and of a reference that reads the inputs with cat and writes as many bytes
+with fsync; with --rounds the import and the reference take turns, and the
+ratio is taken round by round.  --keep-inputs leaves the inputs in DIR for
+the next run, which uses them when they have as many months.
 """
 
 import argparse
@@ -57,63 +60,85 @@ def rg_file(path, months, quantities, climatology):
 # Runs a command under a Python of its own, so that the peak resident
 # memory reported is that command's alone.
 PEAK = ("import resource, subprocess, sys; r = subprocess.run(sys.argv[1:]); "
-        "print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss); sys.exit(r.returncode)")
+        "u = resource.getrusage(resource.RUSAGE_CHILDREN); "
+        "print(u.ru_maxrss, u.ru_utime + u.ru_stime); sys.exit(r.returncode)")
 
 
 def timed(command):
+    """Wall seconds, processor seconds and peak MB of a command."""
     started = time.monotonic()
     result = subprocess.run(["/usr/bin/python3", "-c", PEAK, *command], capture_output=True, text=True)
     seconds = time.monotonic() - started
     if result.returncode != 0:
         sys.exit(result.stderr)
-    return seconds, int(result.stdout.split()[-1]) / 1024.0
+    peak, cpu = result.stdout.split()[-2:]
+    return seconds, float(cpu), int(peak) / 1024.0
 
 
-def reference(inputs, outputs, scratch):
-    """cat of the inputs, then the outputs' bytes written with fsync."""
-    started = time.monotonic()
-    subprocess.run(["cat", *inputs], stdout=subprocess.DEVNULL, check=True)
-    total = sum(os.path.getsize(p) for p in outputs)
-    block = b"\0" * (1 << 20)
-    with open(scratch, "wb") as f:
-        for _ in range(0, total, len(block)):
-            f.write(block)
-        f.flush()
-        os.fsync(f.fileno())
-    os.remove(scratch)
-    return time.monotonic() - started
+# cat of the inputs, then as many bytes as the outputs written with fsync.
+REFERENCE = """
+import os, subprocess, sys
+scratch, total, inputs = sys.argv[1], int(sys.argv[2]), sys.argv[3:]
+subprocess.run(["cat", *inputs], stdout=subprocess.DEVNULL, check=True)
+block = bytes(1 << 20)
+with open(scratch, "wb") as f:
+    for _ in range(0, total, len(block)):
+        f.write(block)
+    f.flush()
+    os.fsync(f.fileno())
+os.remove(scratch)
+"""
+
+
+def median(values):
+    return sorted(values)[len(values) // 2]
 
 
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--months", type=int, default=24)
     parser.add_argument("--work", default="/tmp/tidecharter-import-bench")
+    parser.add_argument("--rounds", type=int, default=1)
+    parser.add_argument("--keep-inputs", action="store_true")
     args = parser.parse_args(argv)
-    shutil.rmtree(args.work, ignore_errors=True)
     inputs = os.path.join(args.work, "inputs")
     home = os.path.join(args.work, "root", "tidecharter")
+    shutil.rmtree(os.path.join(args.work, "root"), ignore_errors=True)
+    made = os.path.join(inputs, f"{args.months}.months")
+    if not os.path.exists(made):
+        shutil.rmtree(inputs, ignore_errors=True)
     for d in (inputs, os.path.join(home, "data"), os.path.join(home, "bin", "pacific")):
-        os.makedirs(d)
-    files = []
-    for q in ("Temperature", "Salinity"):
-        files.append(os.path.join(inputs, f"RG_ArgoClim_{q}_2019.nc"))
-        rg_file(files[-1], list(range(1, args.months + 1)), [q.upper()], True)
+        os.makedirs(d, exist_ok=True)
+    files = [os.path.join(inputs, f"RG_ArgoClim_{q}_2019.nc") for q in ("Temperature", "Salinity")]
     code = f"{2004 + args.months // 12}{args.months % 12 + 1:02d}"
     extension = os.path.join(inputs, f"RG_ArgoClim_{code}_2019.nc")
-    rg_file(extension, [args.months + 1], ["TEMPERATURE", "SALINITY"], False)
+    if not os.path.exists(made):
+        for path in files:
+            rg_file(path, list(range(1, args.months + 1)), [os.path.basename(path)[12:-8].upper()], True)
+        rg_file(extension, [args.months + 1], ["TEMPERATURE", "SALINITY"], False)
+        open(made, "w").close()
     subprocess.run(["sync"], check=True)
 
     root = ["--drive-root", os.path.join(args.work, "root")]
-    seconds, peak = timed(["/usr/bin/python3", IMPORTER, "--argo", *files, *root])
-    data = [os.path.join(home, "data", n) for n in os.listdir(os.path.join(home, "data"))]
-    ref = reference(files, data, os.path.join(home, "data", "scratch"))
-    size = sum(os.path.getsize(p) for p in data) / 1e6
-    print(f"import of {args.months} months of Argo ({size:.0f} MB written): {seconds:.1f} s wall, "
-          f"peak {peak:.0f} MB resident; reference (cat + fsync'd write) {ref:.1f} s, "
-          f"ratio {seconds / ref:.1f}")
-    seconds, peak = timed(["/usr/bin/python3", IMPORTER, "--argo", extension, *root])
-    print(f"append of one extension month: {seconds:.2f} s wall, peak {peak:.0f} MB resident")
-    shutil.rmtree(args.work, ignore_errors=True)
+    data = os.path.join(home, "data")
+    ratios = []
+    for _ in range(args.rounds):
+        seconds, cpu, peak = timed(["/usr/bin/python3", IMPORTER, "--argo", *files, *root])
+        total = sum(os.path.getsize(os.path.join(data, n)) for n in os.listdir(data))
+        ref, ref_cpu, _ = timed(["/usr/bin/python3", "-c", REFERENCE, os.path.join(data, "scratch"),
+                                 str(total), *files])
+        ratios.append(seconds / ref)
+        print(f"import of {args.months} months of Argo ({total / 1e6:.0f} MB written): {seconds:.1f} s "
+              f"wall, {cpu:.1f} s processor, peak {peak:.0f} MB resident; reference (cat + fsync'd "
+              f"write) {ref:.1f} s wall, {ref_cpu:.1f} s processor; ratio {seconds / ref:.2f}", flush=True)
+    if args.rounds > 1:
+        print(f"median ratio over {args.rounds} rounds: {median(ratios):.2f}")
+    seconds, cpu, peak = timed(["/usr/bin/python3", IMPORTER, "--argo", extension, *root])
+    print(f"append of one extension month: {seconds:.2f} s wall, {cpu:.2f} s processor, "
+          f"peak {peak:.0f} MB resident")
+    shutil.rmtree(os.path.join(args.work, "root"), ignore_errors=True)
+    if not args.keep_inputs:
+        shutil.rmtree(args.work, ignore_errors=True)
     return 0
 
 

@@ -57,17 +57,22 @@ def crossing(p, t, target):
     """First pressure below p[0] where t[z, ...], linear between levels,
     reaches target, searching down to the first missing level; NaN where
     it never does."""
-    a, b = t[:-1] - target, t[1:] - target
-    with np.errstate(invalid="ignore", divide="ignore"):
-        hit = (a == 0) | (a * b < 0) | (b == 0)
-        # The search stops at the first missing level.
-        reached = np.cumprod(~np.isnan(b), axis=0).astype(bool)
-        hit &= reached
-        dp = (p[1:] - p[:-1]).reshape((-1,) + (1,) * (t.ndim - 1))
-        at = np.where(a == 0, 0.0, dp * a / (a - b)) + p[:-1].reshape(dp.shape)
+    d = t - target
+    a, b = d[:-1], d[1:]
+    zero = d == 0
+    with np.errstate(invalid="ignore"):
+        hit = zero[:-1] | (a * b < 0) | zero[1:]
     first = np.argmax(hit, axis=0)
-    found = np.take_along_axis(hit, first[None], 0)[0]
-    return np.where(found, np.take_along_axis(at, first[None], 0)[0], np.nan)
+    # The search stops at the first missing level.
+    missing = np.isnan(b)
+    gap = np.argmax(missing, axis=0)
+    gap[~np.take_along_axis(missing, gap[None], 0)[0]] = len(b)
+    found = np.take_along_axis(hit, first[None], 0)[0] & (first < gap)
+    # Interpolated at the first crossing only, not at every level.
+    a, b = np.take_along_axis(a, first[None], 0)[0], np.take_along_axis(b, first[None], 0)[0]
+    with np.errstate(invalid="ignore", divide="ignore"):
+        at = np.where(a == 0, 0.0, (p[1:] - p[:-1])[first] * a / (a - b)) + p[:-1][first]
+    return np.where(found, at, np.nan)
 
 
 def fields(p, t):
@@ -91,16 +96,16 @@ def fields(p, t):
     width = np.abs(gup) + np.abs(glo)
     with np.errstate(invalid="ignore", divide="ignore"):
         layer = np.where(width > 0, 0.5 * dp * pos / width, 0.0)
-    layer[np.isnan(gup) | np.isnan(glo)] = np.nan
-    # As Ferret's @SUM: a column without a whole layer sums to 0.
-    layers = np.nansum(layer, axis=0)
+    # A layer with a missing end has a NaN width and adds 0, as Ferret's
+    # @SUM: a column without a whole layer sums to 0.
+    layers = np.sum(layer, axis=0)
     tchp = np.where(wet, RHO_CP * (p[0] * np.maximum(g[0], 0) + layers), np.nan)
 
     with np.errstate(invalid="ignore"):
-        coldest = np.nanmin(np.where(wet, t, np.inf), axis=0)
-    levels = np.broadcast_to(p.reshape((-1, 1, 1)), t.shape)
-    bottom = np.max(np.where(np.isnan(t), -np.inf, levels), axis=0)
-    warm = np.where(coldest >= 20, bottom, np.where(np.isnan(d20), 0.0, d20))
+        cools = np.fmin.reduce(t, axis=0) < 20
+    # The deepest level with a value (pressures increase downwards).
+    bottom = p[len(p) - 1 - np.argmax(~np.isnan(t[::-1]), axis=0)]
+    warm = np.where(cools, np.where(np.isnan(d20), 0.0, d20), bottom)
     warm = np.where(wet, warm, np.nan)
     return {"D20": d20, "MLD": mld, "TCHP": tchp, "WARM": warm}
 
@@ -260,6 +265,11 @@ def update(data, path, append):
 
 def write(out, pressure, month, times, first, last):
     tname = out.variables["D20"].dimensions[0]
+    # A month's chunks are not written again: a small cache keeps the
+    # memory the same however many months there are.
+    for name in FIELDS:
+        for v in (out.variables[name], out.variables[name + "_CLIM"]):
+            v.set_var_chunk_cache(size=1 << 20)
     for k in range(first, last):
         for name, field in fields(pressure, month(k)).items():
             out.variables[name][k] = np.ma.masked_invalid(field.astype(np.float32))

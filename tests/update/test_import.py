@@ -450,16 +450,27 @@ class Import(unittest.TestCase):
         surface_declaring(path("adt_long.nc"), "time", 2 ** 31)
         surface_declaring(path("adt_far.nc"), None, 0, time=1e300)
 
-        # Argo temperature in kelvin, said so, is taken in degrees C.
+        # Argo temperature in kelvin, said so, is taken in degrees C; an
+        # infinite SST is missing, not out of range.
         os.makedirs(path("kelvin"))
         kelvin = os.path.join(path("kelvin"), "RG_ArgoClim_Temperature_2019.nc")
         spoil(b[1], kelvin, "ARGO_TEMPERATURE_MEAN", lambda v: v + 273.15, units="K")
-        done = run_import("--argo", kelvin, *b[2:], "--drive-root", r.root)
+
+        def infinite(values):   # at 180.5E 0.5N on the 5-degree grid from 89.5S, 0.5E
+            values[0, 18, 36] = np.inf
+            return values
+        spoil(sst, path("sst_inf.nc"), "sst", infinite)
+        done = run_import("--argo", kelvin, *b[2:4], path("sst_inf.nc"), *b[5:], "--drive-root", r.root)
         self.assertEqual(done.returncode, 0, done.stderr)
         with netCDF4.Dataset(r.path("data", "RG_ArgoClim_Temperature.nc")) as got:
             i, j = list(got["LONGITUDE"][:]).index(185.5), list(got["LATITUDE"][:]).index(0.5)
             self.assertAlmostEqual(float(got["ARGO_TEMPERATURE_MEAN"][0, j, i]),
                                    levitus.cache[0][0][0, list(LAT).index(0.5), list(LON).index(185.5)], 3)
+        with netCDF4.Dataset(r.path("data", "Reynolds_SST.nc")) as got:
+            got.set_auto_mask(False)
+            i, j = list(got["LONGITUDE"][:]).index(180.5), list(got["LATITUDE"][:]).index(0.5)
+            self.assertEqual(got["SST"][0, j, i], -99999.0)
+            self.assertAlmostEqual(float(got["SST"][0, j, i + 1]), point("SST", 1, 185.5, 0.5), 3)
         cases = [  # (arguments, the file named, what the message says)
             (["--argo", b[1], adt, "--sst", sst, "--adt", adt], adt, "not a file of the Roemmich-Gilson"),
             (["--argo", b[1], path("RG_ArgoClim_Salinity_2019.nc"), *b[3:]],
