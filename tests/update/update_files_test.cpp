@@ -205,7 +205,7 @@ TEST_F(UpdateFiles, DownloadFailuresEndWithTheirOwnLines) {
   enddates("ends", 60, 58, 59);
   struct Case {
     const char* getup;
-    std::vector<std::string> lines;  // 1092, 1091, 1093, 1094
+    std::vector<std::string> lines;  // kUpdateLineA to kUpdateLineD
   };
   const std::string speed = "This may take a few minutes depending on internet speed.";
   const std::vector<std::string> noconnection = {
