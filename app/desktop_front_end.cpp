@@ -1,6 +1,7 @@
 #include "app/desktop_front_end.h"
 
 #include "ferret/jpg_export.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 void DesktopFrontEnd::runferret(const PlotSlot& slot, const FerretRun& run) {
@@ -25,10 +26,11 @@ void DesktopSetupProgress::begin(const std::string& root, const std::string&, co
   root_ = root;
   WDialogLoad(kSetupDialog);
   WDialogSelect(kSetupDialog);
-  WDialogPutString(1201, "Laying out Tidecharter's drive root (" + reason + ")");
-  WDialogPutString(1202, root);
-  for (int field : {1203, 1204, 1205}) WDialogPutString(field, " ");
-  WDialogPutString(1206, "This is done once.  Your data and files are kept.");
+  WDialogPutString(kSetupReasonLabel, "Laying out Tidecharter's drive root (" + reason + ")");
+  WDialogPutString(kSetupRootLabel, root);
+  for (int field : {kSetupFileLabel, kSetupTurnLabel, kSetupDetailLabel})
+    WDialogPutString(field, " ");
+  WDialogPutString(kSetupOnceLabel, "This is done once.  Your data and files are kept.");
   WDialogShow(-1, -1, 0, 2);
   shown_ = true;
 }
@@ -40,17 +42,17 @@ void DesktopSetupProgress::line(const std::string& text) {
   if (shown.find_first_not_of(' ') == std::string::npos) return;
   WDialogSelect(kSetupDialog);
   if (shown[0] == ' ') {
-    WDialogPutString(1205, shown.substr(shown.find_first_not_of(' ')));
+    WDialogPutString(kSetupDetailLabel, shown.substr(shown.find_first_not_of(' ')));
   } else {
-    WDialogPutString(1203, shown);
-    WDialogPutString(1205, " ");
+    WDialogPutString(kSetupFileLabel, shown);
+    WDialogPutString(kSetupDetailLabel, " ");
   }
 }
 
 void DesktopSetupProgress::tick() {
   static const char* const turns[] = {"|", "/", "-", "\\"};
   WDialogSelect(kSetupDialog);
-  WDialogPutString(1204, turns[turn_++ % 4]);
+  WDialogPutString(kSetupTurnLabel, turns[turn_++ % 4]);
 }
 
 void DesktopSetupProgress::failed(const std::string& root, const std::string& why) {

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/startup_checks.h"
 #include "plots/plot_kinds.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 #include "update/update_files.h"
 
@@ -23,33 +24,33 @@ void mainmenubutton(AppState& app) {
   WDialogSelect(kMainMenu);
   WDialogShow(480, -1, 0, 2);
   switch (app.message.value1) {
-    case 1: {
+    case kOkButton: {
       int choice = 0;
-      WDialogGetRadioButton(1006, choice);
+      WDialogGetRadioButton(kMainMapRadio, choice);
       openparameterdialog(choice);
       break;
     }
-    case 2:
-    case 1002:
+    case kCancelButton:
+    case kMainExitButton:
       app.exitflag = 1;
       break;
-    case 1032:
+    case kMainHelpButton:
       app.log.write("spawn notepad:");
       IOsCommand("c:\\tidecharter\\bin\\notepad c:\\tidecharter\\Help\\README_tdc.txt");
       break;
-    case 1074:
+    case kMainCloseAllButton:
       app.log.write("spawn tcKillCygwinX:");
       IOsCommand("c:\\tidecharter\\bin\\tcKillCygwinX.bat", 1);
       app.exitflag = 1;
       break;
-    case 1088:
+    case kMainUpdateButton:
       updatefiles(app);
       // A month of a new year is offered at once, and the data line says
       // how far the data now reach.
       followdata(app, false);
       readversiontext(app);
       WDialogSelect(kMainMenu);
-      WDialogPutString(1016, app.versiontext);
+      WDialogPutString(kMainVersionLabel, app.versiontext);
       WDialogSelect(111);
       break;
     default:
@@ -70,7 +71,7 @@ void pushbutton(AppState& app) {
     case 107:
     case 111: {
       const int button = app.message.value1;
-      if (button == 1 || button == 2 || button == 1002) {
+      if (button == kOkButton || button == kCancelButton || button == kMainExitButton) {
         WDialogSelect(app.message.win);
         WDialogHide();
       }

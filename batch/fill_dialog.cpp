@@ -8,16 +8,11 @@
 #include "ferret/dates.h"
 #include "plots/plot_kinds.h"
 #include "plots/plot_procedures.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 namespace {
 
-constexpr int kProperty = 1052, kPlot = 1014, kDirection = 1040, kLand = 1045, kLocation = 1047;
-constexpr int kVectorX = 1059, kVectorY = 1060;
-constexpr int kDefaultLevels = 1073, kOwnLevels = 1075, kLevels = 1077;
-constexpr int kSouth = 1055, kSouthLetter = 1019, kNorth = 1037, kNorthLetter = 1017;
-constexpr int kWest = 1038, kWestLetter = 1020, kEast = 1039, kEastLetter = 1018;
-constexpr int kCreateJpg = 1076;
 constexpr int kOutOfRange = 1009;
 
 // Menu texts compared without case, runs of blanks or blanks around a
@@ -125,7 +120,7 @@ struct DataSet {
 DataSet dataset(const CoreState& app) {
   int item = 0;
   std::string text(100, ' ');
-  WDialogGetMenu(kProperty, item, &text);
+  WDialogGetMenu(kPlotPropertyMenu, item, &text);
   const std::string t = comparable(text);
   if (t.find("reynolds") != std::string::npos) return {"Reynolds", app.reynoldsend};
   if (t.find("aviso") != std::string::npos) return {"Aviso", app.avisoend};
@@ -173,30 +168,30 @@ FilledDialog filldialog(CoreState& app, const ProductRequest& r, const std::vect
   datayears(app, k.dialog);
   if (std::find(unknownEnds.begin(), unknownEnds.end(), "Argo") == unknownEnds.end()) datadefaults(app, k.dialog);
 
-  if (!r.property.empty()) choose(kProperty, "property", r.property, errors);
+  if (!r.property.empty()) choose(kPlotPropertyMenu, "property", r.property, errors);
   k.fields(app);
   WDialogSelect(k.dialog);
 
-  if (!r.plot.empty()) choose(kPlot, "plot", r.plot, errors);
-  if (!r.direction.empty()) choose(kDirection, "direction", r.direction, errors);
-  if (!r.land.empty()) choose(kLand, "land", r.land, errors);
+  if (!r.plot.empty()) choose(kPlotTypeMenu, "plot", r.plot, errors);
+  if (!r.direction.empty()) choose(kVertDirectionMenu, "direction", r.direction, errors);
+  if (!r.land.empty()) choose(kPlotLandMenu, "land", r.land, errors);
   if (r.vectorsGiven) {
-    choose(kVectorX, "vectors", r.vectorX, errors, false);
-    choose(kVectorY, "vectors", r.vectorY, errors, false);
+    choose(kMapVectorXMenu, "vectors", r.vectorX, errors, false);
+    choose(kMapVectorYMenu, "vectors", r.vectorY, errors, false);
   }
   if (r.pressureGiven) {
     putpressure(k.upper, r.upperText);
     putpressure(k.lower, r.lowerText);
   }
-  if (!r.location.empty()) choose(kLocation, "location", r.location, errors, false, 2);
+  if (!r.location.empty()) choose(kPlotLocationMenu, "location", r.location, errors, false, 2);
   if (r.region.given) {
-    putedge(kSouth, kSouthLetter, r.region.south, errors);
-    putedge(kNorth, kNorthLetter, r.region.north, errors);
-    putedge(kWest, kWestLetter, r.region.west, errors);
-    putedge(kEast, kEastLetter, r.region.east, errors);
+    putedge(kPlotSouthBox, kPlotSouthLetterMenu, r.region.south, errors);
+    putedge(kPlotNorthBox, kPlotNorthLetterMenu, r.region.north, errors);
+    putedge(kPlotWestBox, kPlotWestLetterMenu, r.region.west, errors);
+    putedge(kPlotEastBox, kPlotEastLetterMenu, r.region.east, errors);
     if (r.kind->state == &CoreState::ver) {
       int direction = 0;
-      WDialogGetMenu(kDirection, direction);
+      WDialogGetMenu(kVertDirectionMenu, direction);
       const Edge &s = r.region.south, &n = r.region.north, &w = r.region.west, &e = r.region.east;
       if (direction == 1 && (w.value != e.value || w.hemisphere != e.hemisphere))
         errors.push_back("region: a north-south section runs along one longitude; give one, as in 60S-65N 140W");
@@ -207,18 +202,18 @@ FilledDialog filldialog(CoreState& app, const ProductRequest& r, const std::vect
   if (r.start.given) putmonth(k, true, r.start, dataset(app), unknownEnds, errors);
   if (r.end.given) putmonth(k, false, r.end, dataset(app), unknownEnds, errors);
   if (r.fillGiven && r.fill.empty()) {
-    WDialogPutRadioButton(kDefaultLevels);
+    WDialogPutRadioButton(kPlotDefaultLevelsRadio);
   } else if (r.fillGiven) {
-    WDialogPutRadioButton(kOwnLevels);
-    WDialogFieldState(kLevels, 1);
-    WDialogPutString(kLevels, r.fill);
+    WDialogPutRadioButton(kPlotOwnLevelsRadio);
+    WDialogFieldState(kPlotLevelsBox, 1);
+    WDialogPutString(kPlotLevelsBox, r.fill);
   }
 
   k.fields(app);
   WDialogSelect(k.dialog);
   if (r.fillGiven && !r.fill.empty()) {
     int levels = 0;
-    WDialogGetRadioButton(kDefaultLevels, levels);
+    WDialogGetRadioButton(kPlotDefaultLevelsRadio, levels);
     if (levels != 2) errors.push_back("fill: the dialog offers only the default levels for this property");
   }
 
@@ -235,7 +230,7 @@ void pressplot(CoreState& app, const ProductRequest& r) {
   app.itype = PushButton;
   app.message = MessageRecord{};
   app.message.win = k.dialog;
-  app.message.value1 = kCreateJpg;
+  app.message.value1 = kPlotJpgButton;
   k.plot(app);
   dropdialog(r);
 }

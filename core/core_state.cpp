@@ -5,6 +5,7 @@
 
 #include "ferret/record.h"
 #include "locations/location_menu.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 void readversiontext(CoreState& app) {
@@ -42,5 +43,5 @@ void fillLocationMenu(CoreState& app) {
 
 void resetlocationmenu(const CoreState& app) {
   const int count = std::max(0, std::min(app.ncity, static_cast<int>(app.locationNames.size())));
-  WDialogPutMenu(1047, app.locationNames, count, 1);
+  WDialogPutMenu(kPlotLocationMenu, app.locationNames, count, 1);
 }

@@ -31,7 +31,7 @@ struct CoreState {
   int itype = 0;           // type of the last toolkit message
   MessageRecord message;   // the last toolkit message
   LocationTable locations;
-  std::vector<std::string> locationNames;  // 34-character names, menu 1047
+  std::vector<std::string> locationNames;  // 34-character names, kPlotLocationMenu
   RunLog log;
 
   // Where the plot requests' command files, Ferret runs and refusals go;
@@ -52,11 +52,11 @@ void readversiontext(CoreState& app);
 bool loadlocations(CoreState& app);
 
 // Fills the location-name list from the table (50 texts of 34 characters),
-// puts its first app.ncity names into menu 1047 of the current dialog with
+// puts its first app.ncity names into kPlotLocationMenu of the current dialog with
 // item 1 selected and applies location 1 to the region fields.
 void fillLocationMenu(CoreState& app);
 
-// Puts the location-name list back into menu 1047 of the current dialog,
+// Puts the location-name list back into kPlotLocationMenu of the current dialog,
 // item 1 selected.
 void resetlocationmenu(const CoreState& app);
 

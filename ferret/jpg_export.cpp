@@ -3,6 +3,7 @@
 #include "ferret/dates.h"
 #include "ferret/output_wait.h"
 #include "ferret/run_log.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -60,9 +61,11 @@ void createjpg(RunLog& log, const std::string& cygwinPath,
   const std::string jpgpath = "c:\\tidecharter\\tmp\\" + n + ".jpg";
 
   WDialogSelect(kProgressDialog);
-  WDialogPutString(1079, "Running Ferret to create metafile");
-  for (int field : {1081, 1083, 1080, 1082, 1084, 1042, 1085, 1086}) WDialogPutString(field, "");
-  WDialogFieldState(1, 0);
+  WDialogPutString(kJpgMetafileStep, "Running Ferret to create metafile");
+  for (int field : {kJpgPostscriptStep, kJpgJpgStep, kJpgMetafileDone, kJpgPostscriptDone,
+                    kJpgJpgDone, kJpgLocatedLabel, kJpgPathBox, kJpgRenameLabel})
+    WDialogPutString(field, "");
+  WDialogFieldState(kOkButton, 0);
   WDialogShow(1, 1, 0, 2);
 
   // Step 1: Ferret writes the metafile.
@@ -76,29 +79,29 @@ void createjpg(RunLog& log, const std::string& cygwinPath,
 
   // Step 2: metafile to PostScript.
   if (!stopped(ierror)) {
-    WDialogPutString(1080, "Done!");
+    WDialogPutString(kJpgMetafileDone, "Done!");
     log.write(ListRecord().add("creating ps").add(n));
-    WDialogPutString(1081, "Translating metafile to postscript");
+    WDialogPutString(kJpgPostscriptStep, "Translating metafile to postscript");
     convertstep(log, "call meta2ps", "c:\\tidecharter\\bin\\tcMeta2PS.bat " + n,
                 "looking for ps", n, 2, ierror, multicore);
   }
 
   // Step 3: PostScript to JPG.
   if (!stopped(ierror)) {
-    WDialogPutString(1082, "Done!");
+    WDialogPutString(kJpgPostscriptDone, "Done!");
     log.write("creating jpg");
-    WDialogPutString(1083, "Translating postscript to jpg");
+    WDialogPutString(kJpgJpgStep, "Translating postscript to jpg");
     convertstep(log, "call ps2jpg", "c:\\tidecharter\\bin\\tcPS2jpg.bat " + n,
                 "looking for jpg", n, 3, ierror, multicore);
   }
 
   if (!stopped(ierror)) {
-    WDialogPutString(1084, "Done!");
-    WDialogPutString(1042, "Your file is located in:");
+    WDialogPutString(kJpgJpgDone, "Done!");
+    WDialogPutString(kJpgLocatedLabel, "Your file is located in:");
     // Where the file really is, in a line that scrolls and can be copied.
-    WDialogPutString(1085, IOsHostPath(jpgpath));
-    WDialogPutString(1086, "Please rename it, since the Tidecharter will overwrite it.");
-    WDialogFieldState(1, 1);
+    WDialogPutString(kJpgPathBox, IOsHostPath(jpgpath));
+    WDialogPutString(kJpgRenameLabel, "Please rename it, since the Tidecharter will overwrite it.");
+    WDialogFieldState(kOkButton, 1);
   }
   log.write(ListRecord().add("ierror=").add(ierror));
   log.flush();

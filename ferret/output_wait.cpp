@@ -2,6 +2,7 @@
 
 #include "ferret/dates.h"
 #include "ferret/run_log.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -12,9 +13,9 @@ const int kProgressDialog = 107;
 
 int spinnerfield(int stage) {
   switch (stage) {
-    case 1: return 1080;
-    case 2: return 1082;
-    case 3: return 1084;
+    case 1: return kJpgMetafileDone;
+    case 2: return kJpgPostscriptDone;
+    case 3: return kJpgJpgDone;
     default: return 0;
   }
 }
@@ -99,7 +100,8 @@ void isfilefinished(RunLog& log, const std::string& name, int stage,
     WMessage(itype, message);
 
     if (itype == PushButton) {
-      if (message.win == kProgressDialog && (message.value1 == 2 || message.value1 == 1002)) {
+      if (message.win == kProgressDialog &&
+          (message.value1 == kCancelButton || message.value1 == kMainExitButton)) {
         ierror = kWaitCancelled;
         log.write("TRYING TO EXIT");
         log.flush();

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "ferret/record.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 const char* const kPacificLocationFile = "c:\\tidecharter\\bin\\pacific\\TDC_city_locations.csv";
@@ -119,14 +120,14 @@ void buoyselect(const LocationTable& table, int index, const std::string& kind) 
   const std::vector<std::string> ew = {"E", "W"};
   const float s = static_cast<float>(r.latsouth), n = static_cast<float>(r.latnorth);
   const float w = static_cast<float>(r.lonwest), e = static_cast<float>(r.loneast);
-  WDialogPutReal(1055, s < 0 ? -s : s);
-  WDialogPutMenu(1019, ns, 2, s >= 0 ? 1 : 2);
-  WDialogPutReal(1038, w < 0 ? -w : w);
-  WDialogPutMenu(1020, ew, 2, w >= 0 ? 1 : 2);
-  WDialogPutReal(1037, n < 0 ? -n : n);
-  WDialogPutMenu(1017, ns, 2, n >= 0 ? 1 : 2);
-  WDialogPutReal(1039, e < 0 ? -e : e);
-  WDialogPutMenu(1018, ew, 2, e >= 0 ? 1 : 2);
+  WDialogPutReal(kPlotSouthBox, s < 0 ? -s : s);
+  WDialogPutMenu(kPlotSouthLetterMenu, ns, 2, s >= 0 ? 1 : 2);
+  WDialogPutReal(kPlotWestBox, w < 0 ? -w : w);
+  WDialogPutMenu(kPlotWestLetterMenu, ew, 2, w >= 0 ? 1 : 2);
+  WDialogPutReal(kPlotNorthBox, n < 0 ? -n : n);
+  WDialogPutMenu(kPlotNorthLetterMenu, ns, 2, n >= 0 ? 1 : 2);
+  WDialogPutReal(kPlotEastBox, e < 0 ? -e : e);
+  WDialogPutMenu(kPlotEastLetterMenu, ew, 2, e >= 0 ? 1 : 2);
 }
 
 bool inwidenedbox(const LocationRecord& r, float lat, float lon) {

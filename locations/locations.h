@@ -29,8 +29,8 @@ extern const char* const kGlobalLocationFile;
 // read; returns ncity.
 int readbuoy(std::istream& in, LocationTable& table);
 
-// Puts record `index`'s box into fields 1055/1019, 1038/1020, 1037/1017 and
-// 1039/1018 of the current dialog. kind is "line".
+// Puts record `index`'s box into the region fields of the current dialog
+// (kPlotSouthBox and its letter menu, and so on). kind is "line".
 void buoyselect(const LocationTable& table, int index, const std::string& kind);
 
 // Whether the record's box widened by 0.8 degrees holds the point.

@@ -2,19 +2,20 @@
 
 #include <cctype>
 
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 void filllevelcheck(int property, int previousProperty, const std::string& hint) {
   int item = 0;
-  WDialogGetRadioButton(1073, item);
+  WDialogGetRadioButton(kPlotDefaultLevelsRadio, item);
   if (item == 2 && property == previousProperty) {
-    WDialogFieldState(1077, 1);
-    WDialogPutString(1078, hint);
+    WDialogFieldState(kPlotLevelsBox, 1);
+    WDialogPutString(kPlotLevelsHint, hint);
     return;
   }
-  if (item == 2) WDialogPutRadioButton(1073);
-  WDialogFieldState(1077, 0);
-  WDialogPutString(1078, std::string(44, ' '));
+  if (item == 2) WDialogPutRadioButton(kPlotDefaultLevelsRadio);
+  WDialogFieldState(kPlotLevelsBox, 0);
+  WDialogPutString(kPlotLevelsHint, std::string(44, ' '));
 }
 
 namespace {
@@ -63,10 +64,10 @@ bool filltextvalid(const std::string& text) {
 std::optional<UserMessage> readfilltext(std::string& fill) {
   fill.assign(44, ' ');
   int item = 0;
-  WDialogGetRadioButton(1073, item);
+  WDialogGetRadioButton(kPlotDefaultLevelsRadio, item);
   if (item != 2) return std::nullopt;
   std::string typed(44, ' ');
-  WDialogGetString(1077, typed);
+  WDialogGetString(kPlotLevelsBox, typed);
   if (!filltextvalid(typed)) {
     return UserMessage{"Input Error", "Fill levels must be groups like (8,22,2)(22,32,1):",
                        "numbers, commas and parentheses only, no spaces."};

@@ -1,5 +1,5 @@
-// The fill-level controls shared by every plot dialog: radio group 1073
-// ("Use default levels" / "Specify levels"), text field 1077 and hint 1078.
+// The fill-level controls shared by every plot dialog: radio group kPlotDefaultLevelsRadio
+// ("Use default levels" / "Specify levels"), text field kPlotLevelsBox and hint kPlotLevelsHint.
 #ifndef TIDECHARTER_PLOTS_FILL_LEVELS_H
 #define TIDECHARTER_PLOTS_FILL_LEVELS_H
 
@@ -8,7 +8,7 @@
 
 #include "core/user_message.h"
 
-// Keeps 1077 and 1078 in step with the radio group of the current dialog;
+// Keeps kPlotLevelsBox and kPlotLevelsHint in step with the radio group of the current dialog;
 // a changed property falls back to the default levels. `hint` is 44
 // characters.
 void filllevelcheck(int property, int previousProperty, const std::string& hint);
@@ -21,7 +21,7 @@ void filllevelcheck(int property, int previousProperty, const std::string& hint)
 bool filltextvalid(const std::string& text);
 
 // Reads the 44-character fill text of the current dialog: blanks for the
-// default levels, else field 1077 as typed. An invalid text gives the
+// default levels, else field kPlotLevelsBox as typed. An invalid text gives the
 // "Input Error" refusal; the caller tells it and returns.
 std::optional<UserMessage> readfilltext(std::string& fill);
 

@@ -9,6 +9,7 @@
 #include "ferret/record.h"
 #include "plots/plot_procedures.h"
 #include "core/user_message.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -218,14 +219,17 @@ bool writelinedrawingfile(const PlotSlot& slot, int action, const LineRequest& r
 void lineviewfields(CoreState& app) {
   WDialogSelect(kDialog);
   int property = 0, choice = 0, plottype = 0;
-  WDialogGetMenu(1052, property);
-  WDialogGetMenu(1047, choice);
+  WDialogGetMenu(kPlotPropertyMenu, property);
+  WDialogGetMenu(kPlotLocationMenu, choice);
   if (choice != 1) buoyselect(app.locations, choice, "line");
-  WDialogGetMenu(1014, plottype);
+  WDialogGetMenu(kPlotTypeMenu, plottype);
   const int endState = lineonemonth(property, plottype) ? 0 : 1;
-  for (int field : {1028, 1029, 1030}) WDialogFieldState(field, endState);
+  for (int field : {kPlotEndLabel, kPlotEndMonthMenu, kPlotEndYearMenu})
+    WDialogFieldState(field, endState);
   const int pressureState = property == 12 || property == 13 ? 0 : 1;
-  for (int field : {1009, 1011, 1031, 1012, 1033, 1034}) WDialogFieldState(field, pressureState);
+  for (int field : {kPlotUnitsLabel, kPlotUpperMenu, kPlotUpperLabel, kPlotLowerMenu,
+                    kPlotLowerLabel, kPlotPressureLabel})
+    WDialogFieldState(field, pressureState);
 }
 
 void plotlinedrawing(CoreState& app) {

@@ -7,6 +7,7 @@
 #include "ferret/record.h"
 #include "plots/fill_levels.h"
 #include "plots/plot_procedures.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -169,16 +170,16 @@ std::string pressuretext(const MapRequest& r) {
 
 MapDialog readmapdialog() {
   MapDialog d;
-  WDialogGetMenu(1052, d.property);
-  WDialogGetInteger(1011, d.upper);
-  WDialogGetInteger(1012, d.lower);
-  WDialogGetMenu(1014, d.plotType);
+  WDialogGetMenu(kPlotPropertyMenu, d.property);
+  WDialogGetInteger(kPlotUpperMenu, d.upper);
+  WDialogGetInteger(kPlotLowerMenu, d.lower);
+  WDialogGetMenu(kPlotTypeMenu, d.plotType);
   readregion(d.north, d.south, d.east, d.west, d.southHemisphere, d.northHemisphere, d.westHemisphere,
              d.eastHemisphere);
   readmonths(kMonthFields, d.startMonth, d.startYear, d.endMonth, d.endYear);
-  WDialogGetMenu(1045, d.landItem);
-  WDialogGetMenu(1059, d.vectorX);
-  WDialogGetMenu(1060, d.vectorY);
+  WDialogGetMenu(kPlotLandMenu, d.landItem);
+  WDialogGetMenu(kMapVectorXMenu, d.vectorX);
+  WDialogGetMenu(kMapVectorYMenu, d.vectorY);
   return d;
 }
 
@@ -341,31 +342,41 @@ void plotmapview(CoreState& app) {
 void mapviewfields(CoreState& app) {
   WDialogSelect(kDialog);
   int P = 0;
-  WDialogGetMenu(1052, P);
+  WDialogGetMenu(kPlotPropertyMenu, P);
   const int pressureState = (P == 7 || P == 8) ? 0 : 1;
-  for (int field : {1009, 1011, 1031, 1012, 1033, 1034}) WDialogFieldState(field, pressureState);
+  for (int field : {kPlotUnitsLabel, kPlotUpperMenu, kPlotUpperLabel, kPlotLowerMenu,
+                    kPlotLowerLabel, kPlotPressureLabel})
+    WDialogFieldState(field, pressureState);
   const int vectorState = P == 5 ? 1 : 0;
-  for (int field : {1056, 1057, 1058, 1059, 1060}) WDialogFieldState(field, vectorState);
+  for (int field :
+       {kMapVectorLabel, kMapVectorXLabel, kMapVectorYLabel, kMapVectorXMenu, kMapVectorYMenu})
+    WDialogFieldState(field, vectorState);
 
   int K = 0;
-  WDialogGetMenu(1014, K);
+  WDialogGetMenu(kPlotTypeMenu, K);
   if (K == 3 || K == 7) {
-    for (int field : {1028, 1029, 1030}) WDialogFieldState(field, 0);
-    WDialogFieldState(1027, 1);
+    for (int field : {kPlotEndLabel, kPlotEndMonthMenu, kPlotEndYearMenu})
+      WDialogFieldState(field, 0);
+    WDialogFieldState(kPlotStartYearMenu, 1);
   } else if (K == 4 || K == 8) {
-    for (int field : {1028, 1029, 1030, 1027}) WDialogFieldState(field, 0);
+    for (int field : {kPlotEndLabel, kPlotEndMonthMenu, kPlotEndYearMenu, kPlotStartYearMenu})
+      WDialogFieldState(field, 0);
   } else {
-    for (int field : {1028, 1029, 1030, 1027}) WDialogFieldState(field, 1);
+    for (int field : {kPlotEndLabel, kPlotEndMonthMenu, kPlotEndYearMenu, kPlotStartYearMenu})
+      WDialogFieldState(field, 1);
   }
 
   filllevelcheck(P, app.map.previousProperty, "e.g.(8,22,2)(22,32,1)(lo,hi,delta) No spaces");
   app.map.previousProperty = P;
 
   if (P == 5) {
-    WDialogPutRadioButton(1073);
-    for (int field : {1048, 1077, 1073, 1075}) WDialogFieldState(field, 0);
-    WDialogPutString(1078, std::string(44, ' '));
+    WDialogPutRadioButton(kPlotDefaultLevelsRadio);
+    for (int field :
+         {kPlotLevelsLabel, kPlotLevelsBox, kPlotDefaultLevelsRadio, kPlotOwnLevelsRadio})
+      WDialogFieldState(field, 0);
+    WDialogPutString(kPlotLevelsHint, std::string(44, ' '));
   } else {
-    for (int field : {1048, 1073, 1075}) WDialogFieldState(field, 1);
+    for (int field : {kPlotLevelsLabel, kPlotDefaultLevelsRadio, kPlotOwnLevelsRadio})
+      WDialogFieldState(field, 1);
   }
 }

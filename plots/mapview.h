@@ -12,17 +12,17 @@
 
 // Dialog 103 as read: menu items and typed values, nothing converted yet.
 struct MapDialog {
-  int property = 1;  // 1052
-  int plotType = 1;  // 1014
-  int upper = 0;     // 1011
-  int lower = 0;     // 1012
+  int property = 1;  // kPlotPropertyMenu
+  int plotType = 1;  // kPlotTypeMenu
+  int upper = 0;     // kPlotUpperMenu
+  int lower = 0;     // kPlotLowerMenu
   float north = 25.0f, south = 60.0f, west = 130.0f, east = 250.0f;
-  int northHemisphere = 1, southHemisphere = 2;  // 1017, 1019: 1 N, 2 S
-  int westHemisphere = 1, eastHemisphere = 1;    // 1020, 1018: 1 E, 2 W
-  int startMonth = 6, startYear = 5;             // 1025, 1027
-  int endMonth = -999, endYear = -999;           // 1029, 1030
-  int landItem = 2;                              // 1045
-  int vectorX = 2, vectorY = 2;                  // 1059, 1060
+  int northHemisphere = 1, southHemisphere = 2;  // their letter menus: 1 N, 2 S
+  int westHemisphere = 1, eastHemisphere = 1;    // their letter menus: 1 E, 2 W
+  int startMonth = 6, startYear = 5;             // kPlotStartMonthMenu, kPlotStartYearMenu
+  int endMonth = -999, endYear = -999;           // kPlotEndMonthMenu, kPlotEndYearMenu
+  int landItem = 2;                              // kPlotLandMenu
+  int vectorX = 2, vectorY = 2;                  // kMapVectorXMenu, kMapVectorYMenu
 };
 
 // One request in the terms of the go-line argument lists.

@@ -2,6 +2,7 @@
 
 #include "core/core_state.h"
 #include "locations/location_menu.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 #include "ferret/dates.h"
@@ -9,14 +10,14 @@
 
 void readregion(float& north, float& south, float& east, float& west, int& southItem, int& northItem,
                 int& westItem, int& eastItem) {
-  WDialogGetReal(1037, north);
-  WDialogGetReal(1055, south);
-  WDialogGetReal(1039, east);
-  WDialogGetReal(1038, west);
-  WDialogGetMenu(1019, southItem);
-  WDialogGetMenu(1017, northItem);
-  WDialogGetMenu(1020, westItem);
-  WDialogGetMenu(1018, eastItem);
+  WDialogGetReal(kPlotNorthBox, north);
+  WDialogGetReal(kPlotSouthBox, south);
+  WDialogGetReal(kPlotEastBox, east);
+  WDialogGetReal(kPlotWestBox, west);
+  WDialogGetMenu(kPlotSouthLetterMenu, southItem);
+  WDialogGetMenu(kPlotNorthLetterMenu, northItem);
+  WDialogGetMenu(kPlotWestLetterMenu, westItem);
+  WDialogGetMenu(kPlotEastLetterMenu, eastItem);
 }
 
 void readmonths(const MonthFields& fields, int& startMonth, int& startYear, int& endMonth, int& endYear) {
@@ -27,10 +28,10 @@ void readmonths(const MonthFields& fields, int& startMonth, int& startYear, int&
 }
 
 void readregionrequest(RegionRequest& r) {
-  WDialogGetMenu(1052, r.property);
-  WDialogGetInteger(1011, r.upper);
-  WDialogGetInteger(1012, r.lower);
-  WDialogGetMenu(1014, r.plottype);
+  WDialogGetMenu(kPlotPropertyMenu, r.property);
+  WDialogGetInteger(kPlotUpperMenu, r.upper);
+  WDialogGetInteger(kPlotLowerMenu, r.lower);
+  WDialogGetMenu(kPlotTypeMenu, r.plottype);
   readregion(r.north, r.south, r.east, r.west, r.southItem, r.northItem, r.westItem, r.eastItem);
   readmonths(kMonthFields, r.startMonth, r.startYear, r.endMonth, r.endYear);
 }
@@ -110,8 +111,8 @@ bool beginplotrequest(CoreState& app, PlotKindState& kind, PlotSlot& slot) {
     WDialogHide();
     return false;
   }
-  if (button == 1035) kind.action = kActionPlot;
-  if (button == 1076) kind.action = kActionJpg;
+  if (button == kPlotButton) kind.action = kActionPlot;
+  if (button == kPlotJpgButton) kind.action = kActionJpg;
   slot = app.frontend->commandfile(kind.slot.advance());
   return true;
 }

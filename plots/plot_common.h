@@ -11,6 +11,7 @@
 
 #include "ferret/command_file.h"
 #include "core/user_message.h"
+#include "resources/dialog_fields.h"
 
 struct CoreState;
 struct PlotKindState;
@@ -37,20 +38,22 @@ void readregion(float& north, float& south, float& east, float& west, int& south
 struct MonthFields {
   int startMonth, startYear, endMonth, endYear;
 };
-constexpr MonthFields kMonthFields{1025, 1027, 1029, 1030};
+constexpr MonthFields kMonthFields{kPlotStartMonthMenu, kPlotStartYearMenu, kPlotEndMonthMenu,
+                                   kPlotEndYearMenu};
 void readmonths(const MonthFields& fields, int& startMonth, int& startYear, int& endMonth, int& endYear);
 
 // The fields the time series and the line drawing read alike from their
-// dialogs (menu 1052 the property, 1014 the plot type, the pressure range,
+// dialogs (menu kPlotPropertyMenu the property, kPlotTypeMenu the plot type, the pressure range,
 // the region and the start and end months), as typed and then prepared.
 struct RegionRequest {
   int property = 1;
   int plottype = 1;
   int upper = 0, lower = 0;  // decibars
   float south = 0.0f, north = 0.0f;  // as typed; prepared: signed, north +
-  int southItem = 1, northItem = 1;  // menus 1019 and 1017 as read (2 = S)
+  int southItem = 1,
+      northItem = 1;  // menus kPlotSouthLetterMenu and kPlotNorthLetterMenu as read (2 = S)
   float west = 0.0f, east = 0.0f;    // as typed; prepared: degrees east
-  int westItem = 1, eastItem = 1;    // menus 1020 and 1018 (2 = W)
+  int westItem = 1, eastItem = 1;    // menus kPlotWestLetterMenu and kPlotEastLetterMenu (2 = W)
   float westSigned = 0.0f, eastSigned = 0.0f;  // west negative, for matching
   int startMonth = 1, startYear = 1, endMonth = 1, endYear = 1;  // menu items
   int matched = 0;                          // location record, 0 for none
@@ -65,7 +68,7 @@ void readregionrequest(RegionRequest& r);
 // without a selection the start's item.
 void prepareregion(RegionRequest& r);
 
-// The location the prepared region belongs to (matchregion), menu 1047 put
+// The location the prepared region belongs to (matchregion), menu kPlotLocationMenu put
 // back to item 1 when there is none.
 void matchlocation(const CoreState& app, RegionRequest& r);
 // The matched location's name, for the label; none for record 1 (prompt).

@@ -6,6 +6,7 @@
 #include "ferret/record.h"
 #include "plots/fill_levels.h"
 #include "plots/plot_procedures.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -26,12 +27,12 @@ const char* const kNinoTitles[4] = {"Argo Nino-3", "Argo Nino-3.4", "Reynolds Ni
 
 ProdDialog readproddialog() {
   ProdDialog d;
-  WDialogGetMenu(1052, d.product);
-  WDialogGetMenu(1014, d.plotChoice);
+  WDialogGetMenu(kPlotPropertyMenu, d.product);
+  WDialogGetMenu(kPlotTypeMenu, d.plotChoice);
   readregion(d.north, d.south, d.east, d.west, d.southHemisphere, d.northHemisphere, d.westHemisphere,
              d.eastHemisphere);
   readmonths(kMonthFields, d.startMonth, d.startYear, d.endMonth, d.endYear);
-  WDialogGetMenu(1045, d.landItem);
+  WDialogGetMenu(kPlotLandMenu, d.landItem);
   return d;
 }
 
@@ -175,13 +176,18 @@ void plotprodview(CoreState& app) {
 void prodviewfields(CoreState& app) {
   WDialogSelect(kDialog);
   int iprop = 0;
-  WDialogGetMenu(1052, iprop);
+  WDialogGetMenu(kPlotPropertyMenu, iprop);
   app.log.write(ListRecord().add("prodview, iprop=").add(iprop));
   app.log.write(ListRecord().add("prodview2, iprop=").add(iprop));
-  for (int field : {1009, 1011, 1031, 1012, 1033, 1034}) WDialogFieldState(field, 0);
+  for (int field : {kPlotUnitsLabel, kPlotUpperMenu, kPlotUpperLabel, kPlotLowerMenu,
+                    kPlotLowerLabel, kPlotPressureLabel})
+    WDialogFieldState(field, 0);
 
   const int regionState = (iprop >= 1 && iprop <= 3) ? 1 : 0;
-  for (int field : {1013, 1014, 1015, 1037, 1017, 1055, 1019, 1039, 1018, 1038, 1020, 1044, 1045}) {
+  for (int field :
+       {kPlotTypeLabel, kPlotTypeMenu, kPlotRegionLabel, kPlotNorthBox, kPlotNorthLetterMenu,
+        kPlotSouthBox, kPlotSouthLetterMenu, kPlotEastBox, kPlotEastLetterMenu, kPlotWestBox,
+        kPlotWestLetterMenu, kPlotLandLabel, kPlotLandMenu}) {
     WDialogFieldState(field, regionState);
   }
 
@@ -189,10 +195,13 @@ void prodviewfields(CoreState& app) {
   app.pro.previousProperty = iprop;
 
   if (iprop == 1 || iprop == 2) {
-    for (int field : {1048, 1073, 1075}) WDialogFieldState(field, 1);
+    for (int field : {kPlotLevelsLabel, kPlotDefaultLevelsRadio, kPlotOwnLevelsRadio})
+      WDialogFieldState(field, 1);
   } else {
-    WDialogPutRadioButton(1073);
-    for (int field : {1048, 1077, 1073, 1075}) WDialogFieldState(field, 0);
-    WDialogPutString(1078, std::string(44, ' '));
+    WDialogPutRadioButton(kPlotDefaultLevelsRadio);
+    for (int field :
+         {kPlotLevelsLabel, kPlotLevelsBox, kPlotDefaultLevelsRadio, kPlotOwnLevelsRadio})
+      WDialogFieldState(field, 0);
+    WDialogPutString(kPlotLevelsHint, std::string(44, ' '));
   }
 }

@@ -13,14 +13,14 @@
 
 // Dialog 110 as read: menu items and typed values, nothing converted yet.
 struct ProdDialog {
-  int product = 1;     // 1052
-  int plotChoice = 1;  // 1014
+  int product = 1;     // kPlotPropertyMenu
+  int plotChoice = 1;  // kPlotTypeMenu
   float north = 25.0f, south = 25.0f, west = 120.0f, east = 290.0f;
-  int northHemisphere = 1, southHemisphere = 2;  // 1017, 1019: 1 N, 2 S
-  int westHemisphere = 1, eastHemisphere = 1;    // 1020, 1018: 1 E, 2 W
-  int startMonth = 8, startYear = 5;             // 1025, 1027
-  int endMonth = -999, endYear = -999;           // 1029, 1030
-  int landItem = 2;                              // 1045
+  int northHemisphere = 1, southHemisphere = 2;  // their letter menus: 1 N, 2 S
+  int westHemisphere = 1, eastHemisphere = 1;    // their letter menus: 1 E, 2 W
+  int startMonth = 8, startYear = 5;             // kPlotStartMonthMenu, kPlotStartYearMenu
+  int endMonth = -999, endYear = -999;           // kPlotEndMonthMenu, kPlotEndYearMenu
+  int landItem = 2;                              // kPlotLandMenu
 };
 
 struct ProdRequest {

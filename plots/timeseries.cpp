@@ -8,6 +8,7 @@
 #include "ferret/record.h"
 #include "plots/fill_levels.h"
 #include "plots/plot_procedures.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -222,12 +223,15 @@ bool writetimeseriesfile(const PlotSlot& slot, int action, const TimeSeriesReque
 void timeviewfields(CoreState& app) {
   WDialogSelect(kDialog);
   int property = 0;
-  WDialogGetMenu(1052, property);
+  WDialogGetMenu(kPlotPropertyMenu, property);
   const int pressureState = property == 8 || property == 9 ? 0 : 1;
-  for (int field : {1005, 1034, 1031, 1033, 1011, 1012}) WDialogFieldState(field, pressureState);
-  for (int field : {1046, 1023, 1047}) WDialogFieldState(field, 1);
+  for (int field : {kSeriesUnitsLabel, kPlotPressureLabel, kPlotUpperLabel, kPlotLowerLabel,
+                    kPlotUpperMenu, kPlotLowerMenu})
+    WDialogFieldState(field, pressureState);
+  for (int field : {kSeriesBuoyLabel, kSeriesOrLabel, kPlotLocationMenu})
+    WDialogFieldState(field, 1);
   int choice = 0;
-  WDialogGetMenu(1047, choice);
+  WDialogGetMenu(kPlotLocationMenu, choice);
   if (choice != 1) buoyselect(app.locations, choice, "line");
   filllevelcheck(property, app.tim.previousProperty, kFillHint);
   app.tim.previousProperty = property;

@@ -8,6 +8,7 @@
 #include "ferret/record.h"
 #include "plots/fill_levels.h"
 #include "plots/plot_procedures.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -52,14 +53,16 @@ std::string label(float x, float y, const std::string& text) {
 
 VertDialog readvertdialog() {
   VertDialog d;
-  WDialogGetMenu(1052, d.property);
-  WDialogGetInteger(1010, d.upper);
-  WDialogGetInteger(1036, d.lower);
-  WDialogGetMenu(1014, d.plotType);
-  WDialogGetMenu(1040, d.direction);
+  WDialogGetMenu(kPlotPropertyMenu, d.property);
+  WDialogGetInteger(kVertUpperMenu, d.upper);
+  WDialogGetInteger(kVertLowerMenu, d.lower);
+  WDialogGetMenu(kPlotTypeMenu, d.plotType);
+  WDialogGetMenu(kVertDirectionMenu, d.direction);
   readregion(d.north, d.south, d.east, d.west, d.southHemisphere, d.northHemisphere, d.westHemisphere,
              d.eastHemisphere);
-  readmonths(MonthFields{1064, 1065, 1066, 1067}, d.startMonth, d.startYear, d.endMonth, d.endYear);
+  readmonths(
+      MonthFields{kVertStartMonthMenu, kVertStartYearMenu, kVertEndMonthMenu, kVertEndYearMenu},
+      d.startMonth, d.startYear, d.endMonth, d.endYear);
   return d;
 }
 
@@ -198,29 +201,32 @@ void plotvertview(CoreState& app) {
 void vertviewfields(CoreState& app) {
   WDialogSelect(kDialog);
   int property = 0, direction = 0;
-  WDialogGetMenu(1052, property);
-  WDialogGetMenu(1040, direction);
+  WDialogGetMenu(kPlotPropertyMenu, property);
+  WDialogGetMenu(kVertDirectionMenu, direction);
   if (direction == 1) {
-    WDialogFieldState(1039, 0);
-    WDialogFieldState(1018, 0);
-    WDialogFieldState(1037, 1);
-    WDialogFieldState(1017, 1);
+    WDialogFieldState(kPlotEastBox, 0);
+    WDialogFieldState(kPlotEastLetterMenu, 0);
+    WDialogFieldState(kPlotNorthBox, 1);
+    WDialogFieldState(kPlotNorthLetterMenu, 1);
   } else if (direction == 2) {
-    WDialogFieldState(1037, 0);
-    WDialogFieldState(1017, 0);
-    WDialogFieldState(1039, 1);
-    WDialogFieldState(1018, 1);
+    WDialogFieldState(kPlotNorthBox, 0);
+    WDialogFieldState(kPlotNorthLetterMenu, 0);
+    WDialogFieldState(kPlotEastBox, 1);
+    WDialogFieldState(kPlotEastLetterMenu, 1);
   }
 
   int plotType = 0;
-  WDialogGetMenu(1014, plotType);
+  WDialogGetMenu(kPlotTypeMenu, plotType);
   if (plotType == 3) {
-    for (int field : {1063, 1066, 1067}) WDialogFieldState(field, 0);
-    WDialogFieldState(1065, 1);
+    for (int field : {kVertEndLabel, kVertEndMonthMenu, kVertEndYearMenu})
+      WDialogFieldState(field, 0);
+    WDialogFieldState(kVertStartYearMenu, 1);
   } else if (plotType == 4) {
-    for (int field : {1063, 1066, 1067, 1065}) WDialogFieldState(field, 0);
+    for (int field : {kVertEndLabel, kVertEndMonthMenu, kVertEndYearMenu, kVertStartYearMenu})
+      WDialogFieldState(field, 0);
   } else {
-    for (int field : {1063, 1066, 1067, 1065}) WDialogFieldState(field, 1);
+    for (int field : {kVertEndLabel, kVertEndMonthMenu, kVertEndYearMenu, kVertStartYearMenu})
+      WDialogFieldState(field, 1);
   }
 
   filllevelcheck(property, app.ver.previousProperty, "e.g.(2,6,.5)(6,12,1)(12,32,2)   No spaces   ");

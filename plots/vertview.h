@@ -13,16 +13,16 @@
 
 // Dialog 105 as read: menu items and typed values, nothing converted yet.
 struct VertDialog {
-  int property = 1;   // 1052
-  int upper = 0;      // 1010
-  int lower = 2000;   // 1036
-  int plotType = 1;   // 1014
-  int direction = 1;  // 1040: 1 north-south, 2 east-west
+  int property = 1;   // kPlotPropertyMenu
+  int upper = 0;      // kVertUpperMenu
+  int lower = 2000;   // kVertLowerMenu
+  int plotType = 1;   // kPlotTypeMenu
+  int direction = 1;  // kVertDirectionMenu: 1 north-south, 2 east-west
   float north = 65.0f, south = 60.0f, west = 140.0f, east = 140.0f;
-  int northHemisphere = 1, southHemisphere = 2;  // 1017, 1019: 1 N, 2 S
-  int westHemisphere = 2, eastHemisphere = 2;    // 1020, 1018: 1 E, 2 W
-  int startMonth = 6, startYear = 5;             // 1064, 1065
-  int endMonth = -999, endYear = -999;           // 1066, 1067
+  int northHemisphere = 1, southHemisphere = 2;  // their letter menus: 1 N, 2 S
+  int westHemisphere = 2, eastHemisphere = 2;    // their letter menus: 1 E, 2 W
+  int startMonth = 6, startYear = 5;             // kVertStartMonthMenu, kVertStartYearMenu
+  int endMonth = -999, endYear = -999;           // kVertEndMonthMenu, kVertEndYearMenu
 };
 
 struct VertRequest {
@@ -30,8 +30,8 @@ struct VertRequest {
   int upper = 0, lower = 0;
   float latS = 0, latN = 0, lonW = 0, lonE = 0;
   float typedWest = 0;       // the west longitude as typed, for the label
-  char westLetter = 'E';     // its hemisphere letter of 1020
-  char southLetter = 'N';    // the south latitude's letter of 1019
+  char westLetter = 'E';     // its hemisphere letter of kPlotWestLetterMenu
+  char southLetter = 'N';    // the south latitude's letter of kPlotSouthLetterMenu
   int startMonth = 1, startYear = 1, endMonth = 1, endYear = 1;
   int start = 1, end = 1;
   int dynflag = 0;

@@ -171,7 +171,14 @@ bool parseLine(const std::vector<Token>& t, int lineNumber, DialogTemplate& resu
   if (keyword == "CONTROL") {
     TemplateControl c;
     c.line = lineNumber;
-    if (!count(9) || !readInt(t[1], "field id", c.id, error)) return false;
+    // A trailing word names the field for the program's sources; the
+    // dialog itself does not need it.
+    const bool named = t.size() == 10;
+    if (named && t[9].quoted) {
+      error = "the field's name must not be quoted";
+      return false;
+    }
+    if (!(named || count(9)) || !readInt(t[1], "field id", c.id, error)) return false;
     if (t[2].quoted || !knownClass(t[2].text)) {
       error = "unknown class \"" + t[2].text + "\"";
       return false;

@@ -7,22 +7,15 @@
 #include "ferret/command_file.h"
 #include "ferret/dates.h"
 #include "ferret/record.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 #include "update/end_dates.h"
 
 namespace {
 
 constexpr int kUpdateDialog = 111;
-constexpr int kOkButton = 1;
 constexpr int kBatchTimeout = 3000;
 constexpr int kEndDateTimeout = 15;
-
-// Labels of dialog 111.
-constexpr int kStep1 = 1089, kEndDate = 1022, kStep2 = 1090, kStep2Result = 1099;
-constexpr int kLineA = 1092, kLineB = 1091, kLineC = 1093, kLineD = 1094;
-constexpr int kLineE = 1095, kLineF = 1096, kLineG = 1097, kLineH = 1098;
-constexpr int kCompletion = 1100;
-constexpr int kNotice1 = 1101, kNotice2 = 1102, kNotice3 = 1103;
 
 const char* const kSourceFile = "c:\\tidecharter\\bin\\update_source.txt";
 const char* const kGetUpLog = "c:\\tidecharter\\tmp\\getup.log";
@@ -134,13 +127,15 @@ void logenddates(CoreState& app) {
 void errorending(CoreState& app) {
   const UpdateSource source = readupdatesource();
   app.log.write("error reading update.log");
-  WDialogPutString(kLineA, "Unknown error, you may need to download a whole new install");
-  WDialogPutString(kLineB, "from " + source.fullpackage);
-  WDialogPutString(kLineC, "Exit the Tidecharter, immediately gzip c:\\tidecharter\\tmp\\*.log files");
-  WDialogPutString(kLineD, source.contact.empty()
-                               ? "and send the zipped file to the maintainers of your update source"
-                               : "and mail the zipped file to " + source.contact);
-  WDialogPutString(kLineE, "so we can look at the errors.");
+  WDialogPutString(kUpdateLineA, "Unknown error, you may need to download a whole new install");
+  WDialogPutString(kUpdateLineB, "from " + source.fullpackage);
+  WDialogPutString(kUpdateLineC,
+                   "Exit the Tidecharter, immediately gzip c:\\tidecharter\\tmp\\*.log files");
+  WDialogPutString(kUpdateLineD,
+                   source.contact.empty()
+                       ? "and send the zipped file to the maintainers of your update source"
+                       : "and mail the zipped file to " + source.contact);
+  WDialogPutString(kUpdateLineE, "so we can look at the errors.");
 }
 
 void writeappendfile(const std::string& code) {
@@ -162,10 +157,11 @@ void writeappendfile(const std::string& code) {
 // Steps after a downloaded package: setup, append, new end dates. Returns
 // only when the program goes on running.
 void installpackage(CoreState& app, int next, const std::string& code) {
-  WDialogPutString(kStep2Result, "Done!");
-  blank(kLineA);
-  WDialogPutString(kLineB, "Checking and unpacking the update package: nothing to click.");
-  WDialogPutString(kLineC, "(A packaged install gets a new program from the package manager.)");
+  WDialogPutString(kUpdateStep2Result, "Done!");
+  blank(kUpdateLineA);
+  WDialogPutString(kUpdateLineB, "Checking and unpacking the update package: nothing to click.");
+  WDialogPutString(kUpdateLineC,
+                   "(A packaged install gets a new program from the package manager.)");
 
   const long long runstart = now();
   runbatch("tcRunUp.bat", code);
@@ -186,22 +182,23 @@ void installpackage(CoreState& app, int next, const std::string& code) {
     else if (runup.word[1] == "NEWG") newexe = 2;
     else if (runup.word[1] == "DONE") newexe = 0;
   } else if (runup.word[0] == "SKIP") {
-    blank(kLineD);
-    WDialogPutString(kLineE, "The setup was not finished.      To try again: Click \"Update\"");
-    blank(kLineF);
-    blank(kLineG);
-    blank(kLineH);
+    blank(kUpdateLineD);
+    WDialogPutString(kUpdateLineE,
+                     "The setup was not finished.      To try again: Click \"Update\"");
+    blank(kUpdateLineF);
+    blank(kUpdateLineG);
+    blank(kUpdateLineH);
     return;
   }
 
   WDialogSelect(kUpdateDialog);
-  blank(kLineD);
-  WDialogPutString(kLineE,
+  blank(kUpdateLineD);
+  WDialogPutString(kUpdateLineE,
                    "Now that the package is checked, the Tidecharter will append the new data");
-  WDialogPutString(kLineF,
+  WDialogPutString(kUpdateLineF,
                    "to the old netcdf files.  The Tidecharter will become nonresponsive during");
-  WDialogPutString(kLineG, "the update.   This may take several minutes.  Do not exit!");
-  WDialogPutString(kLineH, "Wait for the \"Done\" on the next line.     Updating......");
+  WDialogPutString(kUpdateLineG, "the update.   This may take several minutes.  Do not exit!");
+  WDialogPutString(kUpdateLineH, "Wait for the \"Done\" on the next line.     Updating......");
   writeappendfile(code);
   const long long appendstart = now();
   runbatch("tcAppUp.bat", code);
@@ -217,16 +214,18 @@ void installpackage(CoreState& app, int next, const std::string& code) {
   // restart into a new executable.
   if (!appended(appendstart, querystart, next)) {
     app.log.write(ListRecord().add("monthly update not appended, month index").add(next));
-    WDialogPutString(kCompletion, "Not done !   The new month could not be appended.");
+    WDialogPutString(kUpdateCompletion, "Not done !   The new month could not be appended.");
     return;
   }
-  WDialogPutString(kCompletion, "Done !   Data files were updated.");
+  WDialogPutString(kUpdateCompletion, "Done !   Data files were updated.");
   if (newexe != 1 && newexe != 2) return;
 
   app.log.write("monthly update has new exe, run IOsExecute!");
-  WDialogPutString(kNotice1, "There is a new Tidecharter executable.   I will exit this instance of");
-  WDialogPutString(kNotice2, "the Tidecharter in 5 seconds to install the new executable.   Give me");
-  WDialogPutString(kNotice3, "a minute before restarting the Tidecharter.");
+  WDialogPutString(kUpdateNotice1,
+                   "There is a new Tidecharter executable.   I will exit this instance of");
+  WDialogPutString(kUpdateNotice2,
+                   "the Tidecharter in 5 seconds to install the new executable.   Give me");
+  WDialogPutString(kUpdateNotice3, "a minute before restarting the Tidecharter.");
   IOsWait(500);
   IOsCommand("c:\\tidecharter\\bin\\tcKillCygwinX.bat", 1);
   // The program ends inside IOsExecute; nothing closes the log after it.
@@ -237,11 +236,12 @@ void installpackage(CoreState& app, int next, const std::string& code) {
 
 void runupdate(CoreState& app) {
   WDialogSelect(kUpdateDialog);
-  for (int field : {kStep1, kEndDate, kStep2, kStep2Result, kLineA, kLineB, kLineC, kLineD,
-                    kLineE, kLineF, kLineG, kLineH, kCompletion})
+  for (int field : {kUpdateStep1, kUpdateEndDate, kUpdateStep2, kUpdateStep2Result, kUpdateLineA,
+                    kUpdateLineB, kUpdateLineC, kUpdateLineD, kUpdateLineE, kUpdateLineF,
+                    kUpdateLineG, kUpdateLineH, kUpdateCompletion})
     blank(field);
   WDialogFieldState(kOkButton, 0);
-  WDialogPutString(kStep1, "Checking end date on your Argo data file ...");
+  WDialogPutString(kUpdateStep1, "Checking end date on your Argo data file ...");
   WDialogShow(1, 1, 0, 2);
 
   finishstoppedcommit();
@@ -254,15 +254,15 @@ void runupdate(CoreState& app) {
   int year = 0;
   writedate(app.argoend, datetext, monthname, year, numtext);
   app.log.write(ListRecord().add("date1=").add(datetext));
-  WDialogPutString(kEndDate, dashedmonth(app.argoend));
+  WDialogPutString(kUpdateEndDate, dashedmonth(app.argoend));
 
   const int next = app.argoend + 1;
   std::string code;
   const std::string step2 = "Downloading Argo update for " + dashedmonth(next, &code) + " ...";
   const std::string manual = "Download " + code + "_monthly_update.exe file to c:\\tidecharter\\tmp";
 
-  WDialogPutString(kStep2, step2);
-  WDialogPutString(kLineA, "This may take a few minutes depending on internet speed.");
+  WDialogPutString(kUpdateStep2, step2);
+  WDialogPutString(kUpdateLineA, "This may take a few minutes depending on internet speed.");
 
   const long long getstart = now();
   runbatch("tcGetUp.bat", code);
@@ -278,16 +278,19 @@ void runupdate(CoreState& app) {
   if (getup.word[0] == "TRYD" && getup.word[1] == "ERRO") {
     const std::string& why = getup.word[2];
     if (why == "NOHO" || why == "OTHE") {
-      WDialogPutString(kLineA, "I can not access the internet to download the update file.");
-      WDialogPutString(kLineB, "Go to " + readupdatesource().directory);
-      WDialogPutString(kLineC, manual);
-      WDialogPutString(kLineD, "Then click on the \"Update\" button in the Tidecharter main window.");
+      WDialogPutString(kUpdateLineA, "I can not access the internet to download the update file.");
+      WDialogPutString(kUpdateLineB, "Go to " + readupdatesource().directory);
+      WDialogPutString(kUpdateLineC, manual);
+      WDialogPutString(kUpdateLineD,
+                       "Then click on the \"Update\" button in the Tidecharter main window.");
     } else if (why == "NONE") {
-      WDialogPutString(kLineA, "No update source: add " + dashedmonth(next) + " with tidecharter-import --argo RG_ArgoClim_" +
-                                   code.substr(2, 4) + code.substr(0, 2) + "_*.nc");
+      WDialogPutString(kUpdateLineA, "No update source: add " + dashedmonth(next) +
+                                         " with tidecharter-import --argo RG_ArgoClim_" +
+                                         code.substr(2, 4) + code.substr(0, 2) + "_*.nc");
     } else if (why == "NOFI") {
-      WDialogPutString(kLineA, "The update file does not exist yet, try after the 15th of the");
-      WDialogPutString(kLineB, "following month.  (eg. Oct 2008 ready after Nov 15, 2008)");
+      WDialogPutString(kUpdateLineA,
+                       "The update file does not exist yet, try after the 15th of the");
+      WDialogPutString(kUpdateLineB, "following month.  (eg. Oct 2008 ready after Nov 15, 2008)");
     }
     return;
   }

@@ -16,6 +16,7 @@
 #include <set>
 
 #include "expected_dialogs.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/dialog.h"
 #include "toolkit/dialog_table.h"
 #include "toolkit/toolkit.h"
@@ -210,58 +211,63 @@ TEST(DialogLayout, TextsFitTheirFields) {
 TEST(DialogLayout, ProgressLinesFitWhenFilled) {
   const std::map<int, std::vector<std::pair<int, std::vector<std::string>>>> lines = {
       {107,
-       {{1079, {"Running Ferret to create metafile"}},
-        {1080, {"Done!"}},
-        {1081, {"Translating metafile to postscript"}},
-        {1082, {"Done!"}},
-        {1083, {"Translating postscript to jpg"}},
-        {1084, {"Done!"}},
-        {1042, {"Your file is located in:"}},
-        {1085, {"/home/oceanographer/.local/share/tidecharter/drive_c/tidecharter/tmp/map1.jpg"}},
-        {1086, {"Please rename it, since the Tidecharter will overwrite it."}}}},
+       {{kJpgMetafileStep, {"Running Ferret to create metafile"}},
+        {kJpgMetafileDone, {"Done!"}},
+        {kJpgPostscriptStep, {"Translating metafile to postscript"}},
+        {kJpgPostscriptDone, {"Done!"}},
+        {kJpgJpgStep, {"Translating postscript to jpg"}},
+        {kJpgJpgDone, {"Done!"}},
+        {kJpgLocatedLabel, {"Your file is located in:"}},
+        {kJpgPathBox,
+         {"/home/oceanographer/.local/share/tidecharter/drive_c/tidecharter/tmp/map1.jpg"}},
+        {kJpgRenameLabel, {"Please rename it, since the Tidecharter will overwrite it."}}}},
       {111,
-       {{1089, {"Checking end date on your Argo data file ..."}},
-        {1022, {"Aug-2008"}},
-        {1090, {"Downloading Argo update for Sep-2008 ..."}},
-        {1099, {"Done!"}},
-        {1092,
+       {{kUpdateStep1, {"Checking end date on your Argo data file ..."}},
+        {kUpdateEndDate, {"Aug-2008"}},
+        {kUpdateStep2, {"Downloading Argo update for Sep-2008 ..."}},
+        {kUpdateStep2Result, {"Done!"}},
+        {kUpdateLineA,
          {"This may take a few minutes depending on internet speed.",
           "I can not access the internet to download the update file.",
           "The update file does not exist yet, try after the 15th of the",
           "Unknown error, you may need to download a whole new install"}},
-        {1091,
+        {kUpdateLineB,
          {"following month.  (eg. Oct 2008 ready after Nov 15, 2008)",
           "Checking and unpacking the update package: nothing to click.",
           "Go to the update directory given in c:\\tidecharter\\bin\\update_source.txt"}},
-        {1093,
+        {kUpdateLineC,
          {"(A packaged install gets a new program from the package manager.)",
           "Download 092008_monthly_update.exe file to c:\\tidecharter\\tmp",
           "Exit the Tidecharter, immediately gzip c:\\tidecharter\\tmp\\*.log files"}},
-        {1094,
+        {kUpdateLineD,
          {"Then click on the \"Update\" button in the Tidecharter main window.",
           "and mail the zipped file to the address in c:\\tidecharter\\Help\\README_tdc.txt"}},
-        {1095,
+        {kUpdateLineE,
          {"Now that the package is checked, the Tidecharter will append the new data",
           "The setup was not finished.      To try again: Click \"Update\""}},
-        {1096, {"to the old netcdf files.  The Tidecharter will become nonresponsive during"}},
-        {1097, {"the update.   This may take several minutes.  Do not exit!"}},
-        {1098, {"Wait for the \"Done\" on the next line.     Updating......"}},
-        {1100, {"Done !   Data files were updated."}},
-        {1101, {"There is a new Tidecharter executable.   I will exit this instance of"}},
-        {1102, {"the Tidecharter in 5 seconds to install the new executable.   Give me"}},
-        {1103, {"a minute before restarting the Tidecharter."}}}},
+        {kUpdateLineF,
+         {"to the old netcdf files.  The Tidecharter will become nonresponsive during"}},
+        {kUpdateLineG, {"the update.   This may take several minutes.  Do not exit!"}},
+        {kUpdateLineH, {"Wait for the \"Done\" on the next line.     Updating......"}},
+        {kUpdateCompletion, {"Done !   Data files were updated."}},
+        {kUpdateNotice1, {"There is a new Tidecharter executable.   I will exit this instance of"}},
+        {kUpdateNotice2, {"the Tidecharter in 5 seconds to install the new executable.   Give me"}},
+        {kUpdateNotice3, {"a minute before restarting the Tidecharter."}}}},
       {112,
-       {{1201, {"Laying out Tidecharter's drive root (first start)",
-                "Laying out Tidecharter's drive root (an earlier set-up did not finish)",
-                "Laying out Tidecharter's drive root (laid out by version 1.0, this is 1.1)"}},
-        {1202, {"/home/oceanographer/.local/share/tidecharter/drive_c"}},
-        {1203, {"building the sample data in tidecharter/data (half a minute or so)",
-                "Setting up the monthly update and its sample source"}},
-        {1204, {"\\"}},
-        {1205, {"installed tidecharter/ferret/TMAP/go/fer_alt_ht_hovmoller_monthly_anom.jnl",
-                "kept your edited TDC_city_locations.csv; the new one is beside it (.new)",
-                "signed tidecharter/update_source/102008.tar.gz"}},
-        {1206, {"This is done once.  Your data and files are kept."}}}},
+       {{kSetupReasonLabel,
+         {"Laying out Tidecharter's drive root (first start)",
+          "Laying out Tidecharter's drive root (an earlier set-up did not finish)",
+          "Laying out Tidecharter's drive root (laid out by version 1.0, this is 1.1)"}},
+        {kSetupRootLabel, {"/home/oceanographer/.local/share/tidecharter/drive_c"}},
+        {kSetupFileLabel,
+         {"building the sample data in tidecharter/data (half a minute or so)",
+          "Setting up the monthly update and its sample source"}},
+        {kSetupTurnLabel, {"\\"}},
+        {kSetupDetailLabel,
+         {"installed tidecharter/ferret/TMAP/go/fer_alt_ht_hovmoller_monthly_anom.jnl",
+          "kept your edited TDC_city_locations.csv; the new one is beside it (.new)",
+          "signed tidecharter/update_source/102008.tar.gz"}},
+        {kSetupOnceLabel, {"This is done once.  Your data and files are kept."}}}},
   };
   for (const auto& [id, fills] : lines) {
     SCOPED_TRACE("dialog " + std::to_string(id));
@@ -295,21 +301,23 @@ TEST(DialogLayout, ScreenshotOfEveryDialog) {
 // reads 1 to 5, untouched end-date menus read undefined, fill levels start
 // at the default choice.
 TEST(DialogLayout, ValuesReadThroughTheToolkit) {
-  const int choices[] = {1006, 1007, 1008, 1053, 1087};
+  const int choices[] = {kMainMapRadio, kMainSectionRadio, kMainSeriesRadio, kMainLineRadio,
+                         kMainProductRadio};
   for (int id : {101, 108}) {
     WDialogLoad(id);
     int value = 0;
-    WDialogGetRadioButton(1006, value);
+    WDialogGetRadioButton(kMainMapRadio, value);
     EXPECT_EQ(value, 1) << "dialog " << id;
     for (int i = 0; i < 5; ++i) {
       WDialogPutRadioButton(choices[i]);
-      WDialogGetRadioButton(1006, value);
+      WDialogGetRadioButton(kMainMapRadio, value);
       EXPECT_EQ(value, i + 1) << "dialog " << id << " choice " << choices[i];
     }
-    WDialogPutRadioButton(1006);
+    WDialogPutRadioButton(kMainMapRadio);
   }
-  for (auto [id, month, year] : {std::tuple{103, 1029, 1030}, std::tuple{105, 1066, 1067},
-                                 std::tuple{110, 1029, 1030}}) {
+  for (auto [id, month, year] : {std::tuple{103, kPlotEndMonthMenu, kPlotEndYearMenu},
+                                 std::tuple{105, kVertEndMonthMenu, kVertEndYearMenu},
+                                 std::tuple{110, kPlotEndMonthMenu, kPlotEndYearMenu}}) {
     WDialogLoad(id);
     for (int field : {month, year}) {
       int value = 0;
@@ -322,16 +330,16 @@ TEST(DialogLayout, ValuesReadThroughTheToolkit) {
   for (int id : {103, 104, 105, 110}) {
     WDialogLoad(id);
     int value = 0;
-    WDialogGetRadioButton(1073, value);
+    WDialogGetRadioButton(kPlotDefaultLevelsRadio, value);
     EXPECT_EQ(value, 1) << "dialog " << id;
   }
   // Dialog 109 has no formats: its latitude shows the general format.
   WDialogLoad(109);
   std::string text(10, ' ');
-  WDialogGetString(1037, text);
+  WDialogGetString(kPlotNorthBox, text);
   EXPECT_EQ(text, "40.000    ");
   int lower = 0;
-  WDialogGetInteger(1012, lower);
+  WDialogGetInteger(kPlotLowerMenu, lower);
   EXPECT_EQ(lower, 100);
 }
 

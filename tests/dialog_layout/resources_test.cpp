@@ -9,6 +9,7 @@
 #include <set>
 
 #include "expected_dialogs.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/dialog_template.h"
 #include "toolkit/extended_data.h"
 #include "toolkit/resource_store.h"
@@ -150,26 +151,29 @@ TEST(DialogResources, RadioGroupsAndInitialChoices) {
     SCOPED_TRACE("dialog " + std::to_string(id));
     const DialogTemplate t = LoadTemplate(id);
     // The main choice reads 1 to 5 in this order.
-    EXPECT_EQ(RadioGroups(t), (std::vector<std::vector<int>>{{1006, 1007, 1008, 1053, 1087}}));
+    EXPECT_EQ(RadioGroups(t), (std::vector<std::vector<int>>{{kMainMapRadio, kMainSectionRadio,
+                                                               kMainSeriesRadio, kMainLineRadio,
+                                                               kMainProductRadio}}));
     const ExtendedData data = toolkit::ParseExtendedData(*ExtendedText(id));
     ASSERT_EQ(data.checks.size(), 1u);
-    EXPECT_EQ(data.checks[0].id, 1006);
+    EXPECT_EQ(data.checks[0].id, kMainMapRadio);
     EXPECT_EQ(data.checks[0].state, 1);
   }
   for (int id : {103, 104, 105, 110}) {
     SCOPED_TRACE("dialog " + std::to_string(id));
     const DialogTemplate t = LoadTemplate(id);
-    EXPECT_EQ(RadioGroups(t), (std::vector<std::vector<int>>{{1073, 1075}}));
+    EXPECT_EQ(RadioGroups(t),
+              (std::vector<std::vector<int>>{{kPlotDefaultLevelsRadio, kPlotOwnLevelsRadio}}));
     const ExtendedData data = toolkit::ParseExtendedData(*ExtendedText(id));
     ASSERT_EQ(data.checks.size(), 1u);
-    EXPECT_EQ(data.checks[0].id, 1073);
+    EXPECT_EQ(data.checks[0].id, kPlotDefaultLevelsRadio);
     EXPECT_EQ(data.checks[0].state, 1);
     // The typed fill levels start disabled until "Specify levels" is chosen.
-    ASSERT_NE(Control(t, 1077), nullptr);
-    EXPECT_EQ(Control(t, 1077)->kind(), FieldKind::TextEdit);
-    EXPECT_TRUE(Control(t, 1077)->styles & toolkit::kStyleDisabled);
-    EXPECT_EQ(Control(t, 1035)->kind(), FieldKind::PushButton);
-    EXPECT_TRUE(Control(t, 1035)->styles & toolkit::kStyleDefPush) << "Plot is the default button";
+    ASSERT_NE(Control(t, kPlotLevelsBox), nullptr);
+    EXPECT_EQ(Control(t, kPlotLevelsBox)->kind(), FieldKind::TextEdit);
+    EXPECT_TRUE(Control(t, kPlotLevelsBox)->styles & toolkit::kStyleDisabled);
+    EXPECT_EQ(Control(t, kPlotButton)->kind(), FieldKind::PushButton);
+    EXPECT_TRUE(Control(t, kPlotButton)->styles & toolkit::kStyleDefPush) << "Plot is the default button";
   }
 }
 
@@ -180,26 +184,37 @@ struct MenuSpec {
 TEST(DialogResources, MenusCarryTheirItemsAndDefaults) {
   const int none = -999;
   const std::vector<MenuSpec> menus = {
-      {103, 1052, 8, 1}, {103, 1011, 15, 1}, {103, 1012, 14, 1}, {103, 1014, 8, 1},
-      {103, 1017, 2, 1}, {103, 1019, 2, 2},  {103, 1020, 2, 1},  {103, 1018, 2, 1},
-      {103, 1025, 12, 6}, {103, 1027, 12, 5}, {103, 1029, 12, none}, {103, 1030, 13, none},
-      {103, 1045, 2, 2}, {103, 1059, 3, 2},  {103, 1060, 3, 2},
-      {105, 1052, 5, 1}, {105, 1010, 15, 1}, {105, 1036, 15, 15}, {105, 1014, 4, 1},
-      {105, 1040, 2, 1}, {105, 1017, 2, 1},  {105, 1020, 2, 2},  {105, 1018, 2, 2},
-      {105, 1019, 2, 2}, {105, 1064, 12, 6}, {105, 1065, 12, 5}, {105, 1066, 12, none},
-      {105, 1067, 12, none},
-      {104, 1052, 9, 1}, {104, 1011, 15, 1}, {104, 1012, 15, 15}, {104, 1014, 4, 1},
-      {104, 1047, 1, 1}, {104, 1017, 2, 2},  {104, 1020, 2, 2},  {104, 1018, 2, 2},
-      {104, 1019, 2, 2}, {104, 1025, 12, 1}, {104, 1027, 12, 1}, {104, 1029, 12, 6},
-      {104, 1030, 13, 5},
-      {109, 1052, 13, 1}, {109, 1011, 15, 1}, {109, 1012, 14, 2}, {109, 1014, 3, 1},
-      {109, 1047, 1, 1}, {109, 1017, 2, 2},  {109, 1020, 2, 2},  {109, 1018, 2, 2},
-      {109, 1019, 2, 2}, {109, 1025, 12, 1}, {109, 1027, 12, 1}, {109, 1029, 12, 6},
-      {109, 1030, 13, 5},
-      {110, 1052, 8, 1}, {110, 1011, 15, 1}, {110, 1012, 14, 1}, {110, 1014, 2, 1},
-      {110, 1017, 2, 1}, {110, 1019, 2, 2},  {110, 1020, 2, 1},  {110, 1018, 2, 1},
-      {110, 1025, 12, 8}, {110, 1027, 12, 5}, {110, 1029, 12, none}, {110, 1030, 12, none},
-      {110, 1045, 2, 2},
+      {103, kPlotPropertyMenu, 8, 1}, {103, kPlotUpperMenu, 15, 1}, {103, kPlotLowerMenu, 14, 1},
+      {103, kPlotTypeMenu, 8, 1}, {103, kPlotNorthLetterMenu, 2, 1},
+      {103, kPlotSouthLetterMenu, 2, 2}, {103, kPlotWestLetterMenu, 2, 1},
+      {103, kPlotEastLetterMenu, 2, 1}, {103, kPlotStartMonthMenu, 12, 6},
+      {103, kPlotStartYearMenu, 12, 5}, {103, kPlotEndMonthMenu, 12, none},
+      {103, kPlotEndYearMenu, 13, none}, {103, kPlotLandMenu, 2, 2}, {103, kMapVectorXMenu, 3, 2},
+      {103, kMapVectorYMenu, 3, 2},
+      {105, kPlotPropertyMenu, 5, 1}, {105, kVertUpperMenu, 15, 1}, {105, kVertLowerMenu, 15, 15},
+      {105, kPlotTypeMenu, 4, 1}, {105, kVertDirectionMenu, 2, 1},
+      {105, kPlotNorthLetterMenu, 2, 1}, {105, kPlotWestLetterMenu, 2, 2},
+      {105, kPlotEastLetterMenu, 2, 2}, {105, kPlotSouthLetterMenu, 2, 2},
+      {105, kVertStartMonthMenu, 12, 6}, {105, kVertStartYearMenu, 12, 5},
+      {105, kVertEndMonthMenu, 12, none}, {105, kVertEndYearMenu, 12, none},
+      {104, kPlotPropertyMenu, 9, 1}, {104, kPlotUpperMenu, 15, 1}, {104, kPlotLowerMenu, 15, 15},
+      {104, kPlotTypeMenu, 4, 1}, {104, kPlotLocationMenu, 1, 1}, {104, kPlotNorthLetterMenu, 2, 2},
+      {104, kPlotWestLetterMenu, 2, 2}, {104, kPlotEastLetterMenu, 2, 2},
+      {104, kPlotSouthLetterMenu, 2, 2}, {104, kPlotStartMonthMenu, 12, 1},
+      {104, kPlotStartYearMenu, 12, 1}, {104, kPlotEndMonthMenu, 12, 6},
+      {104, kPlotEndYearMenu, 13, 5},
+      {109, kPlotPropertyMenu, 13, 1}, {109, kPlotUpperMenu, 15, 1}, {109, kPlotLowerMenu, 14, 2},
+      {109, kPlotTypeMenu, 3, 1}, {109, kPlotLocationMenu, 1, 1}, {109, kPlotNorthLetterMenu, 2, 2},
+      {109, kPlotWestLetterMenu, 2, 2}, {109, kPlotEastLetterMenu, 2, 2},
+      {109, kPlotSouthLetterMenu, 2, 2}, {109, kPlotStartMonthMenu, 12, 1},
+      {109, kPlotStartYearMenu, 12, 1}, {109, kPlotEndMonthMenu, 12, 6},
+      {109, kPlotEndYearMenu, 13, 5},
+      {110, kPlotPropertyMenu, 8, 1}, {110, kPlotUpperMenu, 15, 1}, {110, kPlotLowerMenu, 14, 1},
+      {110, kPlotTypeMenu, 2, 1}, {110, kPlotNorthLetterMenu, 2, 1},
+      {110, kPlotSouthLetterMenu, 2, 2}, {110, kPlotWestLetterMenu, 2, 1},
+      {110, kPlotEastLetterMenu, 2, 1}, {110, kPlotStartMonthMenu, 12, 8},
+      {110, kPlotStartYearMenu, 12, 5}, {110, kPlotEndMonthMenu, 12, none},
+      {110, kPlotEndYearMenu, 12, none}, {110, kPlotLandMenu, 2, 2},
   };
   std::map<int, ExtendedData> data;
   for (int id : {103, 104, 105, 109, 110}) data[id] = toolkit::ParseExtendedData(*ExtendedText(id));
@@ -214,8 +229,11 @@ TEST(DialogResources, MenusCarryTheirItemsAndDefaults) {
     EXPECT_EQ(m->initial, spec.initial);
     // Lists that share their contents across dialogs.
     const auto& items = m->items;
-    const std::set<int> months = {1025, 1029, 1064, 1066}, years = {1027, 1030, 1065, 1067},
-                        pressures = {1010, 1011, 1012, 1036};
+    const std::set<int> months = {kPlotStartMonthMenu, kPlotEndMonthMenu, kVertStartMonthMenu,
+                                  kVertEndMonthMenu},
+                        years = {kPlotStartYearMenu, kPlotEndYearMenu, kVertStartYearMenu,
+                                 kVertEndYearMenu},
+                        pressures = {kVertUpperMenu, kPlotUpperMenu, kPlotLowerMenu, kVertLowerMenu};
     if (months.count(spec.field)) {
       EXPECT_EQ(items, kMonths);
     } else if (years.count(spec.field)) {
@@ -225,9 +243,9 @@ TEST(DialogResources, MenusCarryTheirItemsAndDefaults) {
       EXPECT_EQ(items, want);
     } else if (pressures.count(spec.field)) {
       EXPECT_EQ(items, Pressures(spec.count == 15));
-    } else if (spec.field == 1017 || spec.field == 1019) {
+    } else if (spec.field == kPlotNorthLetterMenu || spec.field == kPlotSouthLetterMenu) {
       EXPECT_EQ(items, (std::vector<std::string>{"N", "S"}));
-    } else if (spec.field == 1020 || spec.field == 1018) {
+    } else if (spec.field == kPlotWestLetterMenu || spec.field == kPlotEastLetterMenu) {
       EXPECT_EQ(items, (std::vector<std::string>{"E", "W"}));
     }
   }
@@ -239,14 +257,14 @@ TEST(DialogResources, MenusCarryTheirItemsAndDefaults) {
       if (m.id == field) return m.items;
     return std::vector<std::string>{};
   };
-  EXPECT_EQ(items(104, 1047), std::vector<std::string>{"Choose  location"});
-  EXPECT_EQ(items(104, 1014).back(), "");
-  EXPECT_EQ(items(103, 1052)[5], "Dynamic height with Geostrophic velocity - Argo data");
-  EXPECT_EQ(items(103, 1014)[6], "Anomaly from monthly mean+station distribution");
-  EXPECT_EQ(items(105, 1040), (std::vector<std::string>{"North - South", "East - West"}));
-  EXPECT_EQ(items(109, 1052)[9], "Argo temperature & salinity vs. pressure");
-  EXPECT_EQ(items(110, 1045)[0], "Land with 200m and 1000m bathymetry  (slower)");
-  EXPECT_EQ(items(110, 1052)[7], "Reynolds Nino 3.4 Anomaly");
+  EXPECT_EQ(items(104, kPlotLocationMenu), std::vector<std::string>{"Choose  location"});
+  EXPECT_EQ(items(104, kPlotTypeMenu).back(), "");
+  EXPECT_EQ(items(103, kPlotPropertyMenu)[5], "Dynamic height with Geostrophic velocity - Argo data");
+  EXPECT_EQ(items(103, kPlotTypeMenu)[6], "Anomaly from monthly mean+station distribution");
+  EXPECT_EQ(items(105, kVertDirectionMenu), (std::vector<std::string>{"North - South", "East - West"}));
+  EXPECT_EQ(items(109, kPlotPropertyMenu)[9], "Argo temperature & salinity vs. pressure");
+  EXPECT_EQ(items(110, kPlotLandMenu)[0], "Land with 200m and 1000m bathymetry  (slower)");
+  EXPECT_EQ(items(110, kPlotPropertyMenu)[7], "Reynolds Nino 3.4 Anomaly");
 }
 
 TEST(DialogResources, SectionsFontsAndLengths) {
@@ -261,23 +279,23 @@ TEST(DialogResources, SectionsFontsAndLengths) {
   const ExtendedData d105 = toolkit::ParseExtendedData(text105);
   ASSERT_EQ(d105.lengths.size(), 2u);
   for (const auto& l : d105.lengths) {
-    EXPECT_TRUE(l.id == 1010 || l.id == 1036);
+    EXPECT_TRUE(l.id == kVertUpperMenu || l.id == kVertLowerMenu);
     EXPECT_EQ(l.length, 4);
   }
 
   for (int id : {101, 108}) {
     const ExtendedData d = toolkit::ParseExtendedData(*ExtendedText(id));
     ASSERT_EQ(d.fonts.size(), 2u);
-    EXPECT_EQ(d.fonts[0].id, 1004);
+    EXPECT_EQ(d.fonts[0].id, kMainWelcomeLabel);
     EXPECT_EQ(d.fonts[0].points, 12);
     EXPECT_EQ(d.fonts[0].face, "MS Sans Serif");
     EXPECT_EQ(d.fonts[0].weight, 700);
     EXPECT_FALSE(d.fonts[0].italic);
-    EXPECT_EQ(d.fonts[1].id, 1016);
+    EXPECT_EQ(d.fonts[1].id, kMainVersionLabel);
     EXPECT_EQ(d.fonts[1].points, 8);
     EXPECT_EQ(d.fonts[1].face, "Arial");
   }
-  for (auto [dialog, field] : {std::pair{107, 1085}, std::pair{111, 1100}}) {
+  for (auto [dialog, field] : {std::pair{107, kJpgPathBox}, std::pair{111, kUpdateCompletion}}) {
     const ExtendedData d = toolkit::ParseExtendedData(*ExtendedText(dialog));
     ASSERT_EQ(d.fonts.size(), 1u);
     EXPECT_EQ(d.fonts[0].id, field);

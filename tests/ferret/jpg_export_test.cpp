@@ -14,6 +14,7 @@
 #include "ferret/jpg_export.h"
 #include "ferret/output_wait.h"
 #include "ferret/run_log.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/qt_access.h"
 #include "toolkit/toolkit.h"
 
@@ -110,16 +111,16 @@ TEST(CreateJpg, CompletedExport) {
   EXPECT_EQ(drive.read("tmp/ps2jpg.arg"), "map1\n");
   EXPECT_TRUE(drive.exists("tmp/map1.jpg"));
 
-  EXPECT_EQ(Field(1079), "Running Ferret to create metafile");
-  EXPECT_EQ(Field(1081), "Translating metafile to postscript");
-  EXPECT_EQ(Field(1083), "Translating postscript to jpg");
-  EXPECT_EQ(Field(1080), "Done!");
-  EXPECT_EQ(Field(1082), "Done!");
-  EXPECT_EQ(Field(1084), "Done!");
-  EXPECT_EQ(Field(1042), "Your file is located in:");
+  EXPECT_EQ(Field(kJpgMetafileStep), "Running Ferret to create metafile");
+  EXPECT_EQ(Field(kJpgPostscriptStep), "Translating metafile to postscript");
+  EXPECT_EQ(Field(kJpgJpgStep), "Translating postscript to jpg");
+  EXPECT_EQ(Field(kJpgMetafileDone), "Done!");
+  EXPECT_EQ(Field(kJpgPostscriptDone), "Done!");
+  EXPECT_EQ(Field(kJpgJpgDone), "Done!");
+  EXPECT_EQ(Field(kJpgLocatedLabel), "Your file is located in:");
   // The file's own path on this machine, not the c:\ name.
-  EXPECT_EQ(Field(1085), drive.path("tmp/map1.jpg"));
-  EXPECT_EQ(Field(1086), "Please rename it, since the Tidecharter will overwrite it.");
+  EXPECT_EQ(Field(kJpgPathBox), drive.path("tmp/map1.jpg"));
+  EXPECT_EQ(Field(kJpgRenameLabel), "Please rename it, since the Tidecharter will overwrite it.");
   QPushButton* ok = Button(ShownDialog("Tidecharter"), "OK");
   ASSERT_NE(ok, nullptr);
   EXPECT_TRUE(ok->isEnabled());
@@ -153,7 +154,7 @@ TEST(CreateJpg, CancelDuringPostScriptStep) {
   ASSERT_TRUE(log.open());
   PlotSlot slot = WriteCommandFile("ver");
   DelayedPress cancel("Tidecharter", "Cancel",
-                      [] { return Field(1081) == "Translating metafile to postscript"; });
+                      [] { return Field(kJpgPostscriptStep) == "Translating metafile to postscript"; });
   int ierror = -1;
   createjpg(log, slot.cygwinPath, slot.outputName, ierror, 0, 1, 0);
 
@@ -162,9 +163,9 @@ TEST(CreateJpg, CancelDuringPostScriptStep) {
   EXPECT_EQ(ShownDialog("Tidecharter"), nullptr);
   EXPECT_FALSE(drive.exists("tmp/ver1.jpg"));
   EXPECT_FALSE(drive.exists("tmp/ps2jpg.arg"));
-  EXPECT_EQ(Field(1080), "Done!");
-  EXPECT_EQ(Field(1084), "");
-  EXPECT_EQ(Field(1085), "");
+  EXPECT_EQ(Field(kJpgMetafileDone), "Done!");
+  EXPECT_EQ(Field(kJpgJpgDone), "");
+  EXPECT_EQ(Field(kJpgPathBox), "");
   log.flush();
   const std::vector<std::string> lines = drive.lines("tmp/tidecharter.log");
   ASSERT_GE(lines.size(), 2u);
@@ -180,7 +181,7 @@ TEST(CreateJpg, ProgressIsPaintedWhileFerretRuns) {
   RunLog log;
   ASSERT_TRUE(log.open());
   PlotSlot slot = WriteCommandFile("tim");
-  QWidget* step = toolkit::testing::FieldWidget(107, 1079);
+  QWidget* step = toolkit::testing::FieldWidget(107, kJpgMetafileStep);
   ASSERT_NE(step, nullptr);
   bool paintedWhileRunning = false;
   PaintWatch watch([&] {

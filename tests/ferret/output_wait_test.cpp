@@ -13,6 +13,7 @@
 #include "ferret/dates.h"
 #include "ferret/output_wait.h"
 #include "ferret/run_log.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -99,7 +100,7 @@ TEST_F(OutputWait, OldFileIgnoredThenSmallFileEndsAtOnce) {
   EXPECT_LT(watch.seconds(), 5.0);
   WDialogSelect(107);
   std::string spin(1, ' ');
-  WDialogGetString(1080, spin);
+  WDialogGetString(kJpgMetafileDone, spin);
   EXPECT_TRUE(spin == "/" || spin == "\\") << spin;
 }
 
@@ -194,7 +195,7 @@ TEST(Spinner, TurnsThroughFourCharacters) {
   for (int i = 0; i < 5; ++i) {
     spinner(2, position);
     std::string c(1, ' ');
-    WDialogGetString(1082, c);
+    WDialogGetString(kJpgPostscriptDone, c);
     seen += c;
   }
   EXPECT_EQ(seen, "/\\/\\/");

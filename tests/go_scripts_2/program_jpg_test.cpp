@@ -21,6 +21,7 @@
 #include "app/load_dialogs.h"
 #include "locations/location_menu.h"
 #include "plots/plot_procedures.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 namespace fs = std::filesystem;
@@ -106,7 +107,7 @@ TEST(ProgramCreateJpg, EveryKindDrawsAPictureFromItsDialogDefaults) {
     WDialogShow(-1, -1, 0, 2);
     app.itype = PushButton;
     app.message.win = request.dialog;
-    app.message.value1 = 1076;
+    app.message.value1 = kPlotJpgButton;
     request.procedure(app);
     app.log.flush();
     std::fprintf(stderr, "dialog %d: Create JPG took %.1f s\n", request.dialog, clock.elapsed() / 1000.0);

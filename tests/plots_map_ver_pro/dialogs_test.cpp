@@ -20,6 +20,7 @@
 #include "app/load_dialogs.h"
 #include "plots/plot_procedures.h"
 #include "core/user_message.h"
+#include "resources/dialog_fields.h"
 #include "test_support.h"
 #include "toolkit/qt_access.h"
 #include "toolkit/toolkit.h"
@@ -49,7 +50,7 @@ void choose(int dialog, int id, int item) {
 int radio(int dialog) {
   WDialogSelect(dialog);
   int item = 0;
-  WDialogGetRadioButton(1073, item);
+  WDialogGetRadioButton(kPlotDefaultLevelsRadio, item);
   return item;
 }
 
@@ -62,50 +63,82 @@ std::string text(int dialog, int id, int length) {
 
 void typefill(int dialog, const std::string& fill) {
   WDialogSelect(dialog);
-  WDialogPutRadioButton(1075);
-  WDialogFieldState(1077, 1);
-  WDialogPutString(1077, fill);
+  WDialogPutRadioButton(kPlotOwnLevelsRadio);
+  WDialogFieldState(kPlotLevelsBox, 1);
+  WDialogPutString(kPlotLevelsBox, fill);
 }
 
 // Every dialog field these tests touch, back to its load-time value.
 void resetmapdialog() {
-  for (auto [id, item] : {std::pair{1052, 1}, {1011, 1}, {1012, 1}, {1014, 1}, {1017, 1}, {1019, 2},
-                          {1020, 1}, {1018, 1}, {1025, 6}, {1027, 5}, {1029, 0}, {1030, 0}, {1045, 2},
-                          {1059, 2}, {1060, 2}})
+  for (auto [id, item] : {std::pair{kPlotPropertyMenu, 1},
+                          {kPlotUpperMenu, 1},
+                          {kPlotLowerMenu, 1},
+                          {kPlotTypeMenu, 1},
+                          {kPlotNorthLetterMenu, 1},
+                          {kPlotSouthLetterMenu, 2},
+                          {kPlotWestLetterMenu, 1},
+                          {kPlotEastLetterMenu, 1},
+                          {kPlotStartMonthMenu, 6},
+                          {kPlotStartYearMenu, 5},
+                          {kPlotEndMonthMenu, 0},
+                          {kPlotEndYearMenu, 0},
+                          {kPlotLandMenu, 2},
+                          {kMapVectorXMenu, 2},
+                          {kMapVectorYMenu, 2}})
     choose(103, id, item);
   WDialogSelect(103);
-  WDialogPutReal(1037, 25.0f);
-  WDialogPutReal(1055, 60.0f);
-  WDialogPutReal(1038, 130.0f);
-  WDialogPutReal(1039, 250.0f);
-  WDialogPutRadioButton(1073);
-  WDialogPutString(1077, "");
+  WDialogPutReal(kPlotNorthBox, 25.0f);
+  WDialogPutReal(kPlotSouthBox, 60.0f);
+  WDialogPutReal(kPlotWestBox, 130.0f);
+  WDialogPutReal(kPlotEastBox, 250.0f);
+  WDialogPutRadioButton(kPlotDefaultLevelsRadio);
+  WDialogPutString(kPlotLevelsBox, "");
 }
 
 void resetvertdialog() {
-  for (auto [id, item] : {std::pair{1052, 1}, {1010, 1}, {1036, 15}, {1014, 1}, {1040, 1}, {1017, 1},
-                          {1019, 2}, {1020, 2}, {1018, 2}, {1064, 6}, {1065, 5}, {1066, 0}, {1067, 0}})
+  for (auto [id, item] : {std::pair{kPlotPropertyMenu, 1},
+                          {kVertUpperMenu, 1},
+                          {kVertLowerMenu, 15},
+                          {kPlotTypeMenu, 1},
+                          {kVertDirectionMenu, 1},
+                          {kPlotNorthLetterMenu, 1},
+                          {kPlotSouthLetterMenu, 2},
+                          {kPlotWestLetterMenu, 2},
+                          {kPlotEastLetterMenu, 2},
+                          {kVertStartMonthMenu, 6},
+                          {kVertStartYearMenu, 5},
+                          {kVertEndMonthMenu, 0},
+                          {kVertEndYearMenu, 0}})
     choose(105, id, item);
   WDialogSelect(105);
-  WDialogPutReal(1037, 65.0f);
-  WDialogPutReal(1055, 60.0f);
-  WDialogPutReal(1038, 140.0f);
-  WDialogPutReal(1039, 140.0f);
-  WDialogPutRadioButton(1073);
-  WDialogPutString(1077, "");
+  WDialogPutReal(kPlotNorthBox, 65.0f);
+  WDialogPutReal(kPlotSouthBox, 60.0f);
+  WDialogPutReal(kPlotWestBox, 140.0f);
+  WDialogPutReal(kPlotEastBox, 140.0f);
+  WDialogPutRadioButton(kPlotDefaultLevelsRadio);
+  WDialogPutString(kPlotLevelsBox, "");
 }
 
 void resetproddialog() {
-  for (auto [id, item] : {std::pair{1052, 1}, {1014, 1}, {1017, 1}, {1019, 2}, {1020, 1}, {1018, 1},
-                          {1025, 8}, {1027, 5}, {1029, 0}, {1030, 0}, {1045, 2}})
+  for (auto [id, item] : {std::pair{kPlotPropertyMenu, 1},
+                          {kPlotTypeMenu, 1},
+                          {kPlotNorthLetterMenu, 1},
+                          {kPlotSouthLetterMenu, 2},
+                          {kPlotWestLetterMenu, 1},
+                          {kPlotEastLetterMenu, 1},
+                          {kPlotStartMonthMenu, 8},
+                          {kPlotStartYearMenu, 5},
+                          {kPlotEndMonthMenu, 0},
+                          {kPlotEndYearMenu, 0},
+                          {kPlotLandMenu, 2}})
     choose(110, id, item);
   WDialogSelect(110);
-  WDialogPutReal(1037, 25.0f);
-  WDialogPutReal(1055, 25.0f);
-  WDialogPutReal(1038, 120.0f);
-  WDialogPutReal(1039, 290.0f);
-  WDialogPutRadioButton(1073);
-  WDialogPutString(1077, "");
+  WDialogPutReal(kPlotNorthBox, 25.0f);
+  WDialogPutReal(kPlotSouthBox, 25.0f);
+  WDialogPutReal(kPlotWestBox, 120.0f);
+  WDialogPutReal(kPlotEastBox, 290.0f);
+  WDialogPutRadioButton(kPlotDefaultLevelsRadio);
+  WDialogPutString(kPlotLevelsBox, "");
 }
 
 class PlotDialogs : public ::testing::Test {
@@ -160,9 +193,9 @@ class PlotDialogs : public ::testing::Test {
 
 TEST_F(PlotDialogs, MapSalinityRequestWritesTheExampleFileAndRunsIt) {
   resetmapdialog();
-  choose(103, 1052, 2);
-  choose(103, 1012, 6);  // 500 dbar
-  press(103, 1035, plotmapview);
+  choose(103, kPlotPropertyMenu, 2);
+  choose(103, kPlotLowerMenu, 6);  // 500 dbar
+  press(103, kPlotButton, plotmapview);
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(readprogramfile("c:\\tidecharter\\tmp\\tcferretinmap1.txt"), golden("map_salinity_plot.txt"));
   EXPECT_EQ(ran(), "/cygdrive/c/tidecharter/tmp/tcferretinmap1.txt\n");
@@ -172,8 +205,8 @@ TEST_F(PlotDialogs, MapSalinityRequestWritesTheExampleFileAndRunsIt) {
 
 TEST_F(PlotDialogs, MapRejectedRequestUsesUpItsSlotAndCancelDoesNot) {
   resetmapdialog();
-  choose(103, 1029, 5);  // May, before the June start
-  press(103, 1035, plotmapview);
+  choose(103, kPlotEndMonthMenu, 5);  // May, before the June start
+  press(103, kPlotButton, plotmapview);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].title, "Input error");
   EXPECT_EQ(app.map.slot.value(), 1);
@@ -184,8 +217,8 @@ TEST_F(PlotDialogs, MapRejectedRequestUsesUpItsSlotAndCancelDoesNot) {
   EXPECT_FALSE(toolkit::testing::DialogWidget(103)->isVisible());
   EXPECT_EQ(app.map.slot.value(), 1);
 
-  choose(103, 1029, 0);
-  press(103, 1035, plotmapview);
+  choose(103, kPlotEndMonthMenu, 0);
+  press(103, kPlotButton, plotmapview);
   EXPECT_EQ(messages.size(), 1u);
   EXPECT_TRUE(fileexists("c:\\tidecharter\\tmp\\tcferretinmap2.txt"));
   EXPECT_EQ(ran(), "/cygdrive/c/tidecharter/tmp/tcferretinmap2.txt\n");
@@ -193,10 +226,10 @@ TEST_F(PlotDialogs, MapRejectedRequestUsesUpItsSlotAndCancelDoesNot) {
 
 TEST_F(PlotDialogs, MapNotAnOptionKeepsOnlyTheFirstLines) {
   resetmapdialog();
-  choose(103, 1052, 6);
-  choose(103, 1012, 6);
-  choose(103, 1014, 2);
-  press(103, 1035, plotmapview);
+  choose(103, kPlotPropertyMenu, 6);
+  choose(103, kPlotLowerMenu, 6);
+  choose(103, kPlotTypeMenu, 2);
+  press(103, kPlotButton, plotmapview);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].title + "/" + messages[0].line1, "Not an option/This combination is not an option.");
   EXPECT_EQ(readprogramfile("c:\\tidecharter\\tmp\\tcferretinmap1.txt"), " cancel mode journal\n");
@@ -210,28 +243,28 @@ TEST_F(PlotDialogs, FillLevelsThatCouldBreakTheGoLineAreRefused) {
     SCOPED_TRACE(fill);
     resetmapdialog();
     typefill(103, fill);
-    press(103, 1035, plotmapview);
+    press(103, kPlotButton, plotmapview);
     expectfillrefused();
     messages.clear();
   }
 
   resetvertdialog();
   typefill(105, "(2,6,.5);");
-  press(105, 1035, plotvertview);
+  press(105, kPlotButton, plotvertview);
   expectfillrefused();
   messages.clear();
 
   resetproddialog();
-  choose(110, 1052, 2);
+  choose(110, kPlotPropertyMenu, 2);
   typefill(110, "(0,300,20)!");
-  press(110, 1035, plotprodview);
+  press(110, kPlotButton, plotprodview);
   expectfillrefused();
 }
 
 TEST_F(PlotDialogs, ValidFillLevelsReachTheGoLineAsTyped) {
   resetmapdialog();
   typefill(103, "(8,22,2)(22,32,1)");
-  press(103, 1035, plotmapview);
+  press(103, kPlotButton, plotmapview);
   const std::string file = readprogramfile("c:\\tidecharter\\tmp\\tcferretinmap1.txt");
   EXPECT_NE(file.find(" 1 0 (8,22,2)(22,32,1)" + std::string(27, ' ') + "\n"), std::string::npos) << file;
   EXPECT_NE(log().find(" map stringfill=(8,22,2)(22,32,1)"), std::string::npos);
@@ -239,72 +272,79 @@ TEST_F(PlotDialogs, ValidFillLevelsReachTheGoLineAsTyped) {
 
 TEST_F(PlotDialogs, MapFieldsFollowPropertyAndPlotType) {
   resetmapdialog();
-  choose(103, 1052, 5);
+  choose(103, kPlotPropertyMenu, 5);
   mapviewfields(app);
-  for (int id : {1056, 1057, 1058, 1059, 1060}) EXPECT_TRUE(enabled(103, id)) << id;
-  for (int id : {1048, 1073, 1075, 1077}) EXPECT_FALSE(enabled(103, id)) << id;
-
-  choose(103, 1052, 7);
-  choose(103, 1014, 4);
-  mapviewfields(app);
-  for (int id : {1056, 1057, 1058, 1059, 1060, 1009, 1011, 1031, 1012, 1033, 1034, 1027, 1028, 1029, 1030})
+  for (int id :
+       {kMapVectorLabel, kMapVectorXLabel, kMapVectorYLabel, kMapVectorXMenu, kMapVectorYMenu})
+    EXPECT_TRUE(enabled(103, id)) << id;
+  for (int id : {kPlotLevelsLabel, kPlotDefaultLevelsRadio, kPlotOwnLevelsRadio, kPlotLevelsBox})
     EXPECT_FALSE(enabled(103, id)) << id;
-  EXPECT_TRUE(enabled(103, 1073));
 
-  choose(103, 1052, 1);
-  choose(103, 1014, 3);
+  choose(103, kPlotPropertyMenu, 7);
+  choose(103, kPlotTypeMenu, 4);
   mapviewfields(app);
-  EXPECT_TRUE(enabled(103, 1011));
-  EXPECT_TRUE(enabled(103, 1027));
-  EXPECT_FALSE(enabled(103, 1029));
+  for (int id :
+       {kMapVectorLabel, kMapVectorXLabel, kMapVectorYLabel, kMapVectorXMenu, kMapVectorYMenu,
+        kPlotUnitsLabel, kPlotUpperMenu, kPlotUpperLabel, kPlotLowerMenu, kPlotLowerLabel,
+        kPlotPressureLabel, kPlotStartYearMenu, kPlotEndLabel, kPlotEndMonthMenu, kPlotEndYearMenu})
+    EXPECT_FALSE(enabled(103, id)) << id;
+  EXPECT_TRUE(enabled(103, kPlotDefaultLevelsRadio));
+
+  choose(103, kPlotPropertyMenu, 1);
+  choose(103, kPlotTypeMenu, 3);
+  mapviewfields(app);
+  EXPECT_TRUE(enabled(103, kPlotUpperMenu));
+  EXPECT_TRUE(enabled(103, kPlotStartYearMenu));
+  EXPECT_FALSE(enabled(103, kPlotEndMonthMenu));
 }
 
 TEST_F(PlotDialogs, PropertyChangeResetsSpecifiedLevelsButKeepsTheText) {
   resetmapdialog();
   mapviewfields(app);
   WDialogSelect(103);
-  WDialogPutRadioButton(1075);
-  WDialogPutString(1077, "(8,22,2)");
+  WDialogPutRadioButton(kPlotOwnLevelsRadio);
+  WDialogPutString(kPlotLevelsBox, "(8,22,2)");
   mapviewfields(app);  // same property: the text may be edited
-  EXPECT_TRUE(enabled(103, 1077));
-  EXPECT_EQ(text(103, 1078, 44), "e.g.(8,22,2)(22,32,1)(lo,hi,delta) No spaces");
+  EXPECT_TRUE(enabled(103, kPlotLevelsBox));
+  EXPECT_EQ(text(103, kPlotLevelsHint, 44), "e.g.(8,22,2)(22,32,1)(lo,hi,delta) No spaces");
 
-  choose(103, 1052, 2);
+  choose(103, kPlotPropertyMenu, 2);
   mapviewfields(app);
   EXPECT_EQ(radio(103), 1);
-  EXPECT_FALSE(enabled(103, 1077));
-  EXPECT_EQ(text(103, 1078, 44), std::string(44, ' '));
-  EXPECT_EQ(text(103, 1077, 8), "(8,22,2)");
+  EXPECT_FALSE(enabled(103, kPlotLevelsBox));
+  EXPECT_EQ(text(103, kPlotLevelsHint, 44), std::string(44, ' '));
+  EXPECT_EQ(text(103, kPlotLevelsBox, 8), "(8,22,2)");
 }
 
 TEST_F(PlotDialogs, SectionDefaultsWriteThe140WFileAndFieldsFollowDirection) {
   resetvertdialog();
-  press(105, 1035, plotvertview);
+  press(105, kPlotButton, plotvertview);
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(readprogramfile("c:\\tidecharter\\tmp\\tcferretinver1.txt"), golden("ver_140W_plot.txt"));
   EXPECT_EQ(ran(), "/cygdrive/c/tidecharter/tmp/tcferretinver1.txt\n");
   EXPECT_NE(log().find(" vert stringfill=" + std::string(44, ' ')), std::string::npos);
 
-  choose(105, 1040, 2);
-  choose(105, 1014, 4);
+  choose(105, kVertDirectionMenu, 2);
+  choose(105, kPlotTypeMenu, 4);
   vertviewfields(app);
-  EXPECT_FALSE(enabled(105, 1037));
-  EXPECT_FALSE(enabled(105, 1017));
-  EXPECT_TRUE(enabled(105, 1039));
-  EXPECT_TRUE(enabled(105, 1018));
-  for (int id : {1063, 1065, 1066, 1067}) EXPECT_FALSE(enabled(105, id)) << id;
-  choose(105, 1040, 1);
-  choose(105, 1014, 1);
+  EXPECT_FALSE(enabled(105, kPlotNorthBox));
+  EXPECT_FALSE(enabled(105, kPlotNorthLetterMenu));
+  EXPECT_TRUE(enabled(105, kPlotEastBox));
+  EXPECT_TRUE(enabled(105, kPlotEastLetterMenu));
+  for (int id : {kVertEndLabel, kVertStartYearMenu, kVertEndMonthMenu, kVertEndYearMenu})
+    EXPECT_FALSE(enabled(105, id)) << id;
+  choose(105, kVertDirectionMenu, 1);
+  choose(105, kPlotTypeMenu, 1);
   vertviewfields(app);
-  EXPECT_TRUE(enabled(105, 1037));
-  EXPECT_FALSE(enabled(105, 1039));
-  EXPECT_TRUE(enabled(105, 1066));
+  EXPECT_TRUE(enabled(105, kPlotNorthBox));
+  EXPECT_FALSE(enabled(105, kPlotEastBox));
+  EXPECT_TRUE(enabled(105, kVertEndMonthMenu));
 }
 
 TEST_F(PlotDialogs, ProductDefaultsWriteTheRegionFileAndWarmWaterDisablesRegion) {
   resetproddialog();
-  choose(110, 1052, 2);
-  press(110, 1035, plotprodview);
+  choose(110, kPlotPropertyMenu, 2);
+  press(110, kPlotButton, plotprodview);
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(readprogramfile("c:\\tidecharter\\tmp\\tcferretinpro1.txt"), golden("pro_mld_plot.txt"));
   EXPECT_EQ(ran(), "/cygdrive/c/tidecharter/tmp/tcferretinpro1.txt\n");
@@ -312,19 +352,25 @@ TEST_F(PlotDialogs, ProductDefaultsWriteTheRegionFileAndWarmWaterDisablesRegion)
   prodviewfields(app);  // product 2 with specified levels kept
   typefill(110, "(0,300,20)");
   prodviewfields(app);
-  EXPECT_TRUE(enabled(110, 1077));
-  choose(110, 1052, 4);
+  EXPECT_TRUE(enabled(110, kPlotLevelsBox));
+  choose(110, kPlotPropertyMenu, 4);
   prodviewfields(app);
-  for (int id : {1013, 1014, 1015, 1037, 1017, 1055, 1019, 1039, 1018, 1038, 1020, 1044, 1045, 1048, 1073,
-                 1075, 1077, 1009, 1011, 1012})
+  for (int id :
+       {kPlotTypeLabel,       kPlotTypeMenu,    kPlotRegionLabel,        kPlotNorthBox,
+        kPlotNorthLetterMenu, kPlotSouthBox,    kPlotSouthLetterMenu,    kPlotEastBox,
+        kPlotEastLetterMenu,  kPlotWestBox,     kPlotWestLetterMenu,     kPlotLandLabel,
+        kPlotLandMenu,        kPlotLevelsLabel, kPlotDefaultLevelsRadio, kPlotOwnLevelsRadio,
+        kPlotLevelsBox,       kPlotUnitsLabel,  kPlotUpperMenu,          kPlotLowerMenu})
     EXPECT_FALSE(enabled(110, id)) << id;
   EXPECT_EQ(radio(110), 1);
-  EXPECT_EQ(text(110, 1078, 44), std::string(44, ' '));
+  EXPECT_EQ(text(110, kPlotLevelsHint, 44), std::string(44, ' '));
   EXPECT_NE(log().find(" prodview, iprop= 4\n prodview2, iprop= 4\n"), std::string::npos) << log();
 
-  choose(110, 1052, 1);
+  choose(110, kPlotPropertyMenu, 1);
   prodviewfields(app);
-  for (int id : {1014, 1037, 1045, 1073, 1075}) EXPECT_TRUE(enabled(110, id)) << id;
+  for (int id :
+       {kPlotTypeMenu, kPlotNorthBox, kPlotLandMenu, kPlotDefaultLevelsRadio, kPlotOwnLevelsRadio})
+    EXPECT_TRUE(enabled(110, id)) << id;
 }
 
 TEST_F(PlotDialogs, YearMenusAndDefaultMonthsFollowTheData) {
@@ -344,13 +390,14 @@ TEST_F(PlotDialogs, YearMenusAndDefaultMonthsFollowTheData) {
   // they were loaded.
   resetmapdialog();
   app.argoend = app.avisoend = app.reynoldsend = 56;
-  const std::vector<std::string> loaded = items(103, 1030);
+  const std::vector<std::string> loaded = items(103, kPlotEndYearMenu);
   ASSERT_EQ(loaded.size(), 13u);
   datayears(app, 103);
   datadefaults(app, 103);
-  EXPECT_EQ(items(103, 1030), loaded);
-  EXPECT_EQ(items(103, 1027).back(), "2015");
-  EXPECT_EQ(std::pair(selected(103, 1025), selected(103, 1027)), std::pair(6, 5));
+  EXPECT_EQ(items(103, kPlotEndYearMenu), loaded);
+  EXPECT_EQ(items(103, kPlotStartYearMenu).back(), "2015");
+  EXPECT_EQ(std::pair(selected(103, kPlotStartMonthMenu), selected(103, kPlotStartYearMenu)),
+            std::pair(6, 5));
 
   // Data into 2016 (the altimetry's end the latest): both year menus reach
   // 2016, the end menu keeps its empty item last, selections stay on their
@@ -360,22 +407,25 @@ TEST_F(PlotDialogs, YearMenusAndDefaultMonthsFollowTheData) {
   app.avisoend = 145;
   for (int twice = 0; twice < 2; ++twice) {
     datayears(app, 104);
-    std::vector<std::string> years = items(104, 1027);
+    std::vector<std::string> years = items(104, kPlotStartYearMenu);
     ASSERT_EQ(years.size(), 13u);
     EXPECT_EQ(years.front(), "2004");
     EXPECT_EQ(years.back(), "2016");
     years.push_back("");
-    EXPECT_EQ(items(104, 1030), years);
+    EXPECT_EQ(items(104, kPlotEndYearMenu), years);
   }
-  EXPECT_EQ(std::pair(selected(104, 1029), selected(104, 1030)), std::pair(6, 5));
+  EXPECT_EQ(std::pair(selected(104, kPlotEndMonthMenu), selected(104, kPlotEndYearMenu)),
+            std::pair(6, 5));
   datadefaults(app, 104);
-  EXPECT_EQ(std::pair(selected(104, 1029), selected(104, 1030)), std::pair(6, 12));
-  EXPECT_EQ(std::pair(selected(104, 1025), selected(104, 1027)), std::pair(1, 1));
-  choose(104, 1030, 0);
+  EXPECT_EQ(std::pair(selected(104, kPlotEndMonthMenu), selected(104, kPlotEndYearMenu)),
+            std::pair(6, 12));
+  EXPECT_EQ(std::pair(selected(104, kPlotStartMonthMenu), selected(104, kPlotStartYearMenu)),
+            std::pair(1, 1));
+  choose(104, kPlotEndYearMenu, 0);
   app.reynoldsend = 160;
   datayears(app, 104);
-  EXPECT_EQ(items(104, 1030).size(), 15u);
-  EXPECT_EQ(selected(104, 1030), -999);
+  EXPECT_EQ(items(104, kPlotEndYearMenu).size(), 15u);
+  EXPECT_EQ(selected(104, kPlotEndYearMenu), -999);
   WDialogSelect(104);
   WDialogUnload();
 }

@@ -22,6 +22,7 @@
 #include "locations/location_menu.h"
 #include "plots/plot_procedures.h"
 #include "core/user_message.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/qt_access.h"
 #include "toolkit/toolkit.h"
 
@@ -94,11 +95,17 @@ class TimLinDialogs : public ::testing::Test {
     for (int dialog : {104, 109}) {
       WDialogSelect(dialog);
       fillLocationMenu(app);
-      for (auto [id, item] : {std::pair{1052, 1}, {1014, 1}, {1011, 1}, {1025, 1}, {1027, 1}, {1029, 6}, {1030, 5}})
+      for (auto [id, item] : {std::pair{kPlotPropertyMenu, 1},
+                              {kPlotTypeMenu, 1},
+                              {kPlotUpperMenu, 1},
+                              {kPlotStartMonthMenu, 1},
+                              {kPlotStartYearMenu, 1},
+                              {kPlotEndMonthMenu, 6},
+                              {kPlotEndYearMenu, 5}})
         choose(dialog, id, item);
     }
-    choose(104, 1012, 15);
-    choose(109, 1012, 2);
+    choose(104, kPlotLowerMenu, 15);
+    choose(109, kPlotLowerMenu, 2);
     app.frontend = &noting;
   }
 
@@ -120,51 +127,53 @@ class TimLinDialogs : public ::testing::Test {
 };
 
 TEST_F(TimLinDialogs, ChosenLocationFillsTheRegionAtEveryFieldChange) {
-  ASSERT_EQ(qobject_cast<QComboBox*>(toolkit::testing::FieldWidget(104, 1047))->count(), 3);
+  ASSERT_EQ(
+      qobject_cast<QComboBox*>(toolkit::testing::FieldWidget(104, kPlotLocationMenu))->count(), 3);
   for (auto [dialog, fields] : {std::pair{104, timeviewfields}, {109, lineviewfields}}) {
     SCOPED_TRACE(dialog);
     WDialogSelect(dialog);
     // Location 1's box was applied at loading.
-    EXPECT_FLOAT_EQ(real(1055), 40.0f);
-    EXPECT_EQ(menu(1019), 2);
-    EXPECT_FLOAT_EQ(real(1038), 220.0f);
-    EXPECT_EQ(menu(1020), 1);
+    EXPECT_FLOAT_EQ(real(kPlotSouthBox), 40.0f);
+    EXPECT_EQ(menu(kPlotSouthLetterMenu), 2);
+    EXPECT_FLOAT_EQ(real(kPlotWestBox), 220.0f);
+    EXPECT_EQ(menu(kPlotWestLetterMenu), 1);
 
-    choose(dialog, 1047, 2);
+    choose(dialog, kPlotLocationMenu, 2);
     fields(app);
-    EXPECT_FLOAT_EQ(real(1055), 5.0f);
-    EXPECT_EQ(menu(1019), 2);  // S
-    EXPECT_FLOAT_EQ(real(1037), 5.0f);
-    EXPECT_EQ(menu(1017), 1);  // N
-    EXPECT_FLOAT_EQ(real(1038), 190.0f);
-    EXPECT_FLOAT_EQ(real(1039), 240.0f);
-    EXPECT_EQ(menu(1020), 1);
-    EXPECT_EQ(menu(1018), 1);
+    EXPECT_FLOAT_EQ(real(kPlotSouthBox), 5.0f);
+    EXPECT_EQ(menu(kPlotSouthLetterMenu), 2);  // S
+    EXPECT_FLOAT_EQ(real(kPlotNorthBox), 5.0f);
+    EXPECT_EQ(menu(kPlotNorthLetterMenu), 1);  // N
+    EXPECT_FLOAT_EQ(real(kPlotWestBox), 190.0f);
+    EXPECT_FLOAT_EQ(real(kPlotEastBox), 240.0f);
+    EXPECT_EQ(menu(kPlotWestLetterMenu), 1);
+    EXPECT_EQ(menu(kPlotEastLetterMenu), 1);
 
     // The user edits a field; the next field change puts the box back.
-    WDialogPutReal(1037, 12.0f);
-    choose(dialog, 1014, 2);
+    WDialogPutReal(kPlotNorthBox, 12.0f);
+    choose(dialog, kPlotTypeMenu, 2);
     fields(app);
-    EXPECT_FLOAT_EQ(real(1037), 5.0f);
+    EXPECT_FLOAT_EQ(real(kPlotNorthBox), 5.0f);
 
-    choose(dialog, 1047, 3);
+    choose(dialog, kPlotLocationMenu, 3);
     fields(app);
-    EXPECT_FLOAT_EQ(real(1038), 170.0f);
-    EXPECT_EQ(menu(1020), 2);  // W
-    EXPECT_FLOAT_EQ(real(1039), 160.0f);
-    EXPECT_EQ(menu(1018), 2);
-    EXPECT_EQ(menu(1017), 1);
+    EXPECT_FLOAT_EQ(real(kPlotWestBox), 170.0f);
+    EXPECT_EQ(menu(kPlotWestLetterMenu), 2);  // W
+    EXPECT_FLOAT_EQ(real(kPlotEastBox), 160.0f);
+    EXPECT_EQ(menu(kPlotEastLetterMenu), 2);
+    EXPECT_EQ(menu(kPlotNorthLetterMenu), 1);
   }
   // Dialog 104 shows its latitudes with two decimals.
-  EXPECT_EQ(qobject_cast<QLineEdit*>(toolkit::testing::FieldWidget(104, 1055))->text(), "10.00");
+  EXPECT_EQ(qobject_cast<QLineEdit*>(toolkit::testing::FieldWidget(104, kPlotSouthBox))->text(),
+            "10.00");
 }
 
 TEST_F(TimLinDialogs, TimeSeriesOfALocationPrintsItsName) {
-  choose(104, 1052, 2);
-  choose(104, 1047, 2);
+  choose(104, kPlotPropertyMenu, 2);
+  choose(104, kPlotLocationMenu, 2);
   timeviewfields(app);
-  EXPECT_FALSE(enabled(104, 1077));
-  press(104, 1035, plottimeseries);
+  EXPECT_FALSE(enabled(104, kPlotLevelsBox));
+  press(104, kPlotButton, plottimeseries);
   ASSERT_TRUE(messages.empty());
   const std::vector<std::string> lines = drive.lines("tmp/tcferretintim1.txt");
   ASSERT_EQ(lines.size(), 6u);
@@ -180,25 +189,25 @@ TEST_F(TimLinDialogs, TimeSeriesOfALocationPrintsItsName) {
 
   // A region typed outside every box puts the menu back to its prompt row.
   WDialogSelect(104);
-  WDialogPutReal(1037, 30.0f);
-  press(104, 1035, plottimeseries);
-  EXPECT_EQ(menu(1047), 1);
+  WDialogPutReal(kPlotNorthBox, 30.0f);
+  press(104, kPlotButton, plottimeseries);
+  EXPECT_EQ(menu(kPlotLocationMenu), 1);
   EXPECT_EQ(drive.lines("tmp/tcferretintim2.txt")[4].substr(30), " \"Averaged    0-2000 dbar\"");
 }
 
 TEST_F(TimLinDialogs, TimeSeriesRefusalsWriteNothing) {
   // The thirteenth, empty end year lies beyond the data.
-  choose(104, 1030, 13);
-  press(104, 1035, plottimeseries);
+  choose(104, kPlotEndYearMenu, 13);
+  press(104, kPlotButton, plottimeseries);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].title, "Input out of range");
   EXPECT_EQ(messages[0].line1, " Argo grid current through Apr2012");
 
   // Upper above lower is refused even for the satellite properties.
-  choose(104, 1052, 9);
-  choose(104, 1011, 15);
-  choose(104, 1012, 1);
-  press(104, 1076, plottimeseries);
+  choose(104, kPlotPropertyMenu, 9);
+  choose(104, kPlotUpperMenu, 15);
+  choose(104, kPlotLowerMenu, 1);
+  press(104, kPlotJpgButton, plottimeseries);
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[1].line2, "Min is less than or equal to Max value.");
   EXPECT_FALSE(drive.exists("tmp/tcferretintim1.txt"));
@@ -209,22 +218,25 @@ TEST_F(TimLinDialogs, TimeSeriesRefusalsWriteNothing) {
 
 TEST_F(TimLinDialogs, LineDrawingFieldsAndRequests) {
   // Satellite series have no pressures; their fields still count.
-  choose(109, 1052, 12);
+  choose(109, kPlotPropertyMenu, 12);
   lineviewfields(app);
-  for (int id : {1009, 1011, 1031, 1012, 1033, 1034}) EXPECT_FALSE(enabled(109, id)) << id;
-  choose(109, 1011, 15);
-  press(109, 1035, plotlinedrawing);
+  for (int id : {kPlotUnitsLabel, kPlotUpperMenu, kPlotUpperLabel, kPlotLowerMenu, kPlotLowerLabel,
+                 kPlotPressureLabel})
+    EXPECT_FALSE(enabled(109, id)) << id;
+  choose(109, kPlotUpperMenu, 15);
+  press(109, kPlotButton, plotlinedrawing);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].title, "Input Error");
 
   // A monthly anomaly against pressure needs the start month only.
-  choose(109, 1052, 2);
-  choose(109, 1011, 1);
-  choose(109, 1014, 3);
+  choose(109, kPlotPropertyMenu, 2);
+  choose(109, kPlotUpperMenu, 1);
+  choose(109, kPlotTypeMenu, 3);
   lineviewfields(app);
-  for (int id : {1028, 1029, 1030}) EXPECT_FALSE(enabled(109, id)) << id;
-  for (int id : {1011, 1012}) EXPECT_TRUE(enabled(109, id)) << id;
-  press(109, 1035, plotlinedrawing);
+  for (int id : {kPlotEndLabel, kPlotEndMonthMenu, kPlotEndYearMenu})
+    EXPECT_FALSE(enabled(109, id)) << id;
+  for (int id : {kPlotUpperMenu, kPlotLowerMenu}) EXPECT_TRUE(enabled(109, id)) << id;
+  press(109, kPlotButton, plotlinedrawing);
   EXPECT_EQ(messages.size(), 1u);
   const std::vector<std::string> lines = drive.lines("tmp/tcferretinlin2.txt");
   ASSERT_EQ(lines.size(), 7u);
@@ -234,8 +246,8 @@ TEST_F(TimLinDialogs, LineDrawingFieldsAndRequests) {
 
   // Temperature against salinity has no anomaly: the file keeps its first
   // line and nothing runs.
-  choose(109, 1052, 9);
-  press(109, 1035, plotlinedrawing);
+  choose(109, kPlotPropertyMenu, 9);
+  press(109, kPlotButton, plotlinedrawing);
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[1].title + "/" + messages[1].line1, "Not an option/This combination is not an option.");
   EXPECT_EQ(drive.read("tmp/tcferretinlin3.txt"), " cancel mode journal\n");

@@ -46,6 +46,7 @@
 #include "app/main_menu.h"
 #include "ferret/drive_root.h"
 #include "locations/location_menu.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/qt_access.h"
 #include "toolkit/toolkit.h"
 
@@ -55,7 +56,7 @@ namespace fs = std::filesystem;
 
 constexpr int kRequests = 1000;
 constexpr int kWarmUpRounds = 2;
-constexpr int kPlot = 1035, kJpg = 1076, kCancel = 2;
+constexpr int kPlot = kPlotButton, kJpg = kPlotJpgButton, kCancel = 2;
 constexpr int kProgress = 107;
 
 // ------------------------------------------------------------ drive root
@@ -141,82 +142,98 @@ const char* const kBadFill = "(8,22,x)";
 std::vector<Kind> kinds() {
   const Expect ok = Expect::Accepted, no = Expect::Refused, none = Expect::NotAnOption;
   return {
-      {"map", 103, 1006, &AppState::map,
-       {{1052, 1}, {1011, 1}, {1012, 1}, {1014, 1}, {1017, 1}, {1019, 2}, {1020, 1}, {1018, 1},
-        {1025, 6}, {1027, 5}, {1029, 0}, {1030, 0}, {1045, 2}, {1059, 2}, {1060, 2}},
-       {{1037, 25.0f}, {1055, 60.0f}, {1038, 130.0f}, {1039, 250.0f}},
+      {"map", 103, kMainMapRadio, &AppState::map,
+       {{kPlotPropertyMenu, 1}, {kPlotUpperMenu, 1}, {kPlotLowerMenu, 1}, {kPlotTypeMenu, 1},
+        {kPlotNorthLetterMenu, 1}, {kPlotSouthLetterMenu, 2}, {kPlotWestLetterMenu, 1},
+        {kPlotEastLetterMenu, 1}, {kPlotStartMonthMenu, 6}, {kPlotStartYearMenu, 5},
+        {kPlotEndMonthMenu, 0}, {kPlotEndYearMenu, 0}, {kPlotLandMenu, 2}, {kMapVectorXMenu, 2},
+        {kMapVectorYMenu, 2}},
+       {{kPlotNorthBox, 25.0f}, {kPlotSouthBox, 60.0f}, {kPlotWestBox, 130.0f},
+        {kPlotEastBox, 250.0f}},
        true,
        {{{}, nullptr, ok},
-        {{{1052, 2}, {1014, 2}}, nullptr, ok},
-        {{{1052, 3}, {1012, 8}}, kGoodFill, ok},
-        {{{1052, 4}, {1014, 3}}, nullptr, ok},
-        {{{1052, 7}, {1014, 4}, {1045, 1}}, nullptr, ok},
-        {{{1052, 8}, {1029, 12}, {1030, 6}}, kGoodFill, ok},
-        {{{1052, 5}, {1012, 5}}, nullptr, ok},
-        {{{1052, 6}, {1012, 5}, {1014, 4}}, nullptr, ok},
-        {{{1014, 6}}, nullptr, ok},
-        {{{1011, 5}, {1012, 2}}, nullptr, no},
-        {{{1029, 1}, {1030, 1}}, nullptr, no},
-        {{{1027, 12}}, nullptr, no},
+        {{{kPlotPropertyMenu, 2}, {kPlotTypeMenu, 2}}, nullptr, ok},
+        {{{kPlotPropertyMenu, 3}, {kPlotLowerMenu, 8}}, kGoodFill, ok},
+        {{{kPlotPropertyMenu, 4}, {kPlotTypeMenu, 3}}, nullptr, ok},
+        {{{kPlotPropertyMenu, 7}, {kPlotTypeMenu, 4}, {kPlotLandMenu, 1}}, nullptr, ok},
+        {{{kPlotPropertyMenu, 8}, {kPlotEndMonthMenu, 12}, {kPlotEndYearMenu, 6}}, kGoodFill, ok},
+        {{{kPlotPropertyMenu, 5}, {kPlotLowerMenu, 5}}, nullptr, ok},
+        {{{kPlotPropertyMenu, 6}, {kPlotLowerMenu, 5}, {kPlotTypeMenu, 4}}, nullptr, ok},
+        {{{kPlotTypeMenu, 6}}, nullptr, ok},
+        {{{kPlotUpperMenu, 5}, {kPlotLowerMenu, 2}}, nullptr, no},
+        {{{kPlotEndMonthMenu, 1}, {kPlotEndYearMenu, 1}}, nullptr, no},
+        {{{kPlotStartYearMenu, 12}}, nullptr, no},
         {{}, kBadFill, no},
-        {{{1052, 5}, {1012, 5}, {1014, 2}}, nullptr, none},
-        {{{1052, 7}, {1014, 6}}, nullptr, none}}},
-      {"ver", 105, 1007, &AppState::ver,
-       {{1052, 1}, {1010, 1}, {1036, 15}, {1014, 1}, {1040, 1}, {1017, 1}, {1019, 2}, {1020, 2},
-        {1018, 2}, {1064, 6}, {1065, 5}, {1066, 0}, {1067, 0}},
-       {{1037, 65.0f}, {1055, 60.0f}, {1038, 140.0f}, {1039, 140.0f}},
+        {{{kPlotPropertyMenu, 5}, {kPlotLowerMenu, 5}, {kPlotTypeMenu, 2}}, nullptr, none},
+        {{{kPlotPropertyMenu, 7}, {kPlotTypeMenu, 6}}, nullptr, none}}},
+      {"ver", 105, kMainSectionRadio, &AppState::ver,
+       {{kPlotPropertyMenu, 1}, {kVertUpperMenu, 1}, {kVertLowerMenu, 15}, {kPlotTypeMenu, 1},
+        {kVertDirectionMenu, 1}, {kPlotNorthLetterMenu, 1}, {kPlotSouthLetterMenu, 2},
+        {kPlotWestLetterMenu, 2}, {kPlotEastLetterMenu, 2}, {kVertStartMonthMenu, 6},
+        {kVertStartYearMenu, 5}, {kVertEndMonthMenu, 0}, {kVertEndYearMenu, 0}},
+       {{kPlotNorthBox, 65.0f}, {kPlotSouthBox, 60.0f}, {kPlotWestBox, 140.0f},
+        {kPlotEastBox, 140.0f}},
        true,
        {{{}, nullptr, ok},
-        {{{1052, 2}, {1014, 2}}, nullptr, ok},
-        {{{1052, 3}, {1014, 3}}, kGoodFill, ok},
-        {{{1014, 4}}, nullptr, ok},
-        {{{1040, 2}, {1066, 12}, {1067, 6}}, nullptr, ok},
-        {{{1010, 15}, {1036, 1}}, nullptr, no},
-        {{{1066, 1}, {1067, 1}}, nullptr, no},
-        {{{1065, 12}}, nullptr, no},
+        {{{kPlotPropertyMenu, 2}, {kPlotTypeMenu, 2}}, nullptr, ok},
+        {{{kPlotPropertyMenu, 3}, {kPlotTypeMenu, 3}}, kGoodFill, ok},
+        {{{kPlotTypeMenu, 4}}, nullptr, ok},
+        {{{kVertDirectionMenu, 2}, {kVertEndMonthMenu, 12}, {kVertEndYearMenu, 6}}, nullptr, ok},
+        {{{kVertUpperMenu, 15}, {kVertLowerMenu, 1}}, nullptr, no},
+        {{{kVertEndMonthMenu, 1}, {kVertEndYearMenu, 1}}, nullptr, no},
+        {{{kVertStartYearMenu, 12}}, nullptr, no},
         {{}, kBadFill, no}}},
-      {"tim", 104, 1008, &AppState::tim,
-       {{1052, 1}, {1014, 1}, {1011, 1}, {1012, 15}, {1025, 1}, {1027, 1}, {1029, 6}, {1030, 5},
-        {1047, 1}, {1019, 2}, {1017, 1}, {1020, 1}, {1018, 1}},
-       {{1055, 5.0f}, {1037, 5.0f}, {1038, 190.0f}, {1039, 240.0f}},
+      {"tim", 104, kMainSeriesRadio, &AppState::tim,
+       {{kPlotPropertyMenu, 1}, {kPlotTypeMenu, 1}, {kPlotUpperMenu, 1}, {kPlotLowerMenu, 15},
+        {kPlotStartMonthMenu, 1}, {kPlotStartYearMenu, 1}, {kPlotEndMonthMenu, 6},
+        {kPlotEndYearMenu, 5}, {kPlotLocationMenu, 1}, {kPlotSouthLetterMenu, 2},
+        {kPlotNorthLetterMenu, 1}, {kPlotWestLetterMenu, 1}, {kPlotEastLetterMenu, 1}},
+       {{kPlotSouthBox, 5.0f}, {kPlotNorthBox, 5.0f}, {kPlotWestBox, 190.0f},
+        {kPlotEastBox, 240.0f}},
        true,
        {{{}, nullptr, ok},
-        {{{1052, 2}}, nullptr, ok},
-        {{{1052, 3}, {1014, 2}}, kGoodFill, ok},
-        {{{1052, 8}, {1014, 3}}, nullptr, ok},
-        {{{1052, 5}, {1047, 2}}, nullptr, ok},
-        {{{1011, 15}, {1012, 1}}, nullptr, no},
-        {{{1029, 1}, {1030, 1}, {1027, 2}}, nullptr, no},
-        {{{1030, 13}}, nullptr, no},
+        {{{kPlotPropertyMenu, 2}}, nullptr, ok},
+        {{{kPlotPropertyMenu, 3}, {kPlotTypeMenu, 2}}, kGoodFill, ok},
+        {{{kPlotPropertyMenu, 8}, {kPlotTypeMenu, 3}}, nullptr, ok},
+        {{{kPlotPropertyMenu, 5}, {kPlotLocationMenu, 2}}, nullptr, ok},
+        {{{kPlotUpperMenu, 15}, {kPlotLowerMenu, 1}}, nullptr, no},
+        {{{kPlotEndMonthMenu, 1}, {kPlotEndYearMenu, 1}, {kPlotStartYearMenu, 2}}, nullptr, no},
+        {{{kPlotEndYearMenu, 13}}, nullptr, no},
         {{}, kBadFill, no}}},
-      {"lin", 109, 1053, &AppState::lin,
-       {{1052, 1}, {1014, 1}, {1011, 1}, {1012, 2}, {1025, 1}, {1027, 1}, {1029, 6}, {1030, 5},
-        {1047, 1}, {1019, 2}, {1017, 1}, {1020, 1}, {1018, 1}},
-       {{1055, 5.0f}, {1037, 5.0f}, {1038, 190.0f}, {1039, 240.0f}},
+      {"lin", 109, kMainLineRadio, &AppState::lin,
+       {{kPlotPropertyMenu, 1}, {kPlotTypeMenu, 1}, {kPlotUpperMenu, 1}, {kPlotLowerMenu, 2},
+        {kPlotStartMonthMenu, 1}, {kPlotStartYearMenu, 1}, {kPlotEndMonthMenu, 6},
+        {kPlotEndYearMenu, 5}, {kPlotLocationMenu, 1}, {kPlotSouthLetterMenu, 2},
+        {kPlotNorthLetterMenu, 1}, {kPlotWestLetterMenu, 1}, {kPlotEastLetterMenu, 1}},
+       {{kPlotSouthBox, 5.0f}, {kPlotNorthBox, 5.0f}, {kPlotWestBox, 190.0f},
+        {kPlotEastBox, 240.0f}},
        false,
        {{{}, nullptr, ok},
-        {{{1052, 2}, {1014, 3}}, nullptr, ok},
-        {{{1052, 3}}, nullptr, ok},
-        {{{1052, 8}, {1014, 2}}, nullptr, ok},
-        {{{1052, 12}, {1011, 1}}, nullptr, ok},
-        {{{1052, 2}, {1011, 15}, {1012, 1}}, nullptr, no},
-        {{{1029, 1}, {1030, 1}, {1027, 2}}, nullptr, no},
-        {{{1030, 13}}, nullptr, no},
-        {{{1052, 9}, {1014, 2}}, nullptr, none},
-        {{{1052, 10}, {1014, 3}}, nullptr, none}}},
-      {"pro", 110, 1087, &AppState::pro,
-       {{1052, 1}, {1014, 1}, {1017, 1}, {1019, 2}, {1020, 1}, {1018, 1}, {1025, 8}, {1027, 5},
-        {1029, 0}, {1030, 0}, {1045, 2}},
-       {{1037, 25.0f}, {1055, 25.0f}, {1038, 120.0f}, {1039, 290.0f}},
+        {{{kPlotPropertyMenu, 2}, {kPlotTypeMenu, 3}}, nullptr, ok},
+        {{{kPlotPropertyMenu, 3}}, nullptr, ok},
+        {{{kPlotPropertyMenu, 8}, {kPlotTypeMenu, 2}}, nullptr, ok},
+        {{{kPlotPropertyMenu, 12}, {kPlotUpperMenu, 1}}, nullptr, ok},
+        {{{kPlotPropertyMenu, 2}, {kPlotUpperMenu, 15}, {kPlotLowerMenu, 1}}, nullptr, no},
+        {{{kPlotEndMonthMenu, 1}, {kPlotEndYearMenu, 1}, {kPlotStartYearMenu, 2}}, nullptr, no},
+        {{{kPlotEndYearMenu, 13}}, nullptr, no},
+        {{{kPlotPropertyMenu, 9}, {kPlotTypeMenu, 2}}, nullptr, none},
+        {{{kPlotPropertyMenu, 10}, {kPlotTypeMenu, 3}}, nullptr, none}}},
+      {"pro", 110, kMainProductRadio, &AppState::pro,
+       {{kPlotPropertyMenu, 1}, {kPlotTypeMenu, 1}, {kPlotNorthLetterMenu, 1},
+        {kPlotSouthLetterMenu, 2}, {kPlotWestLetterMenu, 1}, {kPlotEastLetterMenu, 1},
+        {kPlotStartMonthMenu, 8}, {kPlotStartYearMenu, 5}, {kPlotEndMonthMenu, 0},
+        {kPlotEndYearMenu, 0}, {kPlotLandMenu, 2}},
+       {{kPlotNorthBox, 25.0f}, {kPlotSouthBox, 25.0f}, {kPlotWestBox, 120.0f},
+        {kPlotEastBox, 290.0f}},
        true,
        {{{}, nullptr, ok},
-        {{{1052, 2}}, kGoodFill, ok},
-        {{{1052, 3}, {1045, 1}}, nullptr, ok},
-        {{{1052, 4}, {1029, 12}, {1030, 6}}, nullptr, ok},
-        {{{1052, 6}, {1029, 12}, {1030, 7}}, nullptr, ok},
-        {{{1052, 8}, {1029, 1}, {1030, 8}}, nullptr, ok},
-        {{{1052, 5}, {1029, 1}, {1030, 1}}, nullptr, no},
-        {{{1027, 12}}, nullptr, no},
+        {{{kPlotPropertyMenu, 2}}, kGoodFill, ok},
+        {{{kPlotPropertyMenu, 3}, {kPlotLandMenu, 1}}, nullptr, ok},
+        {{{kPlotPropertyMenu, 4}, {kPlotEndMonthMenu, 12}, {kPlotEndYearMenu, 6}}, nullptr, ok},
+        {{{kPlotPropertyMenu, 6}, {kPlotEndMonthMenu, 12}, {kPlotEndYearMenu, 7}}, nullptr, ok},
+        {{{kPlotPropertyMenu, 8}, {kPlotEndMonthMenu, 1}, {kPlotEndYearMenu, 8}}, nullptr, ok},
+        {{{kPlotPropertyMenu, 5}, {kPlotEndMonthMenu, 1}, {kPlotEndYearMenu, 1}}, nullptr, no},
+        {{{kPlotStartYearMenu, 12}}, nullptr, no},
         {{}, kBadFill, no}}},
   };
 }
@@ -304,7 +321,8 @@ class Soak : public ::testing::Test {
       // Only while this request's export runs: the progress dialog keeps
       // the texts of the export before until it is shown again.
       if (!exporting_ || !shown(kProgress)) return;
-      if (cancelJpg_ && !fieldText(kProgress, 1081).empty() && toolkit::testing::WaitingForMessage()) {
+      if (cancelJpg_ && !fieldText(kProgress, kJpgPostscriptStep).empty() &&
+          toolkit::testing::WaitingForMessage()) {
         cancelJpg_ = false;
         static_cast<QAbstractButton*>(widget(kProgress, 2))->click();
         return;
@@ -332,7 +350,7 @@ class Soak : public ::testing::Test {
   void fieldchanged(int dialog) {
     app.itype = FieldChanged;
     app.message.win = dialog;
-    app.message.value1 = app.message.value2 = 1052;
+    app.message.value1 = app.message.value2 = kPlotPropertyMenu;
     dispatchmessage(app);
   }
 
@@ -348,11 +366,11 @@ class Soak : public ::testing::Test {
     if (!kind.hasFill) return;
     WDialogSelect(kind.dialog);
     if (variant.fill) {
-      WDialogPutRadioButton(1075);
-      WDialogFieldState(1077, 1);
-      WDialogPutString(1077, variant.fill);
+      WDialogPutRadioButton(kPlotOwnLevelsRadio);
+      WDialogFieldState(kPlotLevelsBox, 1);
+      WDialogPutString(kPlotLevelsBox, variant.fill);
     } else {
-      WDialogPutRadioButton(1073);
+      WDialogPutRadioButton(kPlotDefaultLevelsRadio);
     }
   }
 
@@ -464,7 +482,7 @@ TEST_F(Soak, ThousandRequestsKeepSlotsFilesAndResourcesSteady) {
           ASSERT_FALSE(log.empty());
           EXPECT_EQ(log.back(), " ierror= 0");
           EXPECT_EQ(drive.read("tmp/" + name + ".jpg"), "jpg");
-          EXPECT_EQ(fieldText(kProgress, 1085), drive.path("tmp/" + name + ".jpg"));
+          EXPECT_EQ(fieldText(kProgress, kJpgPathBox), drive.path("tmp/" + name + ".jpg"));
           ASSERT_TRUE(shown(kProgress));
           press(kProgress, 1);
           EXPECT_FALSE(shown(kProgress));
@@ -480,7 +498,7 @@ TEST_F(Soak, ThousandRequestsKeepSlotsFilesAndResourcesSteady) {
           EXPECT_FALSE(shown(kProgress));
           EXPECT_FALSE(drive.exists("tmp/" + name + ".ps"));
           EXPECT_FALSE(drive.exists("tmp/" + name + ".jpg"));
-          EXPECT_EQ(fieldText(kProgress, 1085), "");
+          EXPECT_EQ(fieldText(kProgress, kJpgPathBox), "");
         }
         break;
       }

@@ -18,6 +18,7 @@
 #include "app/app_state.h"
 #include "app/load_dialogs.h"
 #include "app/main_menu.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/qt_access.h"
 #include "toolkit/toolkit.h"
 
@@ -82,7 +83,8 @@ TEST_F(MainMenuLoop, OkShowsTheChosenDialogAtItsPlace) {
   const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
   const struct {
     int radio, dialog, x;
-  } choices[] = {{1006, 103, -1}, {1007, 105, 510}, {1008, 104, -1}, {1053, 109, -1}, {1087, 110, -1}};
+  } choices[] = {{kMainMapRadio, 103, -1},  {kMainSectionRadio, 105, 510}, {kMainSeriesRadio, 104, -1},
+                 {kMainLineRadio, 109, -1}, {kMainProductRadio, 110, -1}};
   for (const auto& c : choices) {
     SCOPED_TRACE(c.dialog);
     WDialogSelect(101);
@@ -102,14 +104,14 @@ TEST_F(MainMenuLoop, HelpAndTheTwoExits) {
   WDialogSelect(103);
   WDialogShow(-1, -1, 0, 2);
   ASSERT_TRUE(Eventually([] { return DialogWidget(103)->isActiveWindow(); }));
-  dispatch(PushButton, 101, 1032);
+  dispatch(PushButton, 101, kMainHelpButton);
   EXPECT_TRUE(Eventually([this] { return menu_->isActiveWindow(); }));
   EXPECT_EQ(menu_->pos(), menuAt_);
   EXPECT_EQ(calls(1), std::vector<std::string>{"notepad c:\\tidecharter\\Help\\README_tdc.txt"});
   EXPECT_EQ(log(), std::vector<std::string>{" spawn notepad:"});
   EXPECT_EQ(app_.exitflag, 0);
 
-  dispatch(PushButton, 101, 1074);
+  dispatch(PushButton, 101, kMainCloseAllButton);
   EXPECT_EQ(app_.exitflag, 1);
   EXPECT_EQ(calls(2).back(), "tcKillCygwinX.bat ");
   EXPECT_EQ(log().back(), " spawn tcKillCygwinX:");
@@ -117,7 +119,8 @@ TEST_F(MainMenuLoop, HelpAndTheTwoExits) {
   // Exit only: out of the real loop by the real button, the journals
   // cleaned up, the X server left alone.
   app_.exitflag = 0;
-  QTimer::singleShot(0, [] { static_cast<QAbstractButton*>(FieldWidget(101, 1002))->click(); });
+  QTimer::singleShot(
+      0, [] { static_cast<QAbstractButton*>(FieldWidget(101, kMainExitButton))->click(); });
   mainmenuloop(app_);
   EXPECT_EQ(app_.exitflag, 1);
   EXPECT_EQ(calls(3).back(), "tcJnlrm.bat ");
@@ -128,12 +131,13 @@ TEST_F(MainMenuLoop, HelpAndTheTwoExits) {
 
 TEST_F(MainMenuLoop, ProgressDialogsHideOnlyForTheirClosingButtons) {
   for (int dialog : {107, 111}) {
-    for (int button : {3, 1035, 1, 2, 1002}) {
+    for (int button : {3, kPlotButton, kOkButton, kCancelButton, kMainExitButton}) {
       SCOPED_TRACE(std::to_string(dialog) + " button " + std::to_string(button));
       WDialogSelect(dialog);
       WDialogShow(-1, -1, 0, 2);
       dispatch(PushButton, dialog, button);
-      EXPECT_EQ(DialogWidget(dialog)->isVisible(), button != 1 && button != 2 && button != 1002);
+      EXPECT_EQ(DialogWidget(dialog)->isVisible(), button != kOkButton && button != kCancelButton &&
+                                                     button != kMainExitButton);
     }
   }
 }
@@ -141,11 +145,11 @@ TEST_F(MainMenuLoop, ProgressDialogsHideOnlyForTheirClosingButtons) {
 TEST_F(MainMenuLoop, FieldChangeCallsTheFieldProcedureOnlyInsideOneField) {
   // Property 5 (geostrophic velocity) is the one that uses the vector
   // density fields, disabled at loading.
-  qobject_cast<QComboBox*>(FieldWidget(103, 1052))->setCurrentIndex(4);
-  QWidget* vectors = FieldWidget(103, 1059);
-  dispatch(FieldChanged, 103, 1052, 1014);
+  qobject_cast<QComboBox*>(FieldWidget(103, kPlotPropertyMenu))->setCurrentIndex(4);
+  QWidget* vectors = FieldWidget(103, kMapVectorXMenu);
+  dispatch(FieldChanged, 103, kPlotPropertyMenu, kPlotTypeMenu);
   EXPECT_FALSE(vectors->isEnabled());
-  dispatch(FieldChanged, 103, 1052, 1052);
+  dispatch(FieldChanged, 103, kPlotPropertyMenu, kPlotPropertyMenu);
   EXPECT_TRUE(vectors->isEnabled());
 }
 

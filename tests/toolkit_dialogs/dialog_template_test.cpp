@@ -60,6 +60,7 @@ TEST(DialogTemplate, KindsFromClassAndStyle) {
       {"CONTROL 1 COMBOBOX DROPDOWNLIST 0 0 1 1 \"\"", FieldKind::DropDownList},
       {"CONTROL 1 LISTBOX MULTISEL 0 0 1 1 \"\"", FieldKind::ListBox},
       {"CONTROL 1 INTEGEREDIT - 0 0 1 1 \"\"", FieldKind::NumericEdit},
+      {"CONTROL 1 BUTTON RADIO 0 0 1 1 \"x\" kNamedRadio", FieldKind::RadioButton},
   };
   for (const auto& c : cases) {
     DialogTemplate t;
@@ -87,6 +88,10 @@ TEST(DialogTemplate, BrokenLinesAreRefusedWithTheirNumber) {
       {"DIALOG 1 10 10\nCONTROL 5 BUTTON PUSH 0 0 10 10 \"OK\n",
        "line 2: text without its closing double quote"},
       {"DIALOG 1 10 10\nCONTROL 5 BUTTON PUSH 0 0 10 10 OK\n", "line 2: text must be a quoted text"},
+      {"DIALOG 1 10 10\nCONTROL 5 BUTTON PUSH 0 0 10 10 \"OK\" \"kOk\"\n",
+       "line 2: the field's name must not be quoted"},
+      {"DIALOG 1 10 10\nCONTROL 5 BUTTON PUSH 0 0 10 10 \"OK\" kOk x\n",
+       "line 2: CONTROL takes 8 values, not 10"},
       {"DIALOG 1 10 10\nFONT 8 MS\n", "line 2: font face must be a quoted text"},
       {"DIALOG 1 10 10\nSTYLE 5\n", "line 2: unknown keyword \"STYLE\""},
       {"# nothing\n", "no DIALOG line"},

@@ -16,6 +16,7 @@
 
 #include "app/app_state.h"
 #include "plots/mapview.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 #include "update/end_dates.h"
 #include "update/update_files.h"
@@ -112,10 +113,10 @@ TEST_F(UpdateEndToEnd, UpdateBringsSeptember2008AndItsMapDraws) {
   enddatequery(60);
   ASSERT_TRUE(fs::exists(home("tmp/EndDates.stamp")));
   updatefiles(app_);
-  EXPECT_EQ(field(1022), "Aug-2008");
-  EXPECT_EQ(field(1090), "Downloading Argo update for Sep-2008 ...");
-  EXPECT_EQ(field(1099), "Done!");
-  EXPECT_EQ(field(1100), "Done !   Data files were updated.");
+  EXPECT_EQ(field(kUpdateEndDate), "Aug-2008");
+  EXPECT_EQ(field(kUpdateStep2), "Downloading Argo update for Sep-2008 ...");
+  EXPECT_EQ(field(kUpdateStep2Result), "Done!");
+  EXPECT_EQ(field(kUpdateCompletion), "Done !   Data files were updated.");
   EXPECT_EQ(app_.argoend, 57);
   EXPECT_EQ(app_.avisoend, 57);
   EXPECT_EQ(app_.reynoldsend, 57);
@@ -137,27 +138,27 @@ TEST_F(UpdateEndToEnd, MissingPackageUnreachableSourceAndUnsignedPackageSayWhy) 
   fs::create_directories(home("empty_source"));
   std::ofstream(home("bin/update_source.txt")) << "file:///cygdrive/c/tidecharter/empty_source/\n";
   updatefiles(app_);
-  EXPECT_EQ(field(1022), "Aug-2008");
-  EXPECT_EQ(field(1092), "The update file does not exist yet, try after the 15th of the");
-  EXPECT_EQ(field(1091), "following month.  (eg. Oct 2008 ready after Nov 15, 2008)");
-  EXPECT_EQ(field(1099), "");
+  EXPECT_EQ(field(kUpdateEndDate), "Aug-2008");
+  EXPECT_EQ(field(kUpdateLineA), "The update file does not exist yet, try after the 15th of the");
+  EXPECT_EQ(field(kUpdateLineB), "following month.  (eg. Oct 2008 ready after Nov 15, 2008)");
+  EXPECT_EQ(field(kUpdateStep2Result), "");
 
   const std::string source = "http://127.0.0.1:" + std::to_string(closedport()) + "/";
   std::ofstream(home("bin/update_source.txt")) << source << "\n";
   updatefiles(app_);
-  EXPECT_EQ(field(1092), "I can not access the internet to download the update file.");
-  EXPECT_EQ(field(1091), "Go to " + source);
-  EXPECT_EQ(field(1093), "Download 092008_monthly_update.exe file to c:\\tidecharter\\tmp");
-  EXPECT_EQ(field(1094), "Then click on the \"Update\" button in the Tidecharter main window.");
+  EXPECT_EQ(field(kUpdateLineA), "I can not access the internet to download the update file.");
+  EXPECT_EQ(field(kUpdateLineB), "Go to " + source);
+  EXPECT_EQ(field(kUpdateLineC), "Download 092008_monthly_update.exe file to c:\\tidecharter\\tmp");
+  EXPECT_EQ(field(kUpdateLineD), "Then click on the \"Update\" button in the Tidecharter main window.");
   EXPECT_EQ(app_.argoend, 56);
 
   // A package without its signature is downloaded but never set up.
   std::ofstream(home("bin/update_source.txt")) << "file:///cygdrive/c/tidecharter/update_source/\n";
   fs::remove(home("update_source/092008.tar.gz.sig"));
   updatefiles(app_);
-  EXPECT_EQ(field(1099), "Done!");
-  EXPECT_EQ(field(1095), "The setup was not finished.      To try again: Click \"Update\"");
-  EXPECT_EQ(field(1100), "");
+  EXPECT_EQ(field(kUpdateStep2Result), "Done!");
+  EXPECT_EQ(field(kUpdateLineE), "The setup was not finished.      To try again: Click \"Update\"");
+  EXPECT_EQ(field(kUpdateCompletion), "");
   EXPECT_EQ(app_.argoend, 56);
   EXPECT_NE(readfile(home("tmp/runup_detail.log")).find("092008: no signature 092008.tar.gz.sig"),
             std::string::npos);

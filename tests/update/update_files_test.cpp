@@ -20,6 +20,7 @@
 
 #include "app/app_state.h"
 #include "ferret/record.h"
+#include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 #include "update/update_files.h"
 
@@ -156,17 +157,17 @@ TEST_F(UpdateFiles, FullUpdateFromAugust2008AppendsSeptemberAndReadsNewEndDates)
   commit("DONE month 092008 appended\n");
   update();
 
-  EXPECT_EQ(field(1089), "Checking end date on your Argo data file ...");
-  EXPECT_EQ(field(1022), "Aug-2008");
-  EXPECT_EQ(field(1090), "Downloading Argo update for Sep-2008 ...");
-  EXPECT_EQ(field(1099), "Done!");
-  EXPECT_EQ(field(1091), "Checking and unpacking the update package: nothing to click.");
-  EXPECT_EQ(field(1093), "(A packaged install gets a new program from the package manager.)");
-  EXPECT_EQ(field(1095),
+  EXPECT_EQ(field(kUpdateStep1), "Checking end date on your Argo data file ...");
+  EXPECT_EQ(field(kUpdateEndDate), "Aug-2008");
+  EXPECT_EQ(field(kUpdateStep2), "Downloading Argo update for Sep-2008 ...");
+  EXPECT_EQ(field(kUpdateStep2Result), "Done!");
+  EXPECT_EQ(field(kUpdateLineB), "Checking and unpacking the update package: nothing to click.");
+  EXPECT_EQ(field(kUpdateLineC), "(A packaged install gets a new program from the package manager.)");
+  EXPECT_EQ(field(kUpdateLineE),
             "Now that the package is checked, the Tidecharter will append the new data");
-  EXPECT_EQ(field(1098), "Wait for the \"Done\" on the next line.     Updating......");
-  EXPECT_EQ(field(1100), "Done !   Data files were updated.");
-  expectblank({1092, 1094, 1101, 1102, 1103});
+  EXPECT_EQ(field(kUpdateLineH), "Wait for the \"Done\" on the next line.     Updating......");
+  EXPECT_EQ(field(kUpdateCompletion), "Done !   Data files were updated.");
+  expectblank({kUpdateLineA, kUpdateLineD, kUpdateNotice1, kUpdateNotice2, kUpdateNotice3});
 
   EXPECT_EQ(calls(), (std::vector<std::string>{
                          "tcferret.bat /cygdrive/c/tidecharter/ferret/TMAP/go/GetDates.jnl",
@@ -193,10 +194,10 @@ TEST_F(UpdateFiles, FullUpdateFromAugust2008AppendsSeptemberAndReadsNewEndDates)
   // A second press starts again from the new end date with a blank dialog.
   getup("TRYD\nERRO\nNOFI\n");
   update();
-  EXPECT_EQ(field(1022), "Sep-2008");
-  EXPECT_EQ(field(1090), "Downloading Argo update for Oct-2008 ...");
+  EXPECT_EQ(field(kUpdateEndDate), "Sep-2008");
+  EXPECT_EQ(field(kUpdateStep2), "Downloading Argo update for Oct-2008 ...");
   EXPECT_EQ(calls().back(), "tcGetUp.bat 102008");
-  expectblank({1099, 1093, 1095, 1100});
+  expectblank({kUpdateStep2Result, kUpdateLineC, kUpdateLineE, kUpdateCompletion});
   EXPECT_TRUE(okenabled());
 }
 
@@ -204,7 +205,7 @@ TEST_F(UpdateFiles, DownloadFailuresEndWithTheirOwnLines) {
   enddates("ends", 60, 58, 59);
   struct Case {
     const char* getup;
-    std::vector<std::string> lines;  // 1092, 1091, 1093, 1094
+    std::vector<std::string> lines;  // kUpdateLineA to kUpdateLineD
   };
   const std::string speed = "This may take a few minutes depending on internet speed.";
   const std::vector<std::string> noconnection = {
@@ -227,13 +228,13 @@ TEST_F(UpdateFiles, DownloadFailuresEndWithTheirOwnLines) {
     SCOPED_TRACE(c.getup);
     getup(c.getup);
     update();
-    EXPECT_EQ(field(1022), "Dec-2008");
-    EXPECT_EQ(field(1090), "Downloading Argo update for Jan-2009 ...");
-    EXPECT_EQ(field(1092), c.lines[0]);
-    EXPECT_EQ(field(1091), c.lines[1]);
-    EXPECT_EQ(field(1093), c.lines[2]);
-    EXPECT_EQ(field(1094), c.lines[3]);
-    expectblank({1099, 1095, 1100});
+    EXPECT_EQ(field(kUpdateEndDate), "Dec-2008");
+    EXPECT_EQ(field(kUpdateStep2), "Downloading Argo update for Jan-2009 ...");
+    EXPECT_EQ(field(kUpdateLineA), c.lines[0]);
+    EXPECT_EQ(field(kUpdateLineB), c.lines[1]);
+    EXPECT_EQ(field(kUpdateLineC), c.lines[2]);
+    EXPECT_EQ(field(kUpdateLineD), c.lines[3]);
+    expectblank({kUpdateStep2Result, kUpdateLineE, kUpdateCompletion});
     EXPECT_EQ(calls().back(), "tcGetUp.bat 012009");
     EXPECT_TRUE(okenabled());
   }
@@ -265,13 +266,13 @@ TEST_F(UpdateFiles, UnreadableStatusFilesGiveTheErrorEnding) {
     if (c.getup) getup(c.getup);
     if (c.runup) runup(c.runup);
     update();
-    EXPECT_EQ(field(1092), "Unknown error, you may need to download a whole new install");
-    EXPECT_EQ(field(1091), "from file:///cygdrive/c/tidecharter/update_source/");
-    EXPECT_EQ(field(1093),
+    EXPECT_EQ(field(kUpdateLineA), "Unknown error, you may need to download a whole new install");
+    EXPECT_EQ(field(kUpdateLineB), "from file:///cygdrive/c/tidecharter/update_source/");
+    EXPECT_EQ(field(kUpdateLineC),
               "Exit the Tidecharter, immediately gzip c:\\tidecharter\\tmp\\*.log files");
-    EXPECT_EQ(field(1094), "and send the zipped file to the maintainers of your update source");
-    EXPECT_EQ(field(1095), "so we can look at the errors.");
-    EXPECT_EQ(field(1100), "");
+    EXPECT_EQ(field(kUpdateLineD), "and send the zipped file to the maintainers of your update source");
+    EXPECT_EQ(field(kUpdateLineE), "so we can look at the errors.");
+    EXPECT_EQ(field(kUpdateCompletion), "");
     EXPECT_EQ(log().back(), " error reading update.log");
     EXPECT_EQ(calls().back(), c.runupcalled ? "tcRunUp.bat 092008" : "tcGetUp.bat 092008");
     EXPECT_TRUE(okenabled());
@@ -285,8 +286,8 @@ TEST_F(UpdateFiles, UnreadableStatusFilesGiveTheErrorEnding) {
             "c:\\tidecharter\\Help\\contact.txt\n");
   fs::remove(stub("getup"));
   update();
-  EXPECT_EQ(field(1091), "from file:///cygdrive/c/tidecharter/full_install/");
-  EXPECT_EQ(field(1094), "and mail the zipped file to c:\\tidecharter\\Help\\contact.txt");
+  EXPECT_EQ(field(kUpdateLineB), "from file:///cygdrive/c/tidecharter/full_install/");
+  EXPECT_EQ(field(kUpdateLineD), "and mail the zipped file to c:\\tidecharter\\Help\\contact.txt");
 }
 
 TEST_F(UpdateFiles, StatusFileLeftFromAnEarlierRunIsNotTakenForThisOne) {
@@ -298,7 +299,7 @@ TEST_F(UpdateFiles, StatusFileLeftFromAnEarlierRunIsNotTakenForThisOne) {
   const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(5);
   fs::last_write_time(root_ + "/tidecharter/tmp/getup.log", old);
   update();
-  EXPECT_EQ(field(1092), "Unknown error, you may need to download a whole new install");
+  EXPECT_EQ(field(kUpdateLineA), "Unknown error, you may need to download a whole new install");
   EXPECT_EQ(log().back(), " error reading update.log");
   EXPECT_EQ(calls().back(), "tcGetUp.bat 092008");
 }
@@ -313,8 +314,8 @@ TEST_F(UpdateFiles, SetupResultsDecideWhetherToAppend) {
   commit("DONE\n");
   update();
   EXPECT_EQ(calls().at(3), "tcAppUp.bat 092008");
-  EXPECT_EQ(field(1100), "Done !   Data files were updated.");
-  expectblank({1101, 1102, 1103});
+  EXPECT_EQ(field(kUpdateCompletion), "Done !   Data files were updated.");
+  expectblank({kUpdateNotice1, kUpdateNotice2, kUpdateNotice3});
   EXPECT_FALSE(fs::exists(stub("installed")));
   EXPECT_EQ(log().back(), " update end dates argo,aviso,reynolds: 57 57 57");
   EXPECT_TRUE(okenabled());
@@ -323,9 +324,9 @@ TEST_F(UpdateFiles, SetupResultsDecideWhetherToAppend) {
   runup("SKIP\nDONE\n");
   update();
   EXPECT_EQ(calls().back(), "tcRunUp.bat 102008");
-  EXPECT_EQ(field(1095), "The setup was not finished.      To try again: Click \"Update\"");
-  expectblank({1094, 1096, 1097, 1098, 1100});
-  EXPECT_EQ(field(1099), "Done!");
+  EXPECT_EQ(field(kUpdateLineE), "The setup was not finished.      To try again: Click \"Update\"");
+  expectblank({kUpdateLineD, kUpdateLineF, kUpdateLineG, kUpdateLineH, kUpdateCompletion});
+  EXPECT_EQ(field(kUpdateStep2Result), "Done!");
   EXPECT_EQ(app_.argoend, 57);
   EXPECT_TRUE(okenabled());
 }
@@ -337,8 +338,8 @@ TEST_F(UpdateFiles, AppendThatDoesNotReachTheDataIsNotReportedAsDone) {
   runup("DIDI\nNEWP\n");
   commit("DONE\n");
   update();
-  EXPECT_EQ(field(1100), "Not done !   The new month could not be appended.");
-  expectblank({1101});
+  EXPECT_EQ(field(kUpdateCompletion), "Not done !   The new month could not be appended.");
+  expectblank({kUpdateNotice1});
   EXPECT_FALSE(fs::exists(stub("installed")));
   EXPECT_EQ(log().back(), " monthly update not appended, month index 57");
   EXPECT_TRUE(okenabled());
@@ -354,7 +355,7 @@ TEST_F(UpdateFiles, VerdictComesFromTheCommitAndTheEndDatesThisQueryWrote) {
   fs::remove(stub("ends/AvisoEndDate.txt"));
   fs::remove(stub("ends_after/AvisoEndDate.txt"));
   update();
-  EXPECT_EQ(field(1100), "Not done !   The new month could not be appended.");
+  EXPECT_EQ(field(kUpdateCompletion), "Not done !   The new month could not be appended.");
   EXPECT_EQ(log().back(), " monthly update not appended, month index 57");
 
   // Committed, but the end-date query is still running when its time is
@@ -364,7 +365,7 @@ TEST_F(UpdateFiles, VerdictComesFromTheCommitAndTheEndDatesThisQueryWrote) {
   fs::create_directories(stub("ends_after"));
   update();
   EXPECT_EQ(calls().at(8), "tcAppUp.bat 102008");
-  EXPECT_EQ(field(1100), "Done !   Data files were updated.");
+  EXPECT_EQ(field(kUpdateCompletion), "Done !   Data files were updated.");
   EXPECT_EQ(log().back(), " update end dates argo,aviso,reynolds: 57 100 57");
 }
 
