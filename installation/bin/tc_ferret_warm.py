@@ -207,6 +207,30 @@ def draw(log):
     path = f"{base}-{slot}.sock"
     pid_file = f"{base}-{slot}.pid"
     limit = float(os.environ.get("TC_FERRET_LIMIT", "30"))
+
+    def kill_server():
+        # Only while the pid is still this slot's server.
+        try:
+            with open(pid_file) as f:
+                pid = int(f.read())
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                if path.encode() in f.read().split(b"\0"):
+                    os.killpg(pid, signal.SIGKILL)
+        except (OSError, ValueError):
+            pass
+        try:
+            os.unlink(path)
+        except OSError:
+            pass
+
+    # Stopped while its request runs (a batch run interrupted), the
+    # request's Ferret ends with it.
+    def stopped(signum, _):
+        kill_server()
+        os._exit(128 + signum)
+
+    for signum in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        signal.signal(signum, stopped)
     commands = sys.stdin.read().splitlines()
     conn = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
     try:
@@ -243,15 +267,7 @@ def draw(log):
         answer = None
     if answer is None:
         # Died or hung: this one ends, the next request starts another.
-        try:
-            with open(pid_file) as f:
-                os.killpg(int(f.read()), signal.SIGKILL)
-        except (OSError, ValueError):
-            pass
-        try:
-            os.unlink(path)
-        except OSError:
-            pass
+        kill_server()
         with open(log, "a") as f:
             f.write(f"**ERROR: Ferret stopped or took more than {limit:g} s\n")
         return 1
