@@ -131,8 +131,14 @@ def serve(path, owner, owner_start):
 
     threading.Thread(target=watch, daemon=True).start()
 
-    def ferret(commands, sink):
+    # Python's prompts and C's buffers reach the request's own log.
+    def flush():
+        sys.stdout.flush()
+        sys.stderr.flush()
         libc.fflush(None)
+
+    def ferret(commands, sink):
+        flush()
         os.dup2(sink, 1)
         os.dup2(sink, 2)
         try:
@@ -142,7 +148,7 @@ def serve(path, owner, owner_start):
                                     + "exit/topython\n")
             return pyferret.run()
         finally:
-            libc.fflush(None)
+            flush()
             os.dup2(devnull, 1)
             os.dup2(devnull, 2)
 
