@@ -121,9 +121,11 @@ def serve(path, owner, owner_start):
                     slot.close()
                     continue
             # The lock file stays while the owner may still ask for it.
-            for end in (".sock", ".pid", ".lock") if gone else (".sock",):
+            if gone:
+                remove_files(os.path.dirname(path), (str(owner), owner_start))
+            else:
                 try:
-                    os.unlink(path[:-len(".sock")] + end)
+                    os.unlink(path)
                 except OSError:
                     pass
             # With whatever a request spawned.
@@ -184,7 +186,7 @@ def serve(path, owner, owner_start):
             os._exit(0)
 
 
-def server_name(owner):
+def server_name(owner, owner_start):
     """One pool per owner and Ferret setting: a different drive root gets
     processes of its own."""
     key = "\0".join(os.environ.get(k, "") for k in
@@ -192,7 +194,18 @@ def server_name(owner):
     digest = hashlib.sha1(key.encode()).hexdigest()[:12]
     home = os.path.join(os.environ.get("TMPDIR") or "/tmp", f"tcferret-{os.getuid()}")
     os.makedirs(home, mode=0o700, exist_ok=True)
-    return os.path.join(home, f"{owner}-{digest}")
+    return os.path.join(home, f"{owner}-{owner_start}-{digest}")
+
+
+def remove_files(home, owner=None):
+    """The files of the owner given, else of every owner that is gone."""
+    for name in os.listdir(home):
+        pid, start = (name.split("-") + ["", ""])[:2]
+        if (pid, start) == owner or owner is None and start_time(pid) != start:
+            try:
+                os.unlink(os.path.join(home, name))
+            except OSError:
+                pass
 
 
 def draw(log):
@@ -200,7 +213,7 @@ def draw(log):
     owner_start = start_time(owner) if owner.isdigit() else None
     if owner_start is None:
         return 3
-    base = server_name(owner)
+    base = server_name(owner, owner_start)
     for slot in range(POOL):
         lock = open(f"{base}-{slot}.lock", "a")
         try:
@@ -233,6 +246,11 @@ def draw(log):
     # request's Ferret ends with it.
     def stopped(signum, _):
         kill_server()
+        for end in (".pid", ".lock"):
+            try:
+                os.unlink(base + f"-{slot}" + end)
+            except OSError:
+                pass
         os._exit(128 + signum)
 
     for signum in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
@@ -242,6 +260,8 @@ def draw(log):
     try:
         conn.connect(path)
     except OSError:
+        # What servers killed with their owner could not remove.
+        remove_files(os.path.dirname(base))
         server = subprocess.Popen(
             [sys.executable, os.path.abspath(__file__), "serve", path, owner, owner_start],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
