@@ -439,7 +439,8 @@ class Installation(unittest.TestCase):
         self.assertTrue(wait_until(lambda: servers() and any(
             "sleep" in group_members(pid).values() for pid in servers()), 60))
         for pid in servers():
-            os.kill(pid, signal.SIGKILL)
+            # With the sleep it spawned, which would otherwise outlive the test.
+            os.killpg(pid, signal.SIGKILL)
         self.assertEqual(hanging.wait(timeout=20), 0)
         self.assertEqual(request(the_map, warm), cold)
 
