@@ -5,16 +5,20 @@
 # CI), on the data of DRIVE_ROOT (laid out with installation/install.sh;
 # for real-size data first run bench/make_real_size_data.py into its
 # tidecharter/data).  For each request, in turn, each round measures
-#   batch   tcBatchPlot.bat on the command file as a batch run writes it
+#   warm    tcBatchPlot.bat on the command file as a batch run writes it,
+#           drawn by the Ferret kept running for this script (its
+#           processor time counted in, its peak memory for the request)
+#   cold    the same with a Ferret started for the picture
 #   floor   the same go line run by PyFerret -nodisplay -script, with
 #           nothing around it
 # and once per round "start", a PyFerret that only exits.  Prints wall
-# time, processor time (user + system) and the largest process's peak
-# resident memory, medians over the rounds; with the load average, since
-# wall times on a busy machine say more side by side than alone.
+# time, processor time (user + system) and peak resident memory, medians
+# over the rounds; with the load average, since wall times on a busy
+# machine say more side by side than alone.
 #   --rounds N   rounds (default 3)
 #   --months N   the data's last month index (default: 180, 2004-2018)
 set -eu
+unset TC_FERRET_OWNER
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 rounds=3
@@ -58,6 +62,20 @@ timed() {
 
 . "$bin/tc_paths.sh"
 tc_ferret_env
+# The warm Ferret of this script: processor time in ms, read from /proc
+# as it is not a child that time(1) waits for.
+tick=$(getconf CLK_TCK)
+warm_cpu() {
+  pid=$(cat "${TMPDIR:-/tmp}/tcferret-$(id -u)/$$-"*-0.pid 2> /dev/null) &&
+    awk -v t="$tick" '{ sub(/.*\) /, ""); print int(($12 + $13) * 1000 / t) }' "/proc/$pid/stat" 2> /dev/null ||
+    echo 0
+}
+warm() {
+  cpu_before=$(warm_cpu)
+  rm -f "$work/peak.txt"
+  set -- $(TC_FERRET_OWNER=$$ TC_FERRET_STATS="$work/peak.txt" timed "$@")
+  echo "$1 $(($2 + $(warm_cpu) - cpu_before)) $(tail -n 1 "$work/peak.txt" 2> /dev/null || echo 0)"
+}
 printf 'quit\n' > "$work/start.jnl"
 n=0
 while IFS='|' read -r name line; do
@@ -66,13 +84,16 @@ while IFS='|' read -r name line; do
   printf '%s\nframe/file="%s/floor%s.ps"\nquit\n' "$line" "$work" "$n" > "$work/floor$n.jnl"
 done < "$work/requests.txt"
 
+# The warm Ferret starts before the first round.
+warm sh "$bin/tcBatchPlot.bat" "$work/request1.txt" "$work/picture1.ps" > /dev/null
 for round in $(seq "$rounds"); do
   echo "round $round, load $(cut -d' ' -f1-3 /proc/loadavg)" >&2
   echo "start $(timed /usr/bin/python3 -c 'import sys, pyferret; pyferret.init(sys.argv[1:], True)' \
     -nodisplay -nojnl -quiet -script "$work/start.jnl")" >> "$work/t.txt"
   for i in $(seq "$n"); do
-    echo "batch$i $(timed sh "$bin/tcBatchPlot.bat" "$work/request$i.txt" "$work/picture$i.ps")" >> "$work/t.txt"
+    echo "warm$i $(warm sh "$bin/tcBatchPlot.bat" "$work/request$i.txt" "$work/picture$i.ps")" >> "$work/t.txt"
     [ -s "$work/picture$i.ps" ] || echo "  request $i drew no picture" >&2
+    echo "batch$i $(timed sh "$bin/tcBatchPlot.bat" "$work/request$i.txt" "$work/picture$i.ps")" >> "$work/t.txt"
     (cd "$work" && echo "floor$i $(timed /usr/bin/python3 -c 'import sys, pyferret; pyferret.init(sys.argv[1:], True)' \
       -nodisplay -nojnl -quiet -script "$work/floor$i.jnl")") >> "$work/t.txt"
   done
@@ -80,14 +101,28 @@ done
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2)) }'; }
 col() { awk -v k="$1" -v c="$2" '$1 == k { print $c }' "$work/t.txt" | median; }
-printf '| request | batch wall | batch CPU | floor wall | floor CPU | peak memory |\n|---|---|---|---|---|---|\n'
+printf '| request | warm wall | warm CPU | warm peak | cold wall | cold CPU | cold peak | floor wall | floor CPU |\n'
+printf '|---|---|---|---|---|---|---|---|---|\n'
+seconds() { col "$1" "$2" | awk '{ printf "%.2f s", $1 / 1000 }'; }
+megabytes() { col "$1" 4 | awk '{ printf "%d MB", $1 / 1024 }'; }
 i=0
 while IFS='|' read -r name line; do
   i=$((i + 1))
-  printf '| %s | %.1f s | %.1f s | %.1f s | %.1f s | %d MB |\n' "$name" \
-    "$(col batch$i 2 | awk '{ print $1 / 1000 }')" "$(col batch$i 3 | awk '{ print $1 / 1000 }')" \
-    "$(col floor$i 2 | awk '{ print $1 / 1000 }')" "$(col floor$i 3 | awk '{ print $1 / 1000 }')" \
-    "$(col batch$i 4 | awk '{ print int($1 / 1024) }')"
+  printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$name" \
+    "$(seconds warm$i 2)" "$(seconds warm$i 3)" "$(megabytes warm$i)" \
+    "$(seconds batch$i 2)" "$(seconds batch$i 3)" "$(megabytes batch$i)" \
+    "$(seconds floor$i 2)" "$(seconds floor$i 3)"
 done < "$work/requests.txt"
-printf '| PyFerret start only | | | %.1f s | %.1f s | %d MB |\n' "$(col start 2 | awk '{ print $1 / 1000 }')" \
-  "$(col start 3 | awk '{ print $1 / 1000 }')" "$(col start 4 | awk '{ print int($1 / 1024) }')"
+printf '| PyFerret start only | | | | | | %s | %s | %s |\n' "$(megabytes start)" "$(seconds start 2)" \
+  "$(seconds start 3)"
+# The targets: every warm request within 1.5 times the warm map, the warm
+# map within twice a start that only exits (processor times).
+map=$(col warm1 3)
+start=$(col start 3)
+i=0
+while IFS='|' read -r name line; do
+  i=$((i + 1))
+  awk -v n="$name" -v r="$(col warm$i 3)" -v m="$map" 'BEGIN { printf "%s: %.2f x the map\n", n, r / m }'
+done < "$work/requests.txt"
+awk -v m="$map" -v s="$start" 'BEGIN { printf "map: %.2f x a start that only exits\n", m / s }'
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"

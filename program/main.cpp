@@ -1,4 +1,8 @@
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "program/command_line.h"
 #include "app/tidecharter_main.h"
@@ -7,6 +11,9 @@
 int main(int argc, char** argv) {
   const CommandLine line = parsecommandline(std::vector<std::string>(argv + 1, argv + argc));
   int status = 0;
+  // The batch scripts keep a Ferret running for this process, and it ends
+  // when this process does.
+  setenv("TC_FERRET_OWNER", std::to_string(getpid()).c_str(), 1);
   switch (line.mode) {
     case CommandLine::Mode::Help:
       std::fputs(usagetext().c_str(), stdout);

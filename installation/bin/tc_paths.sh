@@ -14,6 +14,7 @@
 #   tc_derived_fresh LOG bring the derived Argo fields up to date
 #   tc_headless_ferret ARGS...   PyFerret without a display
 #   tc_ferret_picture FILE PICTURE LOG   draw a command file headless
+#   tc_ferret_commands FILE PICTURE LAST the commands that draw it
 #   tc_ferret_problem LOG        Ferret's last error, on one line
 #   tc_ps_raster PS OUT DEVICE   PostScript to an upright raster picture
 
@@ -120,18 +121,32 @@ tc_headless_ferret() {
 # Draws command FILE (as the program writes it) into PICTURE, whose
 # extension picks the format (.ps, .pdf, .png), with Ferret's output in
 # LOG.  A "set mode metafile" line is dropped and the frame is saved where
-# the plot would close ("ppl clsplt").  Commands go in on standard input,
-# so a failing go line still leaves the label lines running.  False when
-# nothing was drawn.
+# the plot would close ("ppl clsplt").  Commands go in as on standard
+# input, so a failing go line still leaves the label lines running.  Under
+# a program or batch run (TC_FERRET_OWNER, its pid) a Ferret kept running
+# for it draws (tc_ferret_warm.py); else one started for this picture.
+# False when nothing was drawn.
 tc_ferret_picture() {
   rm -f "$2"
-  awk -v frame="frame/file=\"$2\"" '
+  tc_warm=3
+  if [ -n "${TC_FERRET_OWNER:-}" ]; then
+    : > "$3"
+    tc_ferret_commands "$1" "$2" "" |
+      "${TC_PYTHON:-/usr/bin/python3}" "$TC_BIN/tc_ferret_warm.py" draw "$3" 2>> "$3" &&
+      tc_warm=0 || tc_warm=$?
+  fi
+  if [ "$tc_warm" = 3 ]; then
+    tc_ferret_commands "$1" "$2" quit | tc_headless_ferret > "$3" 2>&1 || true
+  fi
+  [ -s "$2" ]
+}
+
+tc_ferret_commands() {
+  awk -v frame="frame/file=\"$2\"" -v last="$3" '
     tolower($1) == "set" && tolower($2) == "mode" && tolower($3) ~ /^metafile/ { next }
     tolower($1) == "ppl" && tolower($2) == "clsplt" { print frame; saved = 1; next }
     { print }
-    END { if (!saved) print frame; print "quit" }' "$1" |
-    tc_headless_ferret > "$3" 2>&1 || true
-  [ -s "$2" ]
+    END { if (!saved) print frame; if (last != "") print last }' "$1"
 }
 
 tc_ferret_problem() {

@@ -335,6 +335,11 @@ output = land.ps
             except OSError:
                 pass
         self.assertEqual(working_there, [])
+        # The Ferrets kept for the run end with it, and their sockets.
+        deadline = time.monotonic() + 10
+        while os.listdir(os.path.join(tmp, f"tcferret-{os.getuid()}")) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertEqual(os.listdir(os.path.join(tmp, f"tcferret-{os.getuid()}")), [])
 
         # Stopped while it renames the picture and its .jnl into place (a
         # stand-in Ferret gets there quickly), tcBatchPlot.bat leaves both or neither.

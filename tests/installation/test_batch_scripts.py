@@ -359,6 +359,107 @@ class Installation(unittest.TestCase):
         one_band, _ = picture_colours(self.root.tmp_file("map2.ps"))
         self.assertLess(one_band * 2, default_colours)
 
+    def test_ferret_kept_warm(self):
+        """Under an owner one Ferret draws request after request, each from
+        a clean state; one that hangs, is killed or grows too large is
+        replaced, and none outlives the owner."""
+        owner = subprocess.Popen(["sleep", "600"])
+        self.addCleanup(owner.kill)
+        warm = {"TC_FERRET_OWNER": str(owner.pid)}
+        values = [54, 54, 0, 0, -60.0, 25.0, 130.0, 250.0, 1, 0]
+        labels = map_labels("Argo Temperature (^oC)", 25, -60, 130, 250, "Jun 2008", "at   0 dbar")
+
+        def request(lines, env=None, slot=3, background=False):
+            name = f"tcferretinwarm{slot}.txt"
+            with open(self.root.tmp_file(name), "w") as f:
+                f.write("\n".join([" cancel mode journal", f"set mode metafile metawarm{slot}",
+                                   *lines, " ppl clsplt"]) + "\n")
+            meta = self.root.tmp_file(f"metawarm{slot}")
+            if os.path.exists(meta):
+                os.remove(meta)
+            args = ["/bin/sh", os.path.join(self.root.bin, "tcferret.bat"),
+                    f"/cygdrive/c/tidecharter/tmp/{name}"]
+            if background:
+                return subprocess.Popen(args, env=self.root.environment(env),
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            result = subprocess.run(args, env=self.root.environment(env), capture_output=True,
+                                    text=True, timeout=120)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            with open(meta) as f:
+                # The header's creation time differs from run to run.
+                return [line for line in f if not line.startswith("%%CreationDate")]
+
+        def servers():
+            """The Ferrets kept for the owner: tc_ferret_warm.py serve
+            SOCKET OWNER START."""
+            found = set()
+            for pid in filter(str.isdigit, os.listdir("/proc")):
+                try:
+                    with open(f"/proc/{pid}/cmdline", "rb") as f:
+                        argv = f.read().split(b"\0")
+                except OSError:
+                    continue
+                if argv[2:3] == [b"serve"] and argv[4:5] == [str(owner.pid).encode()]:
+                    found.add(int(pid))
+            return found
+
+        the_map = [go_line("fer_temp_map", values), *labels]
+        cold = request(the_map)
+        self.assertFalse(servers())
+        self.assertEqual(request(the_map, warm), cold)
+        first = servers()
+        self.assertEqual(len(first), 1)
+        # Leaves data, region, variables, symbols, modes, viewport and
+        # plot settings behind, without an error.
+        section = request(["set region/x=140:150/y=0:10", "let tc_extra = 1",
+                           "set mode interpolate", "set mode calendar:days",
+                           "define axis/x=0:1:0.1 tc_extra_x", "define symbol tc_extra = 1",
+                           "ppl axlen 3,3", "set viewport ul",
+                           go_line("fer_temp_section", ["E", 0.0, 0.0, 54, 54, 0, 500, 150.0,
+                                                        250.0])], warm)
+        self.assertNotEqual(section, cold)
+        self.assertEqual(request(the_map, warm), cold)
+        self.assertEqual(servers(), first)
+
+        # A failing request, one that hangs past its limit and one whose
+        # Ferret is killed: each is reported as without a warm Ferret, and
+        # the next request draws as before.
+        request(["set region/x=140:150", go_line("fer_no_such_script", [1, 2])], warm)
+        with open(self.root.tmp_file("tcferret.log")) as f:
+            self.assertIn("fer_no_such_script", f.read())
+        self.assertEqual(request(the_map, warm), cold)
+        started = time.monotonic()
+        request(["spawn sleep 600"], {**warm, "TC_FERRET_LIMIT": "3"})
+        self.assertLess(time.monotonic() - started, 60)
+        with open(self.root.tmp_file("tcferret.log")) as f:
+            self.assertIn("took more than 3 s", f.read())
+        self.assertTrue(wait_until(lambda: not servers(), 10))
+        self.assertEqual(request(the_map, warm), cold)
+        hanging = request(["spawn sleep 600"], warm, background=True)
+        self.assertTrue(wait_until(lambda: servers() and any(
+            "sleep" in group_members(pid).values() for pid in servers()), 60))
+        for pid in servers():
+            # With the sleep it spawned, which would otherwise outlive the test.
+            os.killpg(pid, signal.SIGKILL)
+        self.assertEqual(hanging.wait(timeout=20), 0)
+        self.assertEqual(request(the_map, warm), cold)
+
+        # Past its memory cap after a request, a Ferret ends.
+        self.assertTrue(servers())
+        request(the_map, {**warm, "TC_FERRET_WARM_MB": "1"})
+        self.assertTrue(wait_until(lambda: not servers(), 10))
+
+        self.assertEqual(request(the_map, warm), cold)
+        last = servers()
+        self.assertTrue(last)
+        owner.kill()
+        owner.wait()
+        self.assertTrue(wait_until(lambda: not any(running(pid) for pid in last), 10))
+        home = os.path.join(os.environ.get("TMPDIR") or "/tmp", f"tcferret-{os.getuid()}")
+        leftovers = [n for n in os.listdir(home)
+                     if n.startswith(f"{owner.pid}-")]
+        self.assertEqual(leftovers, [])
+
 
 def start_xvfb(display):
     """A private X server, or None when it does not answer.  It must not
