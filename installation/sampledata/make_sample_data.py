@@ -313,10 +313,11 @@ def enso_rain_pattern(lon, lat):
 
 # --------------------------------------------------------------- writing
 
-def month_axis(count=NMONTHS):
-    """Mid-month times of `count` months from January 2004, in days."""
+def month_axis(count=None):
+    """Mid-month times of `count` months (NMONTHS, as it is when called, by
+    default) from January 2004, in days."""
     days = []
-    for k in range(count):
+    for k in range(NMONTHS if count is None else count):
         year, month = FIRST_YEAR + k // 12, k % 12 + 1
         start = np.datetime64(f"{year:04d}-{month:02d}-01")
         end = start.astype("datetime64[M]") + 1
