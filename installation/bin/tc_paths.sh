@@ -13,9 +13,9 @@
 #                        directories searched first
 #   tc_derived_fresh LOG bring the derived Argo fields up to date
 #   tc_headless_ferret ARGS...   PyFerret without a display
-#   tc_ferret_picture FILE PICTURE LOG   draw a command file headless
+#   tc_ferret_picture FILE PICTURE LOG [AFTER]   draw a command file headless
 #   tc_ferret_problem LOG        Ferret's last error, on one line
-#   tc_ps_raster PS OUT DEVICE   PostScript to an upright raster picture
+#   tc_ps_raster PS OUT DEVICE [PIXELS]   PostScript to an upright raster picture
 
 # install.sh writes the drive root here; an uninstalled copy finds it
 # from its own place, <root>/tidecharter/bin.
@@ -120,16 +120,20 @@ tc_headless_ferret() {
 # Draws command FILE (as the program writes it) into PICTURE, whose
 # extension picks the format (.ps, .pdf, .png), with Ferret's output in
 # LOG.  A "set mode metafile" line is dropped and the frame is saved where
-# the plot would close ("ppl clsplt").  Commands go in on standard input,
-# so a failing go line still leaves the label lines running.  False when
-# nothing was drawn.
+# the plot would close ("ppl clsplt"), after the commands of file AFTER
+# when one is given.  Commands go in on standard input, so a failing go
+# line still leaves the label lines running.  False when nothing was drawn.
 tc_ferret_picture() {
   rm -f "$2"
-  awk -v frame="frame/file=\"$2\"" '
+  awk -v frame="frame/file=\"$2\"" -v after="${4:-}" '
+    function save() {
+      if (after != "") while ((getline line < after) > 0) print line
+      print frame; saved = 1
+    }
     tolower($1) == "set" && tolower($2) == "mode" && tolower($3) ~ /^metafile/ { next }
-    tolower($1) == "ppl" && tolower($2) == "clsplt" { print frame; saved = 1; next }
+    tolower($1) == "ppl" && tolower($2) == "clsplt" { save(); next }
     { print }
-    END { if (!saved) print frame; print "quit" }' "$1" |
+    END { if (!saved) save(); print "quit" }' "$1" |
     tc_headless_ferret > "$3" 2>&1 || true
   [ -s "$2" ]
 }
@@ -141,13 +145,13 @@ tc_ferret_problem() {
 }
 
 # PostScript PS to OUT with Ghostscript's DEVICE (jpeg, png16m): upright,
-# about 1500 pixels on the long side whatever the page size.
+# about PIXELS (default 1500) on the long side whatever the page size.
 tc_ps_raster() {
   long=$(sed -n 's/^%%BoundingBox: *[-0-9.]* *[-0-9.]* *\([0-9.]*\) *\([0-9.]*\).*/\1 \2/p' "$1" |
     head -n 1 | awk '{ print ($1 > $2 ? $1 : $2) }')
   case "$long" in
     ''|0) resolution=150 ;;
-    *) resolution=$(awk -v l="$long" 'BEGIN { r = int(1500 * 72 / l + 0.5); print (r < 72 ? 72 : r) }') ;;
+    *) resolution=$(awk -v l="$long" -v p="${4:-1500}" 'BEGIN { r = int(p * 72 / l + 0.5); print (r < 72 ? 72 : r) }') ;;
   esac
   # A landscape plot is drawn turned on a portrait page; the picture is
   # turned back upright.
