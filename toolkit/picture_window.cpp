@@ -115,7 +115,7 @@ class PictureArea : public QWidget {
     double fx, fy;
     if (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ControlModifier) &&
         !owner_.pointAction().empty() && at(e->position(), fx, fy))
-      owner_.pointChosen(fx, fy);
+      choose(fx, fy);
   }
 
   void contextMenuEvent(QContextMenuEvent* e) override {
@@ -124,10 +124,21 @@ class PictureArea : public QWidget {
     if (action.empty() || !at(e->pos(), fx, fy)) return;
     QMenu menu(this);
     QAction* chosen = menu.addAction(QString::fromStdString(action));
-    if (menu.exec(e->globalPos()) == chosen) owner_.pointChosen(fx, fy);
+    if (menu.exec(e->globalPos()) == chosen) choose(fx, fy);
   }
 
  private:
+  void choose(double fx, double fy) {
+    status_->showMessage(QString::fromStdString(owner_.pointAction()) + "...");
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QApplication::processEvents();
+    const std::string problem = owner_.pointChosen(fx, fy);
+    QApplication::restoreOverrideCursor();
+    status_->clearMessage();
+    if (!problem.empty())
+      QMessageBox::warning(this, QString::fromStdString(owner_.pointAction()), QString::fromStdString(problem));
+  }
+
   QSize wanted() const { return full_.scaled(size() * devicePixelRatioF(), Qt::KeepAspectRatio); }
 
   void rescale() {

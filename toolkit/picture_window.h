@@ -31,9 +31,10 @@ class PictureWindowOwner {
   // done, else what went wrong.
   virtual std::string save(const std::string& file) = 0;
   // The point chosen at `fx`, `fy` draws something of its own; the menu's
-  // text for it, "" when the picture has no such point.
+  // text for it, "" when the picture has no such point. pointChosen
+  // returns "" when done, else what went wrong.
   virtual std::string pointAction() = 0;
-  virtual void pointChosen(double fx, double fy) = 0;
+  virtual std::string pointChosen(double fx, double fy) = 0;
   // Every plot window, this one too, is to close.
   virtual void closeAll() = 0;
   // The window is on the screen.

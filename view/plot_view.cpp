@@ -1,5 +1,7 @@
 #include "view/plot_view.h"
 
+#include "ferret/dates.h"
+
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -7,7 +9,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -43,15 +47,10 @@ PlotAxes readaxes(const std::string& file) {
       x = bool(in >> a.xMin >> a.xMax);
     else if (word == "y")
       y = bool(in >> a.yMin >> a.yMax);
-    else if (word == "time")
-      in >> a.timeUnitDays >> a.timeYear >> a.timeMonth >> a.timeDay;
-    else if (word == "xtime")
-      a.xTime = true;
-    else if (word == "ytime")
-      a.yTime = true;
+    else if (word == "reversed")
+      in >> a.xReversed >> a.yReversed;
   }
   a.known = page && x && y && a.pageWidth > 0 && a.pageHeight > 0 && a.xLength > 0 && a.yLength > 0;
-  if ((a.xTime || a.yTime) && a.timeUnitDays <= 0) a.known = false;
   return a;
 }
 
@@ -91,31 +90,11 @@ std::string number(double v) {
   return text;
 }
 
-// Days since 1 January of year 1 (proleptic Gregorian) and back.
-long daynumber(int year, int month, int day) {
-  const int y = year - (month <= 2);
-  const int era = (y >= 0 ? y : y - 399) / 400;
-  const int yoe = y - era * 400;
-  const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097L + doe;
-}
-
-std::string monthtext(const PlotAxes& a, double value) {
-  static const char* names[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  const long days = daynumber(a.timeYear, a.timeMonth, a.timeDay) + std::lround(std::floor(value * a.timeUnitDays));
-  // Back from the day number: count months from March of year 0.
-  const long era = (days >= 0 ? days : days - 146096) / 146097;
-  const long doe = days - era * 146097;
-  const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const long mp = (5 * doy + 2) / 153;
-  const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  const long year = yoe + era * 400 + (month <= 2);
-  char text[32];
-  std::snprintf(text, sizeof text, "%s %ld", names[month - 1], year);
-  return text;
+std::string monthtext(double index) {
+  std::string date, name, numbers;
+  int year = 0;
+  writedate(static_cast<int>(std::lround(index)), date, name, year, numbers);
+  return date;
 }
 
 }  // namespace
@@ -123,8 +102,8 @@ std::string monthtext(const PlotAxes& a, double value) {
 PlotKind plotkind(const std::vector<std::string>& commandLines) {
   const std::string script = goscript(commandLines);
   if (script.find("hovmoller") != std::string::npos) return PlotKind::Hovmoller;
-  if (script.find("time_series") != std::string::npos || script.find("_line") != std::string::npos)
-    return PlotKind::TimeSeries;
+  if (script.find("time_series") != std::string::npos) return PlotKind::TimeSeries;
+  if (script.find("_line") != std::string::npos) return PlotKind::Line;
   if (script.find("section") != std::string::npos) return PlotKind::Section;
   if (script.find("map") != std::string::npos) return PlotKind::Map;
   return PlotKind::Unknown;
@@ -135,16 +114,18 @@ std::string plottitle(const std::vector<std::string>& commandLines) {
   for (const std::string& line : commandLines) {
     std::istringstream in(line);
     std::string word;
-    if (!(in >> word) || lower(word) != "label") continue;
+    if (!(in >> word) || lower(word).rfind("label", 0) != 0) continue;
     const auto open = line.find('"');
     const auto close = line.rfind('"');
     if (open == std::string::npos || close <= open + 1) continue;
     std::string text = line.substr(open + 1, close - open - 1);
-    // Ferret's degree sign and other escapes are not for a title bar.
+    // Ferret's degree sign, fonts and colours are not for a title bar.
     for (const char* code : {"^o", "@AS", "@SR", "@P1"}) {
       for (auto at = text.find(code); at != std::string::npos; at = text.find(code))
         text.erase(at, std::strlen(code));
     }
+    for (auto at = text.find("@C"); at != std::string::npos && at + 5 <= text.size(); at = text.find("@C", at))
+      text.erase(at, 5);
     // Blanks that place a label on the page mean nothing in a title.
     std::istringstream words(text);
     std::string part, joined;
@@ -155,36 +136,90 @@ std::string plottitle(const std::vector<std::string>& commandLines) {
   return title.empty() ? "Tidecharter plot" : title;
 }
 
+bool axispoint(const PlotAxes& a, double fx, double fy, double& x, double& y) {
+  if (!a.known) return false;
+  const double ux = (fx * a.pageWidth - a.xOrigin) / a.xLength;
+  const double uy = ((1.0 - fy) * a.pageHeight - a.yOrigin) / a.yLength;
+  if (ux < 0 || ux > 1 || uy < 0 || uy > 1) return false;
+  x = a.xReversed ? a.xMax - ux * (a.xMax - a.xMin) : a.xMin + ux * (a.xMax - a.xMin);
+  y = a.yReversed ? a.yMax - uy * (a.yMax - a.yMin) : a.yMin + uy * (a.yMax - a.yMin);
+  return true;
+}
+
+std::string pointrequest(const std::vector<std::string>& commandLines, double lon, double lat,
+                         const std::string& output) {
+  // The go line: " go fer_<property>_map A B U L S N W E ...".
+  std::vector<std::string> words;
+  for (const std::string& line : commandLines) {
+    std::istringstream in(line);
+    std::string word;
+    words.clear();
+    while (in >> word) words.push_back(word);
+    if (words.size() >= 6 && lower(words[0]) == "go") break;
+    words.clear();
+  }
+  if (words.empty()) return "";
+  const std::string script = lower(words[1]);
+  // The line drawing of the property against month where there is one;
+  // potential density has only the time series against pressure.
+  static const struct {
+    const char* script;
+    const char* kind;
+    const char* property;
+    bool pressure;
+  } series[] = {
+      {"fer_temp_map", "line", "argo temperature vs. time", true},
+      {"fer_psal_map", "line", "argo salinity vs. time", true},
+      {"fer_dyn_ht_map", "line", "argo dynamic height vs. time", true},
+      {"fer_alt_ht_map", "line", "aviso altimetric height vs. time", false},
+      {"fer_sst_map", "line", "reynolds sst vs. time", false},
+      {"fer_podens_map", "time series", "argo potential density (depth", true},
+  };
+  for (const auto& s : series) {
+    if (script != s.script) continue;
+    lon = std::fmod(lon, 360.0);
+    if (lon < 0) lon += 360.0;
+    char region[64];
+    std::snprintf(region, sizeof region, "%.1f%c %.1fE", std::fabs(lat), lat < 0 ? 'S' : 'N', lon);
+    std::string text = "[point]\nkind = " + std::string(s.kind) + "\nproperty = " + s.property + "\n";
+    if (s.pressure) {
+      // A time series against pressure needs a range; the map's own level
+      // heads it.
+      const int upper = std::atoi(words[4].c_str());
+      int lower = std::atoi(words[5].c_str());
+      if (std::string(s.kind) == "time series" && lower <= upper) lower = upper + 500;
+      text += "pressure = " + (upper == lower ? std::to_string(upper)
+                                              : std::to_string(upper) + "-" + std::to_string(lower)) + "\n";
+    }
+    return text + "region = " + region + "\nstart = 2004-01\nend = latest\noutput = " + output + "\n";
+  }
+  return "";
+}
+
 std::string readouttext(PlotKind kind, const PlotAxes& a, double fx, double fy) {
-  if (!a.known) return "";
-  const double px = fx * a.pageWidth;
-  const double py = (1.0 - fy) * a.pageHeight;
-  const double ux = (px - a.xOrigin) / a.xLength;
-  const double uy = (py - a.yOrigin) / a.yLength;
-  if (ux < 0 || ux > 1 || uy < 0 || uy > 1) return "";
-  const double x = a.xMin + ux * (a.xMax - a.xMin);
-  const double y = a.yMin + uy * (a.yMax - a.yMin);
-  const std::string xs = a.xTime ? monthtext(a, x) : number(x);
-  const std::string ys = a.yTime ? monthtext(a, y) : number(y);
+  double x, y;
+  if (!axispoint(a, fx, fy, x, y)) return "";
   switch (kind) {
     case PlotKind::Map:
       return "Longitude " + longitude(x) + "   Latitude " + degrees(y, 'N', 'S');
     case PlotKind::Section:
       return "Position " + number(x) + "   Pressure " + number(y) + " dbar";
     case PlotKind::TimeSeries:
-      return (a.xTime ? "Month " + xs + "   Value " + ys : "Value " + xs + "   Month " + ys);
+      return "Month " + monthtext(x) + "   Pressure " + number(y) + " dbar";
+    case PlotKind::Line:
+      return "Month " + monthtext(x) + "   Value " + number(y);
     case PlotKind::Hovmoller:
-      return a.yTime ? "Position " + xs + "   Month " + ys : "Month " + xs + "   Position " + ys;
+      return "Position " + number(x) + "   Month " + monthtext(y);
     case PlotKind::Unknown:
       break;
   }
-  return "x " + xs + "   y " + ys;
+  return "x " + number(x) + "   y " + number(y);
 }
 
 toolkit::ScreenArea cascade(const toolkit::ScreenArea& area, const toolkit::ScreenArea& last,
                             int pictureWidth, int pictureHeight, int extraHeight) {
   // The window manager's frame is not known before the window is shown.
-  const int frame = 32;
+  const int frame = 48;
   const int step = 32;
   toolkit::ScreenArea next;
   const double aspect = pictureWidth > 0 && pictureHeight > 0 ? double(pictureWidth) / pictureHeight : 4.0 / 3;

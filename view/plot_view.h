@@ -19,7 +19,9 @@ struct PlotFiles {
 };
 PlotFiles plotfiles(const std::string& dir);
 
-enum class PlotKind { Unknown, Map, Section, TimeSeries, Hovmoller };
+// Time series are of a property against pressure and month; line drawings
+// of a value against month.
+enum class PlotKind { Unknown, Map, Section, TimeSeries, Line, Hovmoller };
 
 // The page and axes of a drawn plot, in Ferret's page inches and axis units.
 struct PlotAxes {
@@ -27,15 +29,13 @@ struct PlotAxes {
   double pageWidth = 0, pageHeight = 0;
   double xOrigin = 0, yOrigin = 0, xLength = 0, yLength = 0;
   double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
-  // A time axis: its unit in days and the date of its 0 (year, month, day).
-  bool xTime = false, yTime = false;
-  double timeUnitDays = 0;
-  int timeYear = 0, timeMonth = 0, timeDay = 0;
+  // An axis drawn from its maximum up (pressure).
+  bool xReversed = false, yReversed = false;
 };
 
 // The lines tcferret.bat writes: "page W H XORG YORG XLEN YLEN",
-// "x MIN MAX", "y MIN MAX", and for a time axis "time UNIT_DAYS YYYY MM DD"
-// then "xtime" or "ytime".
+// "x MIN MAX", "y MIN MAX", "reversed RX RY". The month axis of time
+// series, line drawings and Hovmoller diagrams is in month indices.
 PlotAxes readaxes(const std::string& file);
 
 PlotKind plotkind(const std::vector<std::string>& commandLines);
@@ -44,6 +44,17 @@ std::string plottitle(const std::vector<std::string>& commandLines);
 // The status bar's text for fractions fx, fy of the picture from its top
 // left; "" outside the axes.
 std::string readouttext(PlotKind kind, const PlotAxes& axes, double fx, double fy);
+
+// The axis values at fractions fx, fy of the picture; false outside the
+// axes.
+bool axispoint(const PlotAxes& axes, double fx, double fy, double& x, double& y);
+
+// A batch request of one section, "[point]", for the time series of a
+// map's property at longitude `lon` (degrees east), latitude `lat` over
+// the whole data period, written as `output`; "" when the map's property
+// has none.
+std::string pointrequest(const std::vector<std::string>& commandLines, double lon, double lat,
+                         const std::string& output);
 
 // The next window, cascading from `last` (none: width 0) within `area`.
 toolkit::ScreenArea cascade(const toolkit::ScreenArea& area, const toolkit::ScreenArea& last,

@@ -135,12 +135,12 @@ DISPLAY=$(tc_display)
 export DISPLAY
 view=$(mktemp -d "$TC_TMP/view.XXXXXX")
 cp "$file" "$view/commands.txt"
-# Where the axes lie on the page, for the cursor's readout; a time axis
-# also gives its unit and origin.
+# Where the axes lie on the page, for the cursor's readout.
 cat > "$view/after.jnl" <<EOF_AFTER
 say/outfile="$view/axes.txt"/clobber page (\$PPL\$WIDTH) (\$PPL\$HEIGHT) (\$PPL\$XORG) (\$PPL\$YORG) (\$PPL\$XLEN) (\$PPL\$YLEN)
 say/outfile="$view/axes.txt"/append x (\$XAXIS_MIN) (\$XAXIS_MAX)
 say/outfile="$view/axes.txt"/append y (\$YAXIS_MIN) (\$YAXIS_MAX)
+say/outfile="$view/axes.txt"/append reversed (\$XAXIS_REVERSED"0") (\$YAXIS_REVERSED"0")
 frame/file="$view/picture.png"/xpixels=\`INT(3840 * MIN(1, (\$PPL\$WIDTH) / (\$PPL\$HEIGHT)))\`
 EOF_AFTER
 if ! tc_ferret_picture "$file" "$view/picture.ps" "$log" "$view/after.jnl" ||

@@ -454,7 +454,8 @@ class PlotWindow(unittest.TestCase):
         windows = {}
         for line in self.x("wmctrl", "-lG").splitlines():
             words = line.split(None, 7)
-            if len(words) == 8 and words[7].startswith("Argo Salinity"):
+            # (notepad's window is the help's)
+            if len(words) == 8 and "README_tdc.txt" not in words[7]:
                 windows[words[0]] = (*map(int, words[2:6]), words[7])
         return windows
 
@@ -526,6 +527,26 @@ class PlotWindow(unittest.TestCase):
         self.root.run("tcKillCygwinX.bat")
         self.assertTrue(wait_until(lambda: not group_members(kept), 5))
 
+    def test_point_to_series(self):
+        # Ctrl+click on a map: the batch run writes the time series there,
+        # shown in a window of its own.
+        group, _ = self.open_window(10)
+        self.assertTrue(wait_until(lambda: len(self.plot_windows()) == 1, 5))
+        (first, (x, y, w, h, _)), = self.plot_windows().items()
+        self.x("xdotool", "mousemove", str(x + w // 2), str(y + h // 2),
+               "keydown", "ctrl", "click", "1", "keyup", "ctrl")
+        self.assertTrue(wait_until(lambda: len(self.plot_windows()) == 2, 120),
+                        "no time-series window within 120 s")
+        series = [g for g in read_words(self.root.tmp_file("tcferret_windows.pid")) if g != group]
+        with open(os.path.join(view_of(series[0]), "commands.txt")) as f:
+            commands = f.read()
+        self.assertIn("go fer_psal_line", commands)
+        self.assertNotIn("set mode metafile", commands.lower())
+        self.assertRegex(self.plot_windows()[next(w for w in self.plot_windows() if w != first)][4],
+                         r"^0 dbar - \d+\.\d [NS] - \d+\.\d E")
+        self.root.run("tcKillCygwinX.bat")
+        self.assertTrue(wait_until(lambda: not self.plot_windows(), 5))
+
     def test_save_as_and_faults(self):
         group, _ = self.open_window(8)
         view = view_of(group)
@@ -541,6 +562,18 @@ class PlotWindow(unittest.TestCase):
                 self.assertEqual(f.read(len(start)), start, kind)
         with open(os.path.join(out, "salinity.jnl")) as f:
             self.assertIn("go fer_psal_map", f.read())
+        # The cursor's readout: the axes' corners are the region's (Ferret
+        # widens it to whole grid cells), a point outside them reads nothing.
+        with open(os.path.join(view, "axes.txt")) as f:
+            page = [float(v) for v in f.readline().split()[1:]]
+        width, height, xorg, yorg, xlen, ylen = page
+
+        def readout(px, py):
+            return subprocess.run([viewer, "--readout", str(px / width), str(1 - py / height), view],
+                                  capture_output=True, text=True).stdout.strip()
+        self.assertRegex(readout(xorg + 0.001, yorg + 0.001), r"^Longitude 13[01]\.0E   Latitude 5[89]\.\dS$")
+        self.assertRegex(readout(xorg + xlen / 2, yorg + ylen - 0.001), r"^Longitude 170\.0W   Latitude 2[45]\.\dN$")
+        self.assertEqual(readout(xorg - 0.1, yorg), "")
         # A directory that cannot be written says so and is left as it was.
         blocked = os.path.join(out, "salinity.png", "x.pdf")
         before = sorted(os.listdir(out))
