@@ -108,15 +108,14 @@ class PlotWindow : public toolkit::PictureWindowOwner {
   const std::string& title() const { return title_; }
 
   toolkit::ScreenArea place(const toolkit::ScreenArea& area, int w, int h, int extra) override {
+    // The last window's place, kept beside the windows' list.
     ListLock lock(tmp_);
+    const std::string record = (tmp_ / ".tcferret_last_window").string();
     toolkit::ScreenArea last;
-    std::istringstream in(readlines((tmp_ / ".tcferret_last_window").string()).empty()
-                              ? ""
-                              : readlines((tmp_ / ".tcferret_last_window").string()).front());
+    std::ifstream in(record);
     if (!(in >> last.x >> last.y >> last.width >> last.height)) last = {};
     const toolkit::ScreenArea next = cascade(area, last, w, h, extra);
-    std::ofstream((tmp_ / ".tcferret_last_window").string())
-        << next.x << ' ' << next.y << ' ' << next.width << ' ' << next.height << '\n';
+    std::ofstream(record) << next.x << ' ' << next.y << ' ' << next.width << ' ' << next.height << '\n';
     return next;
   }
 
