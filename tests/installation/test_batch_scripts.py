@@ -472,6 +472,9 @@ class PlotWindow(unittest.TestCase):
         return groups[0], seconds
 
     def test_window_opens_returns_and_closes(self):
+        # The cascade starts afresh.
+        if os.path.exists(self.root.tmp_file(".tcferret_last_window")):
+            os.remove(self.root.tmp_file(".tcferret_last_window"))
         first, seconds = self.open_window(4)
         print(f"\ntcferret.bat returned after {seconds:.2f} s with the window shown",
               file=sys.stderr)
@@ -607,9 +610,10 @@ class PlotWindow(unittest.TestCase):
             self.assertIn("cannot be read", shown.stderr.read())
         self.assertFalse(os.path.exists(broken))
 
-        # Without a display it fails and says so.
+        # Without a display it fails and says so (one still free now).
+        dead = next(d for d in free_display_digits() if d != self.digit)
         result, _ = self.root.run("tcferret.bat", salinity_window_file(self.root, 9),
-                                  env={"DISPLAY": f":{self.spare}"})
+                                  env={"DISPLAY": f":{dead}"})
         self.assertEqual(result.returncode, 1)
         self.assertIn("the plot window did not open", result.stderr)
 
