@@ -123,8 +123,8 @@ install_user_file() {
 sed "s|@TC_DRIVE@|$root|" "$here/bin/tc_paths.sh" > "$staging/tc_paths.sh"
 install_file "$staging/tc_paths.sh" "$home/bin/tc_paths.sh" 644
 for script in tcferret.bat tcMeta2PS.bat tcPS2jpg.bat tcBatchPlot.bat tcLookForX.bat \
-              tcKillCygwinX.bat tcJnlrm.bat notepad tc_plot_window.sh \
-              tc_find_window.py tc_derived.py tc_ferret_warm.py; do
+              tcKillCygwinX.bat tcJnlrm.bat notepad \
+              tc_derived.py tc_ferret_warm.py; do
   install_file "$here/bin/$script" "$home/bin/$script" 755
 done
 install_file "$here/import/tidecharter-import" "$home/bin/tidecharter-import" 755

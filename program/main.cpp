@@ -2,13 +2,29 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "program/command_line.h"
 #include "app/tidecharter_main.h"
 #include "toolkit/toolkit.h"
 
+namespace {
+
+// tcferret.bat shows plots with the viewer built or installed beside this
+// program, not with whichever one the PATH finds first.
+void offerviewer() {
+  std::error_code error;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (error || std::getenv("TIDECHARTER_VIEW")) return;
+  const auto viewer = self.parent_path() / "tidecharter-view";
+  if (std::filesystem::exists(viewer, error)) setenv("TIDECHARTER_VIEW", viewer.c_str(), 1);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  offerviewer();
   const CommandLine line = parsecommandline(std::vector<std::string>(argv + 1, argv + argc));
   int status = 0;
   // The batch scripts keep a Ferret running for this process, and it ends

@@ -13,10 +13,10 @@
 #                        directories searched first
 #   tc_derived_fresh LOG bring the derived Argo fields up to date
 #   tc_headless_ferret ARGS...   PyFerret without a display
-#   tc_ferret_picture FILE PICTURE LOG   draw a command file headless
-#   tc_ferret_commands FILE PICTURE LAST the commands that draw it
+#   tc_ferret_picture FILE PICTURE LOG [AFTER]   draw a command file headless
+#   tc_ferret_commands FILE PICTURE LAST [AFTER] the commands that draw it
 #   tc_ferret_problem LOG        Ferret's last error, on one line
-#   tc_ps_raster PS OUT DEVICE   PostScript to an upright raster picture
+#   tc_ps_raster PS OUT DEVICE [PIXELS]   PostScript to an upright raster picture
 
 # install.sh writes the drive root here; an uninstalled copy finds it
 # from its own place, <root>/tidecharter/bin.
@@ -121,32 +121,37 @@ tc_headless_ferret() {
 # Draws command FILE (as the program writes it) into PICTURE, whose
 # extension picks the format (.ps, .pdf, .png), with Ferret's output in
 # LOG.  A "set mode metafile" line is dropped and the frame is saved where
-# the plot would close ("ppl clsplt").  Commands go in as on standard
-# input, so a failing go line still leaves the label lines running.  Under
-# a program or batch run (TC_FERRET_OWNER, its pid) a Ferret kept running
-# for it draws (tc_ferret_warm.py); else one started for this picture.
-# False when nothing was drawn.
+# the plot would close ("ppl clsplt"), after the commands of file AFTER
+# when one is given.  Commands go in as on standard input, so a failing go
+# line still leaves the label lines running.  Under a program or batch run
+# (TC_FERRET_OWNER, its pid) a Ferret kept running for it draws
+# (tc_ferret_warm.py); else one started for this picture.  False when
+# nothing was drawn.
 tc_ferret_picture() {
   rm -f "$2"
   tc_warm=3
   if [ -n "${TC_FERRET_OWNER:-}" ]; then
     : > "$3"
-    tc_ferret_commands "$1" "$2" "" |
+    tc_ferret_commands "$1" "$2" "" "${4:-}" |
       "${TC_PYTHON:-/usr/bin/python3}" "$TC_BIN/tc_ferret_warm.py" draw "$3" 2>> "$3" &&
       tc_warm=0 || tc_warm=$?
   fi
   if [ "$tc_warm" = 3 ]; then
-    tc_ferret_commands "$1" "$2" quit | tc_headless_ferret > "$3" 2>&1 || true
+    tc_ferret_commands "$1" "$2" quit "${4:-}" | tc_headless_ferret > "$3" 2>&1 || true
   fi
   [ -s "$2" ]
 }
 
 tc_ferret_commands() {
-  awk -v frame="frame/file=\"$2\"" -v last="$3" '
+  awk -v frame="frame/file=\"$2\"" -v last="$3" -v after="${4:-}" '
+    function save() {
+      if (after != "") while ((getline line < after) > 0) print line
+      print frame; saved = 1
+    }
     tolower($1) == "set" && tolower($2) == "mode" && tolower($3) ~ /^metafile/ { next }
-    tolower($1) == "ppl" && tolower($2) == "clsplt" { print frame; saved = 1; next }
+    tolower($1) == "ppl" && tolower($2) == "clsplt" { save(); next }
     { print }
-    END { if (!saved) print frame; if (last != "") print last }' "$1"
+    END { if (!saved) save(); if (last != "") print last }' "$1"
 }
 
 tc_ferret_problem() {
@@ -156,13 +161,13 @@ tc_ferret_problem() {
 }
 
 # PostScript PS to OUT with Ghostscript's DEVICE (jpeg, png16m): upright,
-# about 1500 pixels on the long side whatever the page size.
+# about PIXELS (default 1500) on the long side whatever the page size.
 tc_ps_raster() {
   long=$(sed -n 's/^%%BoundingBox: *[-0-9.]* *[-0-9.]* *\([0-9.]*\) *\([0-9.]*\).*/\1 \2/p' "$1" |
     head -n 1 | awk '{ print ($1 > $2 ? $1 : $2) }')
   case "$long" in
     ''|0) resolution=150 ;;
-    *) resolution=$(awk -v l="$long" 'BEGIN { r = int(1500 * 72 / l + 0.5); print (r < 72 ? 72 : r) }') ;;
+    *) resolution=$(awk -v l="$long" -v p="${4:-1500}" 'BEGIN { r = int(p * 72 / l + 0.5); print (r < 72 ? 72 : r) }') ;;
   esac
   # A landscape plot is drawn turned on a portrait page; the picture is
   # turned back upright.

@@ -11,9 +11,10 @@
 #    without a display; the picture (PostScript) appears complete as
 #    c:\tidecharter\tmp\meta<name>.  When Ferret plots nothing, the
 #    picture shows its error message instead.
-#  - Any other command file opens a Ferret plot window.  This returns as
-#    soon as the plot is drawn; the window stays until the user closes it
-#    or tcKillCygwinX.bat does, and its Ferret ends with it.
+#  - Any other command file is drawn without a display too, and shown in a
+#    plot window (tidecharter-view, or the program TIDECHARTER_VIEW names).
+#    This returns as soon as the window is on the screen; the window stays
+#    until the user closes it or tcKillCygwinX.bat does.
 # Ferret's output goes to c:\tidecharter\tmp\tcferret.log (the window's to
 # tcferret_<pid>.log).
 # Environment: TC_PYTHON, the Python that runs PyFerret (default
@@ -95,45 +96,70 @@ case "$meta:$file" in
     exit 0 ;;
 esac
 
-if [ -n "$meta" ]; then
-  partial="$TC_TMP/.$meta.partial.ps"
-  if ! tc_ferret_picture "$file" "$partial" "$log"; then
-    # Nothing was plotted (a failing go line): the picture shows Ferret's
-    # error instead, so the wait for the metafile still ends.
-    problem=$(tc_ferret_problem "$log")
-    cat >> "$log" <<EOF_FALLBACK
+# Nothing was plotted (a failing go line): PICTURE (PostScript) shows
+# Ferret's error instead, so that whoever waits for the picture still
+# gets one.
+draw_problem() {
+  problem=$(tc_ferret_problem "$log")
+  cat >> "$log" <<EOF_FALLBACK
 --- no plot from $1: drawing the error instead
 EOF_FALLBACK
-    tc_headless_ferret >> "$log" 2>&1 <<EOF_FALLBACK || true
+  tc_headless_ferret >> "$log" 2>&1 <<EOF_FALLBACK || true
 define axis/x=0:1/npoints=2 tc_err_x
 define axis/y=0:1/npoints=2 tc_err_y
 shade/nolabels/nokey/noaxes/palette=white/levels=(-1,1,2) 0*x[gx=tc_err_x]+0*y[gy=tc_err_y]
 annotate/norm/xpos=0.5/ypos=0.6/halign=0/size=0.18 "Ferret could not draw this plot:"
 annotate/norm/xpos=0.5/ypos=0.45/halign=0/size=0.14 "${problem:-no plot was made}"
-frame/file="$partial"
+frame/file="$2"
 quit
 EOF_FALLBACK
-  fi
+}
+
+if [ -n "$meta" ]; then
+  partial="$TC_TMP/.$meta.partial.ps"
+  tc_ferret_picture "$file" "$partial" "$log" || draw_problem "$1" "$partial"
   [ -s "$partial" ] || tc_die "Ferret drew nothing for $1, see $log"
   tc_publish "$partial" "$TC_TMP/$meta"
   exit 0
 fi
 
-# A plot window: its own process group, which records itself so that
-# tcKillCygwinX.bat closes exactly the windows opened here.
-marker="$TC_TMP/.tcferret_drawn.$$"
-rm -f "$marker"
+# A plot window: Ferret draws the picture headless and Ghostscript makes
+# it 3840 pixels wide, sharp on a maximised 4K screen (twice as fast as
+# Ferret's own PNG that size); tidecharter-view shows it.  The viewer is
+# the only thing left running; it lists itself in tcferret_windows.pid for
+# tcKillCygwinX.bat and removes its directory when it closes.
+viewer=${TIDECHARTER_VIEW:-$(command -v tidecharter-view || true)}
+[ -n "$viewer" ] && [ -x "$viewer" ] ||
+  tc_die "no plot viewer: tidecharter-view is not installed (TIDECHARTER_VIEW names another)"
 DISPLAY=$(tc_display)
 export DISPLAY
-setsid sh "$TC_BIN/tc_plot_window.sh" "$file" "$marker" \
-  "$TC_TMP/tcferret_$$.log" < /dev/null > /dev/null 2>&1 &
-holder=$!
+view=$(mktemp -d "$TC_TMP/view.XXXXXX")
+cp "$file" "$view/commands.txt"
+# Where the axes lie on the page, for the cursor's readout.
+cat > "$view/after.jnl" <<EOF_AFTER
+say/outfile="$view/axes.txt"/clobber page (\$PPL\$WIDTH) (\$PPL\$HEIGHT) (\$PPL\$XORG) (\$PPL\$YORG) (\$PPL\$XLEN) (\$PPL\$YLEN)
+say/outfile="$view/axes.txt"/append x (\$XAXIS_MIN) (\$XAXIS_MAX)
+say/outfile="$view/axes.txt"/append y (\$YAXIS_MIN) (\$YAXIS_MAX)
+say/outfile="$view/axes.txt"/append reversed (\$XAXIS_REVERSED"0") (\$YAXIS_REVERSED"0")
+EOF_AFTER
+if ! tc_ferret_picture "$file" "$view/picture.ps" "$log" "$view/after.jnl"; then
+  rm -f "$view/axes.txt"
+  draw_problem "$1" "$view/picture.ps"
+fi
+rm -f "$view/after.jnl"
+tc_ps_raster "$view/picture.ps" "$view/picture.png" png16m 3840 || true
+window_log="$TC_TMP/tcferret_$$.log"
+"$viewer" "$view" < /dev/null > "$window_log" 2>&1 &
+shown=$!
 
-# Return once Ferret has worked through the file (or given up).
+# Return once the window is on the screen (or the viewer gave up).
 waited=0
-while [ ! -e "$marker" ] && kill -0 "$holder" 2>/dev/null && [ "$waited" -lt 300 ]; do
+while [ ! -e "$view/shown" ] && kill -0 "$shown" 2>/dev/null && [ "$waited" -lt 300 ]; do
   sleep 0.1
   waited=$((waited + 1))
 done
-rm -f "$marker"
+if [ ! -e "$view/shown" ] && ! kill -0 "$shown" 2>/dev/null; then
+  rm -rf "$view"
+  tc_die "the plot window did not open on $DISPLAY: $(tail -n 1 "$window_log")"
+fi
 exit 0

@@ -477,6 +477,12 @@ def start_xvfb(display):
     return None
 
 
+def view_of(viewer):
+    """The directory a running viewer shows."""
+    with open(f"/proc/{viewer}/cmdline") as f:
+        return f.read().split("\0")[1]
+
+
 def salinity_window_file(root, slot):
     labels = map_labels("Argo Salinity", 25, -60, 130, 250, "Jun 2008", "at   0 dbar")
     return root.write_command_file(
@@ -485,8 +491,8 @@ def salinity_window_file(root, slot):
 
 
 class PlotWindow(unittest.TestCase):
-    """Under a private Xvfb with a window manager: the window appears, the
-    batch returns soon, closing the window ends its Ferret, and
+    """Under a private Xvfb with a window manager: the viewer's window
+    appears titled with the plot, cascades, closing it ends the viewer,
     tcKillCygwinX.bat closes the windows and leaves the X server alone."""
 
     @classmethod
@@ -540,72 +546,177 @@ class PlotWindow(unittest.TestCase):
         self.assertNotEqual(answer(dead, self.display), "HAVE")
         self.assertEqual(answer(self.digit, f":{dead}"), "HAVE")
 
-    def test_window_opens_returns_and_closes(self):
-        cygwin = salinity_window_file(self.root, 4)
-        result, seconds = self.root.run("tcferret.bat", cygwin, env={"DISPLAY": self.display})
-        self.assertEqual(result.returncode, 0, result.stderr)
-        print(f"\ntcferret.bat returned after {seconds:.2f} s with the window drawn",
-              file=sys.stderr)
-        self.assertLess(seconds, 5, "the batch waits for the plot, not for the window")
-        self.assertIn("FERRET", window_names(self.display))
+    def x(self, *command):
+        return subprocess.run(command, env={**os.environ, **self.env}, capture_output=True,
+                              text=True).stdout
 
-        # A second window: each request has its own.
-        result, _ = self.root.run("tcferret.bat", cygwin, env={"DISPLAY": self.display})
-        ferret_windows = [line for line in window_names(self.display).splitlines()
-                          if '"FERRET_' in line]
-        self.assertEqual(len(ferret_windows), 2)
+    def plot_windows(self):
+        """Window id -> (x, y, width, height, title) of the plot windows."""
+        windows = {}
+        for line in self.x("wmctrl", "-lG").splitlines():
+            words = line.split(None, 7)
+            # (notepad's window is the help's)
+            if len(words) == 8 and "README_tdc.txt" not in words[7]:
+                windows[words[0]] = (*map(int, words[2:6]), words[7])
+        return windows
+
+    def open_window(self, slot):
+        """Runs tcferret.bat on a map; returns the new viewer's process
+        group and the seconds tcferret.bat took."""
+        listed = self.root.tmp_file("tcferret_windows.pid")
+        before = read_words(listed)
+        result, seconds = self.root.run("tcferret.bat", salinity_window_file(self.root, slot),
+                                        env=self.env)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        groups = [g for g in read_words(listed) if g not in before]
+        self.assertEqual(len(groups), 1)
+        return groups[0], seconds
+
+    def test_window_opens_returns_and_closes(self):
+        # The cascade starts afresh.
+        if os.path.exists(self.root.tmp_file(".tcferret_last_window")):
+            os.remove(self.root.tmp_file(".tcferret_last_window"))
+        first, seconds = self.open_window(4)
+        print(f"\ntcferret.bat returned after {seconds:.2f} s with the window shown",
+              file=sys.stderr)
+        # Ferret drew headless and is gone: the viewer alone stays.
+        self.assertEqual(list(group_members(first).values()), ["tidecharter-vie"])
+        self.assertTrue(wait_until(lambda: len(self.plot_windows()) == 1, 5))
+        (x1, y1, w1, h1, title), = self.plot_windows().values()
+        self.assertEqual(title, "Argo Salinity - Jun 2008 - at 0 dbar")
+        # White, and sharp on a 4K screen.
+        view = [d for d in os.listdir(self.root.tmp) if d.startswith("view.")]
+        picture = os.path.join(self.root.tmp, view[0], "picture.png")
+        size = self.x("identify", "-format", "%w %h", picture).split()
+        self.assertAlmostEqual(max(map(int, size)), 3840, delta=10)
+        corner = self.x("convert", picture, "-format", "%[pixel:p{5,5}]", "info:")
+        self.assertIn(corner, ("white", "srgb(255,255,255)"))
+
+        # The next one cascades from it, inside the screen.
+        second, _ = self.open_window(4)
+        self.assertTrue(wait_until(lambda: len(self.plot_windows()) == 2, 5))
+        x2, y2, w2, h2, _ = [g for g in self.plot_windows().values() if g[:2] != (x1, y1)][0]
+        self.assertEqual((x2 - x1, y2 - y1), (32, 32))
+        self.assertLessEqual(x2 + w2, 1280)
+        self.assertLessEqual(y2 + h2, 1024)
 
         result, _ = self.root.run("tcKillCygwinX.bat")
         self.assertEqual(result.returncode, 0)
-        for _ in range(50):
-            if "FERRET" not in window_names(self.display):
-                break
-            time.sleep(0.1)
-        self.assertNotIn("FERRET", window_names(self.display))
+        self.assertTrue(wait_until(lambda: not self.plot_windows(), 5))
+        self.assertTrue(wait_until(lambda: not group_members(first) and not group_members(second), 5))
+        self.assertFalse([d for d in os.listdir(self.root.tmp) if d.startswith("view.")])
         self.assertIsNone(self.xvfb.poll(), "the X server must keep running")
 
-    def test_closed_window_ends_its_ferret(self):
-        # Closing one of two windows ends its Ferret and its wrapper; the
-        # other one stays, also once minimised.
-        def x(*command):
-            return subprocess.run(command, env={**os.environ, **self.env}, capture_output=True,
-                                  text=True).stdout
-
-        windows = self.root.tmp_file("tcferret_windows.pid")
-        before = read_words(windows)
-        for slot in (6, 7):
-            result, _ = self.root.run("tcferret.bat", salinity_window_file(self.root, slot),
-                                      env=self.env)
-            self.assertEqual(result.returncode, 0, result.stderr)
-        groups = [g for g in read_words(windows) if g not in before]
-        self.assertEqual(len(groups), 2)
-        ferrets = {g: [p for p, name in group_members(g).items() if name == "ferret_c"]
-                   for g in groups}
-        self.assertEqual([len(f) for f in ferrets.values()], [1, 1])
-        logs = {}
-        for g in groups:
-            with open(f"/proc/{g}/cmdline") as f:
-                logs[g] = f.read().split("\0")[4]
-
-        started = time.monotonic()
-        x("wmctrl", "-c", "FERRET_1")
+    def test_closed_window_ends_its_viewer(self):
+        # Closing one of two windows ends its viewer and removes its
+        # files; the other one stays, also once minimised.
+        listed = self.root.tmp_file("tcferret_windows.pid")
+        groups = [self.open_window(slot)[0] for slot in (6, 7)]
+        self.assertTrue(wait_until(lambda: len(self.plot_windows()) == 2, 5))
+        views = {g: view_of(g) for g in groups}
+        closing = next(iter(self.plot_windows()))
+        self.x("wmctrl", "-i", "-c", closing)
         self.assertTrue(wait_until(lambda: not all(group_members(g) for g in groups), 3),
-                        "no Ferret ended within 3 s of its window closing")
-        print(f"\nFerret ended {time.monotonic() - started:.2f} s after its window closed",
-              file=sys.stderr)
+                        "no viewer ended within 3 s of its window closing")
         closed, kept = sorted(groups, key=lambda g: bool(group_members(g)))
-        self.assertNotIn(closed, read_words(windows))
-        self.assertTrue(os.path.exists(logs[closed]))
-        left = [line.split()[0] for line in x("wmctrl", "-l").splitlines() if "FERRET_" in line]
+        self.assertNotIn(closed, read_words(listed))
+        self.assertFalse(os.path.exists(views[closed]))
+        left = list(self.plot_windows())
         self.assertEqual(len(left), 1)
-        x("xdotool", "windowminimize", left[0])
-        self.assertTrue(wait_until(lambda: "Iconic" in x("xprop", "-id", left[0], "WM_STATE"), 5))
-        self.assertFalse(wait_until(lambda: not running(ferrets[kept][0]), 1),
-                         "the open window's Ferret ended")
-        self.assertIn(kept, read_words(windows))
+        self.x("xdotool", "windowminimize", left[0])
+        self.assertTrue(wait_until(lambda: "Iconic" in self.x("xprop", "-id", left[0], "WM_STATE"), 5))
+        self.assertFalse(wait_until(lambda: not group_members(kept), 1), "the open window's viewer ended")
+        self.assertIn(kept, read_words(listed))
 
         self.root.run("tcKillCygwinX.bat")
         self.assertTrue(wait_until(lambda: not group_members(kept), 5))
+
+    def test_point_to_series(self):
+        # Ctrl+click on a map: the batch run writes the time series there,
+        # shown in a window of its own.
+        group, _ = self.open_window(10)
+        self.assertTrue(wait_until(lambda: len(self.plot_windows()) == 1, 5))
+        (first, (x, y, w, h, _)), = self.plot_windows().items()
+        self.x("xdotool", "mousemove", str(x + w // 2), str(y + h // 2),
+               "keydown", "ctrl", "click", "1", "keyup", "ctrl")
+        self.assertTrue(wait_until(lambda: len(self.plot_windows()) == 2, 120),
+                        "no time-series window within 120 s")
+        series = [g for g in read_words(self.root.tmp_file("tcferret_windows.pid")) if g != group]
+        with open(os.path.join(view_of(series[0]), "commands.txt")) as f:
+            commands = f.read()
+        self.assertIn("go fer_psal_line", commands)
+        self.assertNotIn("set mode metafile", commands.lower())
+        self.assertRegex(self.plot_windows()[next(w for w in self.plot_windows() if w != first)][4],
+                         r"^0 dbar - \d+\.\d [NS] - \d+\.\d E")
+        self.root.run("tcKillCygwinX.bat")
+        self.assertTrue(wait_until(lambda: not self.plot_windows(), 5))
+
+    def test_save_as_and_faults(self):
+        group, _ = self.open_window(8)
+        view = view_of(group)
+        viewer = os.environ["TIDECHARTER_VIEW"]
+        out = tempfile.mkdtemp(dir=self.root.path)
+        # Each format is what its name says, with the command file beside.
+        magic = {"png": b"\x89PNG", "jpg": b"\xff\xd8", "pdf": b"%PDF", "ps": b"%!PS"}
+        for kind, start in magic.items():
+            target = os.path.join(out, f"salinity.{kind}")
+            saved = subprocess.run([viewer, "--save", target, view], capture_output=True, text=True)
+            self.assertEqual(saved.returncode, 0, saved.stderr)
+            with open(target, "rb") as f:
+                self.assertEqual(f.read(len(start)), start, kind)
+        with open(os.path.join(out, "salinity.jnl")) as f:
+            self.assertIn("go fer_psal_map", f.read())
+        # The cursor's readout: the axes' corners are the region's (Ferret
+        # widens it to whole grid cells), a point outside them reads nothing.
+        with open(os.path.join(view, "axes.txt")) as f:
+            page = [float(v) for v in f.readline().split()[1:]]
+        width, height, xorg, yorg, xlen, ylen = page
+
+        def readout(px, py):
+            return subprocess.run([viewer, "--readout", str(px / width), str(1 - py / height), view],
+                                  capture_output=True, text=True).stdout.strip()
+        self.assertRegex(readout(xorg + 0.001, yorg + 0.001), r"^Longitude 13[01]\.0E   Latitude 5[89]\.\dS$")
+        self.assertRegex(readout(xorg + xlen / 2, yorg + ylen - 0.001), r"^Longitude 170\.0W   Latitude 2[45]\.\dN$")
+        self.assertEqual(readout(xorg - 0.1, yorg), "")
+        # A directory that cannot be written says so and is left as it was.
+        blocked = os.path.join(out, "salinity.png", "x.pdf")
+        before = sorted(os.listdir(out))
+        saved = subprocess.run([viewer, "--save", blocked, view], capture_output=True, text=True)
+        self.assertEqual(saved.returncode, 1)
+        self.assertIn("cannot save into", saved.stderr)
+        if os.geteuid() != 0:
+            os.chmod(out, 0o555)
+            saved = subprocess.run([viewer, "--save", os.path.join(out, "y.png"), view],
+                                   capture_output=True, text=True)
+            os.chmod(out, 0o755)
+            self.assertIn("cannot be written", saved.stderr)
+        self.assertEqual(sorted(os.listdir(out)), before)
+        self.root.run("tcKillCygwinX.bat")
+
+        # A picture that cannot be read shows why, in its window.
+        broken = tempfile.mkdtemp(prefix="view.", dir=self.root.tmp)
+        with open(os.path.join(broken, "picture.png"), "wb") as f:
+            f.write(b"\x89PNG not a picture")
+        with open(os.path.join(broken, "commands.txt"), "w") as f:
+            f.write('label 1,1,0,0,0.17 "Argo Salinity broken"\n')
+        shown = subprocess.Popen([viewer, broken], env={**os.environ, **self.env},
+                                 stderr=subprocess.PIPE, text=True)
+        try:
+            self.assertTrue(wait_until(lambda: "Argo Salinity broken" in self.x("wmctrl", "-l"), 10))
+            self.assertIsNone(shown.poll())
+        finally:
+            shown.terminate()
+        self.assertEqual(shown.wait(timeout=10), 0)
+        with shown.stderr:
+            self.assertIn("cannot be read", shown.stderr.read())
+        self.assertFalse(os.path.exists(broken))
+
+        # Without a display it fails and says so (one still free now).
+        dead = next(d for d in free_display_digits() if d != self.digit)
+        result, _ = self.root.run("tcferret.bat", salinity_window_file(self.root, 9),
+                                  env={"DISPLAY": f":{dead}"})
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("the plot window did not open", result.stderr)
 
     def test_window_ends_with_its_display(self):
         # A window whose X server went away must not leave Ferret waiting

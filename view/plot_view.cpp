@@ -1,0 +1,327 @@
+#include "view/plot_view.h"
+
+#include "ferret/dates.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+std::vector<std::string> readlines(const std::string& file) {
+  std::vector<std::string> lines;
+  std::ifstream in(file);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+PlotFiles plotfiles(const std::string& dir) {
+  const fs::path d(dir);
+  return {dir, (d / "picture.png").string(), (d / "picture.ps").string(), (d / "commands.txt").string(),
+          (d / "axes.txt").string()};
+}
+
+PlotAxes readaxes(const std::string& file) {
+  PlotAxes a;
+  bool page = false, x = false, y = false;
+  for (const std::string& line : readlines(file)) {
+    std::istringstream in(line);
+    std::string word;
+    in >> word;
+    if (word == "page")
+      page = bool(in >> a.pageWidth >> a.pageHeight >> a.xOrigin >> a.yOrigin >> a.xLength >> a.yLength);
+    else if (word == "x")
+      x = bool(in >> a.xMin >> a.xMax);
+    else if (word == "y")
+      y = bool(in >> a.yMin >> a.yMax);
+    else if (word == "reversed")
+      in >> a.xReversed >> a.yReversed;
+  }
+  a.known = page && x && y && a.pageWidth > 0 && a.pageHeight > 0 && a.xLength > 0 && a.yLength > 0;
+  return a;
+}
+
+namespace {
+
+std::string lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// The go line's script name, "fer_psal_map" of " go fer_psal_map 54 ...".
+std::string goscript(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    std::istringstream in(line);
+    std::string go, script;
+    if (in >> go >> script && lower(go) == "go") return lower(script);
+  }
+  return "";
+}
+
+std::string degrees(double v, char positive, char negative) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f%c", std::fabs(v), v < 0 ? negative : positive);
+  return text;
+}
+
+std::string longitude(double v) {
+  v = std::fmod(v, 360.0);
+  if (v < 0) v += 360.0;
+  if (v > 180.0) return degrees(360.0 - v, 'W', 'W');
+  return degrees(v, 'E', 'E');
+}
+
+std::string number(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4g", v);
+  return text;
+}
+
+std::string monthtext(double index) {
+  std::string date, name, numbers;
+  int year = 0;
+  writedate(static_cast<int>(std::lround(index)), date, name, year, numbers);
+  return date;
+}
+
+}  // namespace
+
+PlotKind plotkind(const std::vector<std::string>& commandLines) {
+  const std::string script = goscript(commandLines);
+  if (script.find("hovmoller") != std::string::npos) return PlotKind::Hovmoller;
+  if (script.find("time_series") != std::string::npos) return PlotKind::TimeSeries;
+  if (script.find("_line") != std::string::npos) return PlotKind::Line;
+  if (script.find("section") != std::string::npos) return PlotKind::Section;
+  if (script.find("map") != std::string::npos) return PlotKind::Map;
+  return PlotKind::Unknown;
+}
+
+std::string plottitle(const std::vector<std::string>& commandLines) {
+  std::string title;
+  for (const std::string& line : commandLines) {
+    std::istringstream in(line);
+    std::string word;
+    if (!(in >> word) || lower(word).rfind("label", 0) != 0) continue;
+    const auto open = line.find('"');
+    const auto close = line.rfind('"');
+    if (open == std::string::npos || close <= open + 1) continue;
+    std::string text = line.substr(open + 1, close - open - 1);
+    // Ferret's degree sign, fonts and colours are not for a title bar.
+    for (const char* code : {"^o", "@AS", "@SR", "@P1"}) {
+      for (auto at = text.find(code); at != std::string::npos; at = text.find(code))
+        text.erase(at, std::strlen(code));
+    }
+    for (auto at = text.find("@C"); at != std::string::npos && at + 5 <= text.size(); at = text.find("@C", at))
+      text.erase(at, 5);
+    // Blanks that place a label on the page mean nothing in a title.
+    std::istringstream words(text);
+    std::string part, joined;
+    while (words >> part) joined += (joined.empty() ? "" : " ") + part;
+    if (joined.empty()) continue;
+    title += (title.empty() ? "" : " - ") + joined;
+  }
+  return title.empty() ? "Tidecharter plot" : title;
+}
+
+bool axispoint(const PlotAxes& a, double fx, double fy, double& x, double& y) {
+  if (!a.known) return false;
+  const double ux = (fx * a.pageWidth - a.xOrigin) / a.xLength;
+  const double uy = ((1.0 - fy) * a.pageHeight - a.yOrigin) / a.yLength;
+  if (ux < 0 || ux > 1 || uy < 0 || uy > 1) return false;
+  x = a.xReversed ? a.xMax - ux * (a.xMax - a.xMin) : a.xMin + ux * (a.xMax - a.xMin);
+  y = a.yReversed ? a.yMax - uy * (a.yMax - a.yMin) : a.yMin + uy * (a.yMax - a.yMin);
+  return true;
+}
+
+std::string pointrequest(const std::vector<std::string>& commandLines, double lon, double lat,
+                         const std::string& output) {
+  // The go line: " go fer_<property>_map A B U L S N W E ...".
+  std::vector<std::string> words;
+  for (const std::string& line : commandLines) {
+    std::istringstream in(line);
+    std::string word;
+    words.clear();
+    while (in >> word) words.push_back(word);
+    if (words.size() >= 6 && lower(words[0]) == "go") break;
+    words.clear();
+  }
+  if (words.empty()) return "";
+  const std::string script = lower(words[1]);
+  // The line drawing of the property against month where there is one;
+  // potential density has only the time series against pressure.
+  static const struct {
+    const char* script;
+    const char* kind;
+    const char* property;
+    bool pressure;
+  } series[] = {
+      {"fer_temp_map", "line", "argo temperature vs. time", true},
+      {"fer_psal_map", "line", "argo salinity vs. time", true},
+      {"fer_dyn_ht_map", "line", "argo dynamic height vs. time", true},
+      {"fer_alt_ht_map", "line", "aviso altimetric height vs. time", false},
+      {"fer_sst_map", "line", "reynolds sst vs. time", false},
+      {"fer_podens_map", "time series", "argo potential density (depth", true},
+  };
+  for (const auto& s : series) {
+    if (script != s.script) continue;
+    lon = std::fmod(lon, 360.0);
+    if (lon < 0) lon += 360.0;
+    char region[64];
+    std::snprintf(region, sizeof region, "%.1f%c %.1fE", std::fabs(lat), lat < 0 ? 'S' : 'N', lon);
+    std::string text = "[point]\nkind = " + std::string(s.kind) + "\nproperty = " + s.property + "\n";
+    if (s.pressure) {
+      // A time series against pressure needs a range; the map's own level
+      // heads it.
+      const int upper = std::atoi(words[4].c_str());
+      int lower = std::atoi(words[5].c_str());
+      if (std::string(s.kind) == "time series" && lower <= upper) lower = upper + 500;
+      text += "pressure = " + (upper == lower ? std::to_string(upper)
+                                              : std::to_string(upper) + "-" + std::to_string(lower)) + "\n";
+    }
+    return text + "region = " + region + "\nstart = 2004-01\nend = latest\noutput = " + output + "\n";
+  }
+  return "";
+}
+
+std::string readouttext(PlotKind kind, const PlotAxes& a, double fx, double fy) {
+  double x, y;
+  if (!axispoint(a, fx, fy, x, y)) return "";
+  switch (kind) {
+    case PlotKind::Map:
+      return "Longitude " + longitude(x) + "   Latitude " + degrees(y, 'N', 'S');
+    case PlotKind::Section:
+      return "Position " + number(x) + "   Pressure " + number(y) + " dbar";
+    case PlotKind::TimeSeries:
+      return "Month " + monthtext(x) + "   Pressure " + number(y) + " dbar";
+    case PlotKind::Line:
+      return "Month " + monthtext(x) + "   Value " + number(y);
+    case PlotKind::Hovmoller:
+      return "Position " + number(x) + "   Month " + monthtext(y);
+    case PlotKind::Unknown:
+      break;
+  }
+  return "x " + number(x) + "   y " + number(y);
+}
+
+toolkit::ScreenArea cascade(const toolkit::ScreenArea& area, const toolkit::ScreenArea& last,
+                            int pictureWidth, int pictureHeight, int extraHeight) {
+  // The window manager's frame is not known before the window is shown.
+  const int frame = 48;
+  const int step = 32;
+  toolkit::ScreenArea next;
+  const double aspect = pictureWidth > 0 && pictureHeight > 0 ? double(pictureWidth) / pictureHeight : 4.0 / 3;
+  // Three quarters of the free area, so that several windows cascade.
+  int height = std::max(120, area.height * 3 / 4 - extraHeight - frame);
+  int width = static_cast<int>(height * aspect);
+  if (width > area.width * 3 / 4) {
+    width = area.width * 3 / 4;
+    height = static_cast<int>(width / aspect);
+  }
+  next.width = std::max(width, 160);
+  next.height = height + extraHeight;
+  next.x = area.x;
+  next.y = area.y;
+  if (last.width > 0) {
+    next.x = last.x + step;
+    next.y = last.y + step;
+    if (next.x + next.width > area.x + area.width || next.y + next.height + frame > area.y + area.height) {
+      next.x = area.x;
+      next.y = area.y;
+    }
+  }
+  return next;
+}
+
+namespace {
+
+bool copyfile(const std::string& from, const std::string& to, std::string& problem) {
+  std::error_code error;
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+  if (error) problem = "cannot write " + to + ": " + error.message();
+  return !error;
+}
+
+bool run(const std::vector<std::string>& words) {
+  std::vector<char*> argv;
+  for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid;
+  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+bool landscape(const std::string& postscript) {
+  for (const std::string& line : readlines(postscript)) {
+    if (line.rfind("%%PageOrientation:", 0) == 0) return line.find("Landscape") != std::string::npos;
+    if (line.rfind("%%EndComments", 0) == 0) break;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string saveplot(const PlotFiles& files, const std::string& target) {
+  const fs::path picture(target);
+  const std::string extension = lower(picture.extension().string());
+  if (extension != ".png" && extension != ".jpg" && extension != ".jpeg" && extension != ".pdf" &&
+      extension != ".ps")
+    return "Save As writes .png, .jpg, .pdf or .ps pictures, not " + picture.filename().string();
+  fs::path journal = picture;
+  journal.replace_extension(".jnl");
+  const fs::path dir = picture.parent_path().empty() ? fs::path(".") : picture.parent_path();
+  // Written under other names and renamed when both are complete, so that
+  // a failure leaves nothing behind.
+  const fs::path partial = dir / ("." + picture.filename().string() + ".partial");
+  const fs::path partialJournal = dir / ("." + journal.filename().string() + ".partial");
+  std::string problem;
+  if (extension == ".png") {
+    copyfile(files.picture, partial.string(), problem);
+  } else if (extension == ".jpg" || extension == ".jpeg") {
+    problem = toolkit::ConvertPicture(files.picture, partial.string(), "jpg");
+  } else if (!fs::exists(files.postscript)) {
+    problem = "no PostScript of this plot was kept";
+  } else if (extension == ".ps") {
+    copyfile(files.postscript, partial.string(), problem);
+  } else if (!run({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite", "-dAutoRotatePages=/None",
+                   "-sOutputFile=" + partial.string(), "-c",
+                   landscape(files.postscript) ? "<</Orientation 3>> setpagedevice" : "",
+                   "-f", files.postscript})) {
+    problem = "Ghostscript could not write " + target;
+  }
+  if (problem.empty()) {
+    std::ofstream out(partialJournal);
+    out << "! " << fs::absolute(picture).lexically_normal().string() << ", drawn by tidecharter-view\n";
+    for (const std::string& line : readlines(files.commands)) out << line << '\n';
+    out.close();
+    if (!out) problem = "cannot write " + journal.string() + " in " + dir.string();
+  }
+  std::error_code error;
+  if (problem.empty()) fs::rename(partialJournal, journal, error);
+  if (problem.empty() && !error) fs::rename(partial, picture, error);
+  if (error && problem.empty()) problem = "cannot write " + target + ": " + error.message();
+  if (!problem.empty()) {
+    std::error_code ignored;
+    fs::remove(partial, ignored);
+    fs::remove(partialJournal, ignored);
+    if (error) fs::remove(journal, ignored);
+    if (!fs::is_directory(dir, ignored)) return "cannot save into " + dir.string() + ": no such directory";
+    if (access(dir.c_str(), W_OK) != 0) return "cannot save into " + dir.string() + ": it cannot be written";
+  }
+  return problem;
+}

@@ -1,0 +1,70 @@
+// A plot drawn by tcferret.bat, shown in a window of its own: the
+// directory tcferret.bat leaves it in, what its title and cursor readout
+// say, where its window goes and how it is saved.
+#ifndef TIDECHARTER_VIEW_PLOT_VIEW_H
+#define TIDECHARTER_VIEW_PLOT_VIEW_H
+
+#include <string>
+#include <vector>
+
+#include "toolkit/picture_window.h"
+
+// What tcferret.bat leaves in a plot's directory.
+struct PlotFiles {
+  std::string dir;
+  std::string picture;   // picture.png, about 3840 pixels on the long side
+  std::string postscript;  // picture.ps, Ferret's own drawing
+  std::string commands;  // commands.txt, the command file as it was drawn
+  std::string axes;      // axes.txt, where the plot's axes lie on its page
+};
+PlotFiles plotfiles(const std::string& dir);
+
+// Time series are of a property against pressure and month; line drawings
+// of a value against month.
+enum class PlotKind { Unknown, Map, Section, TimeSeries, Line, Hovmoller };
+
+// The page and axes of a drawn plot, in Ferret's page inches and axis units.
+struct PlotAxes {
+  bool known = false;
+  double pageWidth = 0, pageHeight = 0;
+  double xOrigin = 0, yOrigin = 0, xLength = 0, yLength = 0;
+  double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+  // An axis drawn from its maximum up (pressure).
+  bool xReversed = false, yReversed = false;
+};
+
+// The lines tcferret.bat writes: "page W H XORG YORG XLEN YLEN",
+// "x MIN MAX", "y MIN MAX", "reversed RX RY". The month axis of time
+// series, line drawings and Hovmoller diagrams is in month indices.
+PlotAxes readaxes(const std::string& file);
+
+PlotKind plotkind(const std::vector<std::string>& commandLines);
+// The window title: the plot's label texts (title, month, pressure).
+std::string plottitle(const std::vector<std::string>& commandLines);
+// The status bar's text for fractions fx, fy of the picture from its top
+// left; "" outside the axes.
+std::string readouttext(PlotKind kind, const PlotAxes& axes, double fx, double fy);
+
+// The axis values at fractions fx, fy of the picture; false outside the
+// axes.
+bool axispoint(const PlotAxes& axes, double fx, double fy, double& x, double& y);
+
+// A batch request of one section, "[point]", for the time series of a
+// map's property at longitude `lon` (degrees east), latitude `lat` over
+// the whole data period, written as `output`; "" when the map's property
+// has none.
+std::string pointrequest(const std::vector<std::string>& commandLines, double lon, double lat,
+                         const std::string& output);
+
+// The next window, cascading from `last` (none: width 0) within `area`.
+toolkit::ScreenArea cascade(const toolkit::ScreenArea& area, const toolkit::ScreenArea& last,
+                            int pictureWidth, int pictureHeight, int extraHeight);
+
+// Saves the plot as `target` (.png, .jpg, .pdf or .ps) with its command
+// file beside it (.jnl): "" when done, else the problem, and then nothing
+// of it is left.
+std::string saveplot(const PlotFiles& files, const std::string& target);
+
+std::vector<std::string> readlines(const std::string& file);
+
+#endif

@@ -1,0 +1,250 @@
+// tidecharter-view DIR            shows the plot tcferret.bat drew into DIR
+// tidecharter-view --save FILE DIR saves it as FILE, with FILE.jnl beside
+// tidecharter-view --readout FX FY DIR  prints the status bar's text for
+//                  fractions FX, FY of the picture from its top left
+//
+// The window is listed in the plot windows' list (tmp/tcferret_windows.pid)
+// for tcKillCygwinX.bat; closing it removes DIR.
+#include <sys/file.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "toolkit/picture_window.h"
+#include "view/plot_view.h"
+
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+namespace {
+
+// Changes to the windows' list and the last window's place are made under
+// the lock that the batch scripts take for the list.
+class ListLock {
+ public:
+  explicit ListLock(const fs::path& tmp)
+      : fd_(open((tmp / ".tcferret_windows.lock").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644)) {
+    if (fd_ >= 0) flock(fd_, LOCK_EX);
+  }
+  ~ListLock() {
+    if (fd_ >= 0) close(fd_);
+  }
+
+ private:
+  int fd_;
+};
+
+std::string lowered(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// Runs a program with its output into `log`: its exit status, -1 when it
+// could not start.
+int run(const std::vector<std::string>& words, const std::string& log) {
+  std::vector<char*> argv;
+  for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  pid_t pid;
+  const int started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (started != 0) return -1;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void listwindow(const fs::path& tmp, bool add) {
+  ListLock lock(tmp);
+  const fs::path list = tmp / "tcferret_windows.pid";
+  const std::string me = std::to_string(getpid());
+  if (add) {
+    std::ofstream(list.string(), std::ios::app) << me << '\n';
+    return;
+  }
+  std::vector<std::string> kept;
+  for (const std::string& line : readlines(list.string()))
+    if (line != me) kept.push_back(line);
+  if (!fs::exists(list)) return;
+  std::error_code ignored;
+  if (kept.empty()) {
+    fs::remove(list, ignored);
+    return;
+  }
+  const fs::path partial = tmp / ("tcferret_windows.pid." + me);
+  {
+    std::ofstream out(partial.string());
+    for (const std::string& line : kept) out << line << '\n';
+  }
+  fs::rename(partial, list, ignored);
+}
+
+class PlotWindow : public toolkit::PictureWindowOwner {
+ public:
+  PlotWindow(const PlotFiles& files, const fs::path& tmp) : files_(files), tmp_(tmp) {
+    const std::vector<std::string> commands = readlines(files.commands);
+    kind_ = plotkind(commands);
+    title_ = plottitle(commands);
+    axes_ = readaxes(files.axes);
+  }
+
+  const std::string& title() const { return title_; }
+
+  toolkit::ScreenArea place(const toolkit::ScreenArea& area, int w, int h, int extra) override {
+    // The last window's place, kept beside the windows' list.
+    ListLock lock(tmp_);
+    const std::string record = (tmp_ / ".tcferret_last_window").string();
+    toolkit::ScreenArea last;
+    std::ifstream in(record);
+    if (!(in >> last.x >> last.y >> last.width >> last.height)) last = {};
+    const toolkit::ScreenArea next = cascade(area, last, w, h, extra);
+    std::ofstream(record) << next.x << ' ' << next.y << ' ' << next.width << ' ' << next.height << '\n';
+    return next;
+  }
+
+  std::string readout(double fx, double fy) override { return readouttext(kind_, axes_, fx, fy); }
+  std::string save(const std::string& file) override { return saveplot(files_, file); }
+  std::string pointAction() override {
+    const bool has = kind_ == PlotKind::Map && !pointrequest(readlines(files_.commands), 0, 0, "x.ps").empty();
+    return has ? "Time Series at This Point (Ctrl+click)" : "";
+  }
+
+  // The batch run fills the time-series dialog and writes its command
+  // file; tcferret.bat draws that in a window of its own.
+  std::string pointChosen(double fx, double fy) override {
+    double lon, lat;
+    if (!axispoint(axes_, fx, fy, lon, lat)) return "The point lies outside the map.";
+    const fs::path work = fs::path(files_.dir) / "point";
+    std::error_code ignored;
+    fs::remove_all(work, ignored);
+    fs::create_directories(work, ignored);
+    const fs::path request = work / "point.ini";
+    std::ofstream(request.string()) << pointrequest(readlines(files_.commands), lon, lat, "series.ps");
+    const fs::path log = work / "batch.log";
+    const std::string drive = tmp_.parent_path().parent_path().string();
+    const std::string self = fs::read_symlink("/proc/self/exe", ignored).string();
+    fs::path program = fs::path(self).parent_path() / "tidecharter";
+    if (!fs::exists(program)) program = "tidecharter";
+    const int status = run({"/usr/bin/env", "TIDECHARTER_DRIVE_C=" + drive, program.string(), "--batch",
+                            request.string(), "--out", work.string()},
+                           log.string());
+    const std::vector<std::string> journal = readlines((work / "series.jnl").string());
+    if (status != 0 || journal.empty()) {
+      std::string said;
+      for (const std::string& line : readlines(log.string())) said += line + "\n";
+      return "No time series could be drawn here:\n" + said;
+    }
+    // Drawn in a window: the same command file without its metafile line
+    // and the batch run's heading.
+    const fs::path commands = tmp_ / ("tcferretinpoint" + std::to_string(getpid()) + ".txt");
+    {
+      std::ofstream out(commands.string());
+      for (const std::string& line : journal) {
+        std::istringstream in(line);
+        std::string a, b, c;
+        in >> a >> b >> c;
+        if (lowered(a) == "set" && lowered(b) == "mode" && lowered(c).rfind("metafile", 0) == 0) continue;
+        if (a.rfind("!", 0) == 0) continue;
+        out << line << '\n';
+      }
+    }
+    fs::remove_all(work, ignored);
+    if (!getenv("TIDECHARTER_VIEW")) setenv("TIDECHARTER_VIEW", self.c_str(), 1);
+    // Not waited for: the new window's batch file returns once it is shown.
+    const std::string script = (tmp_.parent_path() / "bin" / "tcferret.bat").string();
+    run({"/bin/sh", "-c", "{ sh \"$0\" \"$1\"; rm -f \"$1\"; } > /dev/null 2>&1 &", script, commands.string()},
+        "/dev/null");
+    return "";
+  }
+
+  void closeAll() override {
+    const std::string script = (tmp_.parent_path() / "bin" / "tcKillCygwinX.bat").string();
+    char* argv[] = {const_cast<char*>("/bin/sh"), const_cast<char*>(script.c_str()), nullptr};
+    pid_t pid;
+    posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ);
+  }
+
+  void shown() override { std::ofstream((fs::path(files_.dir) / "shown").string()) << "shown\n"; }
+
+  void closing() override {
+    listwindow(tmp_, false);
+    std::error_code ignored;
+    fs::remove_all(files_.dir, ignored);
+  }
+
+ private:
+  PlotFiles files_;
+  fs::path tmp_;
+  PlotKind kind_;
+  std::string title_;
+  PlotAxes axes_;
+};
+
+int usage() {
+  std::fputs("usage: tidecharter-view [--save FILE | --readout FX FY] DIR\n", stderr);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string save;
+  std::string dir;
+  double fx = -1, fy = -1;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--save" && i + 1 < argc) {
+      save = argv[++i];
+    } else if (a == "--readout" && i + 2 < argc) {
+      fx = std::atof(argv[++i]);
+      fy = std::atof(argv[++i]);
+    }
+    else if (!a.empty() && a[0] != '-' && dir.empty())
+      dir = a;
+    else
+      return usage();
+  }
+  if (dir.empty()) return usage();
+  const PlotFiles files = plotfiles(dir);
+  if (fx >= 0) {
+    std::printf("%s\n", readouttext(plotkind(readlines(files.commands)), readaxes(files.axes), fx, fy).c_str());
+    return 0;
+  }
+  if (!save.empty()) {
+    const std::string problem = saveplot(files, save);
+    if (problem.empty()) return 0;
+    std::fprintf(stderr, "tidecharter-view: %s\n", problem.c_str());
+    return 1;
+  }
+
+  // The window's directory lies in the drive's tmp, where the list is.
+  const fs::path tmp = fs::absolute(dir).lexically_normal().parent_path();
+  // Its own process group: tcKillCygwinX.bat ends the group.
+  setsid();
+  PlotWindow window(files, tmp);
+  listwindow(tmp, true);
+  std::string problem;
+  const int status = toolkit::RunPictureWindow(window.title(), files.picture, window, problem);
+  if (status != 0) {
+    window.closing();
+    std::fprintf(stderr, "tidecharter-view: %s\n", problem.c_str());
+  }
+  return status;
+}
