@@ -2,11 +2,13 @@
 
 #include "ferret/dates.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -254,18 +256,6 @@ bool copyfile(const std::string& from, const std::string& to, std::string& probl
   return !error;
 }
 
-bool run(const std::vector<std::string>& words) {
-  std::vector<char*> argv;
-  for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid;
-  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 bool landscape(const std::string& postscript) {
   for (const std::string& line : readlines(postscript)) {
     if (line.rfind("%%PageOrientation:", 0) == 0) return line.find("Landscape") != std::string::npos;
@@ -298,10 +288,10 @@ std::string saveplot(const PlotFiles& files, const std::string& target) {
     problem = "no PostScript of this plot was kept";
   } else if (extension == ".ps") {
     copyfile(files.postscript, partial.string(), problem);
-  } else if (!run({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite", "-dAutoRotatePages=/None",
+  } else if (runprogram({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite", "-dAutoRotatePages=/None",
                    "-sOutputFile=" + partial.string(), "-c",
                    landscape(files.postscript) ? "<</Orientation 3>> setpagedevice" : "",
-                   "-f", files.postscript})) {
+                   "-f", files.postscript}, "") != 0) {
     problem = "Ghostscript could not write " + target;
   }
   if (problem.empty()) {
@@ -324,4 +314,38 @@ std::string saveplot(const PlotFiles& files, const std::string& target) {
     if (access(dir.c_str(), W_OK) != 0) return "cannot save into " + dir.string() + ": it cannot be written";
   }
   return problem;
+}
+
+int runprogram(const std::vector<std::string>& words, const std::string& log) {
+  std::vector<char*> argv;
+  for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (!log.empty()) {
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  }
+  pid_t pid;
+  const int started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (started != 0) return -1;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<std::string> windowcommands(const std::vector<std::string>& journal) {
+  std::vector<std::string> kept;
+  for (const std::string& line : journal) {
+    std::istringstream in(line);
+    std::string a, b, c;
+    in >> a >> b >> c;
+    if (lower(a) == "set" && lower(b) == "mode" && lower(c).rfind("metafile", 0) == 0) continue;
+    if (a.rfind("!", 0) == 0) continue;
+    kept.push_back(line);
+  }
+  return kept;
 }

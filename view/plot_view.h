@@ -67,4 +67,13 @@ std::string saveplot(const PlotFiles& files, const std::string& target);
 
 std::vector<std::string> readlines(const std::string& file);
 
+// Runs a program and waits for it: its exit status, -1 when it could not
+// start or was killed. With a `log`, it reads nothing and its output goes
+// there; without, it shares this program's.
+int runprogram(const std::vector<std::string>& words, const std::string& log);
+
+// A batch run's command file as a window draws it: without its metafile
+// line and its heading comments.
+std::vector<std::string> windowcommands(const std::vector<std::string>& journal);
+
 #endif

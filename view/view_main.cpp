@@ -8,16 +8,12 @@
 #include <sys/file.h>
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cctype>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "toolkit/picture_window.h"
@@ -44,32 +40,6 @@ class ListLock {
  private:
   int fd_;
 };
-
-std::string lowered(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-// Runs a program with its output into `log`: its exit status, -1 when it
-// could not start.
-int run(const std::vector<std::string>& words, const std::string& log) {
-  std::vector<char*> argv;
-  for (const std::string& w : words) argv.push_back(const_cast<char*>(w.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  pid_t pid;
-  const int started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (started != 0) return -1;
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 void listwindow(const fs::path& tmp, bool add) {
   ListLock lock(tmp);
@@ -142,7 +112,7 @@ class PlotWindow : public toolkit::PictureWindowOwner {
     const std::string self = fs::read_symlink("/proc/self/exe", ignored).string();
     fs::path program = fs::path(self).parent_path() / "tidecharter";
     if (!fs::exists(program)) program = "tidecharter";
-    const int status = run({"/usr/bin/env", "TIDECHARTER_DRIVE_C=" + drive, program.string(), "--batch",
+    const int status = runprogram({"/usr/bin/env", "TIDECHARTER_DRIVE_C=" + drive, program.string(), "--batch",
                             request.string(), "--out", work.string()},
                            log.string());
     const std::vector<std::string> journal = readlines((work / "series.jnl").string());
@@ -156,20 +126,13 @@ class PlotWindow : public toolkit::PictureWindowOwner {
     const fs::path commands = tmp_ / ("tcferretinpoint" + std::to_string(getpid()) + ".txt");
     {
       std::ofstream out(commands.string());
-      for (const std::string& line : journal) {
-        std::istringstream in(line);
-        std::string a, b, c;
-        in >> a >> b >> c;
-        if (lowered(a) == "set" && lowered(b) == "mode" && lowered(c).rfind("metafile", 0) == 0) continue;
-        if (a.rfind("!", 0) == 0) continue;
-        out << line << '\n';
-      }
+      for (const std::string& line : windowcommands(journal)) out << line << '\n';
     }
     fs::remove_all(work, ignored);
     if (!getenv("TIDECHARTER_VIEW")) setenv("TIDECHARTER_VIEW", self.c_str(), 1);
     // Not waited for: the new window's batch file returns once it is shown.
     const std::string script = (tmp_.parent_path() / "bin" / "tcferret.bat").string();
-    run({"/bin/sh", "-c", "{ sh \"$0\" \"$1\"; rm -f \"$1\"; } > /dev/null 2>&1 &", script, commands.string()},
+    runprogram({"/bin/sh", "-c", "{ sh \"$0\" \"$1\"; rm -f \"$1\"; } > /dev/null 2>&1 &", script, commands.string()},
         "/dev/null");
     return "";
   }
