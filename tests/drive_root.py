@@ -67,6 +67,25 @@ class DriveRoot:
         return os.path.join(self.tmp, name)
 
 
+def processes(where):
+    """Pids of the running processes for which where(pid) holds; a process
+    that ends while it is looked at is left out."""
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            if where(pid):
+                found.append(int(pid))
+        except OSError:
+            pass
+    return found
+
+
+def command_line(pid):
+    """A process's arguments, as bytes."""
+    with open(f"/proc/{pid}/cmdline", "rb") as f:
+        return f.read().split(b"\0")
+
+
 def jpeg_size(path):
     """Width and height from a JPEG's frame header; raises for anything
     that is not a JPEG."""

@@ -64,11 +64,15 @@ std::string lower(std::string s) {
 }
 
 // The go line's script name, "fer_psal_map" of " go fer_psal_map 54 ...".
-std::string goscript(const std::vector<std::string>& lines) {
+// The go line's script and its first argument, lower case.
+std::string goscript(const std::vector<std::string>& lines, std::string* first = nullptr) {
   for (const std::string& line : lines) {
     std::istringstream in(line);
-    std::string go, script;
-    if (in >> go >> script && lower(go) == "go") return lower(script);
+    std::string go, script, argument;
+    if (in >> go >> script && lower(go) == "go") {
+      if (first && in >> argument) *first = lower(argument);
+      return lower(script);
+    }
   }
   return "";
 }
@@ -102,11 +106,13 @@ std::string monthtext(double index) {
 }  // namespace
 
 PlotKind plotkind(const std::vector<std::string>& commandLines) {
-  const std::string script = goscript(commandLines);
+  std::string direction;
+  const std::string script = goscript(commandLines, &direction);
   if (script.find("hovmoller") != std::string::npos) return PlotKind::Hovmoller;
   if (script.find("time_series") != std::string::npos) return PlotKind::TimeSeries;
   if (script.find("_line") != std::string::npos) return PlotKind::Line;
-  if (script.find("section") != std::string::npos) return PlotKind::Section;
+  if (script.find("section") != std::string::npos)
+    return direction == "e" ? PlotKind::SectionEastWest : PlotKind::SectionNorthSouth;
   if (script.find("map") != std::string::npos) return PlotKind::Map;
   return PlotKind::Unknown;
 }
@@ -204,14 +210,16 @@ std::string readouttext(PlotKind kind, const PlotAxes& a, double fx, double fy) 
   switch (kind) {
     case PlotKind::Map:
       return "Longitude " + longitude(x) + "   Latitude " + degrees(y, 'N', 'S');
-    case PlotKind::Section:
-      return "Position " + number(x) + "   Pressure " + number(y) + " dbar";
+    case PlotKind::SectionNorthSouth:
+      return "Latitude " + degrees(x, 'N', 'S') + "   Pressure " + number(y) + " dbar";
+    case PlotKind::SectionEastWest:
+      return "Longitude " + longitude(x) + "   Pressure " + number(y) + " dbar";
     case PlotKind::TimeSeries:
       return "Month " + monthtext(x) + "   Pressure " + number(y) + " dbar";
     case PlotKind::Line:
       return "Month " + monthtext(x) + "   Value " + number(y);
     case PlotKind::Hovmoller:
-      return "Position " + number(x) + "   Month " + monthtext(y);
+      return "Longitude " + longitude(x) + "   Month " + monthtext(y);
     case PlotKind::Unknown:
       break;
   }

@@ -21,7 +21,9 @@ PlotFiles plotfiles(const std::string& dir);
 
 // Time series are of a property against pressure and month; line drawings
 // of a value against month.
-enum class PlotKind { Unknown, Map, Section, TimeSeries, Line, Hovmoller };
+// A section runs north-south (along a longitude, latitude across) or
+// east-west (along a latitude, longitude across).
+enum class PlotKind { Unknown, Map, SectionNorthSouth, SectionEastWest, TimeSeries, Line, Hovmoller };
 
 // The page and axes of a drawn plot, in Ferret's page inches and axis units.
 struct PlotAxes {

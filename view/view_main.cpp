@@ -6,10 +6,12 @@
 // The window is listed in the plot windows' list (tmp/tcferret_windows.pid)
 // for tcKillCygwinX.bat; closing it removes DIR.
 #include <sys/file.h>
+#include <signal.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -66,6 +68,16 @@ void listwindow(const fs::path& tmp, bool add) {
   fs::rename(partial, list, ignored);
 }
 
+// Whether a viewer other than this one is listed and still running: the
+// cascade starts afresh once every window was closed.
+bool otherwindows(const fs::path& tmp) {
+  for (const std::string& line : readlines((tmp / "tcferret_windows.pid").string())) {
+    const pid_t pid = static_cast<pid_t>(std::atol(line.c_str()));
+    if (pid > 0 && pid != getpid() && (kill(pid, 0) == 0 || errno == EPERM)) return true;
+  }
+  return false;
+}
+
 class PlotWindow : public toolkit::PictureWindowOwner {
  public:
   PlotWindow(const PlotFiles& files, const fs::path& tmp) : files_(files), tmp_(tmp) {
@@ -83,7 +95,7 @@ class PlotWindow : public toolkit::PictureWindowOwner {
     const std::string record = (tmp_ / ".tcferret_last_window").string();
     toolkit::ScreenArea last;
     std::ifstream in(record);
-    if (!(in >> last.x >> last.y >> last.width >> last.height)) last = {};
+    if (!(in >> last.x >> last.y >> last.width >> last.height) || !otherwindows(tmp_)) last = {};
     const toolkit::ScreenArea next = cascade(area, last, w, h, extra);
     std::ofstream(record) << next.x << ' ' << next.y << ' ' << next.width << ' ' << next.height << '\n';
     return next;

@@ -16,8 +16,8 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from install_fixture import (DriveRoot, go_line, map_labels,  # noqa: E402
-                             picture_colours, section_labels)
+from install_fixture import (DriveRoot, command_line, go_line, map_labels,  # noqa: E402
+                             picture_colours, processes, section_labels)
 
 
 def read_end_date(path):
@@ -53,15 +53,14 @@ def read_words(path):
 def group_members(group):
     """Running processes of a process group: pid -> command name."""
     members = {}
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{pid}/stat") as f:
-                stat = f.read()
-        except OSError:
-            continue
+
+    def member(pid):
+        with open(f"/proc/{pid}/stat") as f:
+            stat = f.read()
         state, _, pgrp = stat.rsplit(")", 1)[1].split()[:3]
         if pgrp == str(group) and state != "Z":
             members[int(pid)] = stat[stat.index("(") + 1:stat.rindex(")")]
+    processes(member)
     return members
 
 
@@ -392,16 +391,9 @@ class Installation(unittest.TestCase):
         def servers():
             """The Ferrets kept for the owner: tc_ferret_warm.py serve
             SOCKET OWNER START."""
-            found = set()
-            for pid in filter(str.isdigit, os.listdir("/proc")):
-                try:
-                    with open(f"/proc/{pid}/cmdline", "rb") as f:
-                        argv = f.read().split(b"\0")
-                except OSError:
-                    continue
-                if argv[2:3] == [b"serve"] and argv[4:5] == [str(owner.pid).encode()]:
-                    found.add(int(pid))
-            return found
+            def serving(argv):
+                return argv[2:3] == [b"serve"] and argv[4:5] == [str(owner.pid).encode()]
+            return set(processes(lambda pid: serving(command_line(pid))))
 
         the_map = [go_line("fer_temp_map", values), *labels]
         cold = request(the_map)
@@ -573,9 +565,6 @@ class PlotWindow(unittest.TestCase):
         return groups[0], seconds
 
     def test_window_opens_returns_and_closes(self):
-        # The cascade starts afresh.
-        if os.path.exists(self.root.tmp_file(".tcferret_last_window")):
-            os.remove(self.root.tmp_file(".tcferret_last_window"))
         first, seconds = self.open_window(4)
         print(f"\ntcferret.bat returned after {seconds:.2f} s with the window shown",
               file=sys.stderr)
@@ -606,6 +595,13 @@ class PlotWindow(unittest.TestCase):
         self.assertTrue(wait_until(lambda: not group_members(first) and not group_members(second), 5))
         self.assertFalse([d for d in os.listdir(self.root.tmp) if d.startswith("view.")])
         self.assertIsNone(self.xvfb.poll(), "the X server must keep running")
+
+        # With every window closed, the cascade starts afresh.
+        third, _ = self.open_window(4)
+        self.assertTrue(wait_until(lambda: len(self.plot_windows()) == 1, 5))
+        self.assertEqual(next(iter(self.plot_windows().values()))[:2], (x1, y1))
+        self.root.run("tcKillCygwinX.bat")
+        self.assertTrue(wait_until(lambda: not group_members(third), 5))
 
     def test_closed_window_ends_its_viewer(self):
         # Closing one of two windows ends its viewer and removes its
@@ -672,12 +668,19 @@ class PlotWindow(unittest.TestCase):
             page = [float(v) for v in f.readline().split()[1:]]
         width, height, xorg, yorg, xlen, ylen = page
 
-        def readout(px, py):
-            return subprocess.run([viewer, "--readout", str(px / width), str(1 - py / height), view],
+        def readout(px, py, where=view):
+            return subprocess.run([viewer, "--readout", str(px / width), str(1 - py / height), where],
                                   capture_output=True, text=True).stdout.strip()
         self.assertRegex(readout(xorg + 0.001, yorg + 0.001), r"^Longitude 13[01]\.0E   Latitude 5[89]\.\dS$")
         self.assertRegex(readout(xorg + xlen / 2, yorg + ylen - 0.001), r"^Longitude 170\.0W   Latitude 2[45]\.\dN$")
         self.assertEqual(readout(xorg - 0.1, yorg), "")
+        # A section names the axis it crosses, by its direction.
+        section = tempfile.mkdtemp(dir=self.root.path)
+        shutil.copy(os.path.join(view, "axes.txt"), section)
+        for direction, named in (("N", r"^Latitude 13[01]\.0N   Pressure "), ("E", r"^Longitude 13[01]\.0E   Pressure ")):
+            with open(os.path.join(section, "commands.txt"), "w") as f:
+                f.write(f" go fer_temp_section {direction} -60 65 54 54 0 2000 220 220\n")
+            self.assertRegex(readout(xorg + 0.001, yorg + 0.001, section), named)
         # A directory that cannot be written says so and is left as it was.
         blocked = os.path.join(out, "salinity.png", "x.pdf")
         before = sorted(os.listdir(out))

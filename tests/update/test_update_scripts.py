@@ -38,6 +38,8 @@ PROGRAM = os.environ.get("TC_PROGRAM", os.path.join(TOP, "build", "tidecharter")
 EXAMPLE = os.path.join(TOP, "installation", "examples", "bulletin.ini")
 sys.path.insert(0, os.path.join(TOP, "installation", "update"))
 import tc_update_check  # noqa: E402
+sys.path.insert(0, os.path.join(TOP, "tests"))
+from drive_root import command_line, processes  # noqa: E402
 
 DATA_FILES = ["RG_ArgoClim_Temperature.nc", "RG_ArgoClim_Salinity.nc",
               "RG_ArgoClim_Stations.nc", "Reynolds_SST.nc", "Aviso_ADT.nc"]
@@ -360,15 +362,9 @@ class Fetch(unittest.TestCase):
 
 def ferret_of(append_jnl):
     """Process id of the Ferret run on `append_jnl`, or None."""
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{pid}/cmdline", "rb") as f:
-                words = f.read().split(b"\0")
-        except OSError:
-            continue
-        if b"pyferret" in b" ".join(words) and append_jnl.encode() in words:
-            return int(pid)
-    return None
+    def runs_it(words):
+        return b"pyferret" in b" ".join(words) and append_jnl.encode() in words
+    return next(iter(processes(lambda pid: runs_it(command_line(pid)))), None)
 
 
 class Append(unittest.TestCase):
