@@ -141,6 +141,20 @@ std::string plottitle(const std::vector<std::string>& commandLines) {
     if (joined.empty()) continue;
     title += (title.empty() ? "" : " - ") + joined;
   }
+  // A line drawing's go script draws its property's name itself, so its
+  // labels alone would not say what is drawn.
+  const std::string script = goscript(commandLines);
+  static const struct {
+    const char* prefix;
+    const char* name;
+  } properties[] = {{"fer_temp_line", "Argo Temperature"},       {"fer_psal_line", "Argo Salinity"},
+                    {"fer_dyn_ht_line", "Argo Dynamic Height"},  {"fer_alt_ht_line", "Aviso Altimetric Height"},
+                    {"fer_sst_line", "Reynolds SST"}};
+  for (const auto& p : properties) {
+    if (script.rfind(p.prefix, 0) != 0) continue;
+    const std::string name = std::string(p.name) + (script.find("_anom") != std::string::npos ? " Anomaly" : "");
+    title = title.empty() ? name : name + " - " + title;
+  }
   return title.empty() ? "Tidecharter plot" : title;
 }
 

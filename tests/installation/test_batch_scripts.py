@@ -643,7 +643,7 @@ class PlotWindow(unittest.TestCase):
         self.assertIn("go fer_psal_line", commands)
         self.assertNotIn("set mode metafile", commands.lower())
         self.assertRegex(self.plot_windows()[next(w for w in self.plot_windows() if w != first)][4],
-                         r"^0 dbar - \d+\.\d [NS] - \d+\.\d E")
+                         r"^Argo Salinity - 0 dbar - \d+\.\d [NS] - \d+\.\d E")
         self.root.run("tcKillCygwinX.bat")
         self.assertTrue(wait_until(lambda: not self.plot_windows(), 5))
 
