@@ -395,14 +395,17 @@ class Import(unittest.TestCase):
         # The derived fields gained that one month, and equal those of
         # all 58 months computed afresh, climatologies included.
         self.assertIn("appended the derived fields of months 58 to 58", r.appup_log())
+        self.assertIn("appended the specific volume anomaly of months 58 to 58", r.appup_log())
         afresh = tempfile.mkdtemp(prefix="tc_derived_")
         self.addCleanup(shutil.rmtree, afresh, True)
         shutil.copy(r.path("data", "RG_ArgoClim_Temperature.nc"), afresh)
+        shutil.copy(r.path("data", "RG_ArgoClim_Salinity.nc"), afresh)
         self.assertIn("computed the derived fields of months 1 to 58", tc_derived.compute(afresh))
-        with netCDF4.Dataset(r.path("data", tc_derived.DERIVED)) as got, \
-                netCDF4.Dataset(os.path.join(afresh, tc_derived.DERIVED)) as want:
-            for name in want.variables:
-                np.testing.assert_array_equal(got[name][:], want[name][:], name)
+        for derived in (tc_derived.DERIVED, tc_derived.SVAN):
+            with netCDF4.Dataset(r.path("data", derived)) as got, \
+                    netCDF4.Dataset(os.path.join(afresh, derived)) as want:
+                for name in want.variables:
+                    np.testing.assert_array_equal(got[name][:], want[name][:], name)
         check = ["/usr/bin/python3", r.path("bin", "tc_derived.py"), "--check", r.path("data")]
         self.assertEqual(subprocess.run(check).returncode, 0)
         # Touched, the derived file is no longer trusted: the batch
