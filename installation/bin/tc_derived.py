@@ -17,7 +17,7 @@ scripts read this file instead (tc_prod_fields.jnl).
 With RG_ArgoClim_Salinity.nc beside it, also RG_ArgoClim_SVAN.nc: per
 month the specific volume anomaly SVAN (m3/kg) on the data's own pressure
 levels, as tc_derive.jnl computes it (UNESCO 1980), which the dynamic
-height and velocity pictures of a single month read (tc_derive.jnl).
+height and velocity pictures of a single month read (tc_dynamic.jnl).
 
 Derived data are never trusted: RG_ArgoClim_Derived.stamp records the
 size, modification time and file number of the temperature file and of
@@ -44,11 +44,12 @@ TEMPERATURE = "RG_ArgoClim_Temperature.nc"
 SALINITY = "RG_ArgoClim_Salinity.nc"
 DERIVED = "RG_ArgoClim_Derived.nc"
 STAMP = "RG_ArgoClim_Derived.stamp"
-# The 3-D anomaly has a file and stamp of its own: it is some thirty times
-# the 2-D fields, and a salinity change or a failed run there must not
-# hold up or throw away the 2-D products.
+# The 3-D anomaly has a file and stamp of its own: it is some seventeen
+# times the 2-D fields, and a salinity change or a failed run there must
+# not hold up or throw away the 2-D products.
 SVAN = "RG_ArgoClim_SVAN.nc"
 SVAN_STAMP = "RG_ArgoClim_SVAN.stamp"
+SVAN_FILES = (TEMPERATURE, SALINITY, SVAN)
 FIELDS = {
     "D20": ("m", "Depth of the 20-degree isotherm"),
     "MLD": ("m", "Mixed-layer depth (0.2 deg C from 10 dbar)"),
@@ -165,9 +166,6 @@ def record(data, names=(TEMPERATURE, DERIVED)):
     return lines
 
 
-SVAN_FILES = (TEMPERATURE, SALINITY, SVAN)
-
-
 def read_stamp(data, stamp=STAMP):
     try:
         with open(os.path.join(data, stamp)) as f:
@@ -201,7 +199,7 @@ def remove_stamp(data, stamp):
         pass
 
 
-def temperature_reader(data, file=TEMPERATURE, quantity="TEMPERATURE"):
+def argo_reader(data, file=TEMPERATURE, quantity="TEMPERATURE"):
     """(the open file, pressures, month reader: mean plus the month's
     anomaly, NaN where missing)."""
     nc = netCDF4.Dataset(os.path.join(data, file))
@@ -280,7 +278,7 @@ def update(data, path, append):
     if old == now:
         return None
     started = time.monotonic()
-    source, pressure, month = temperature_reader(data)
+    source, pressure, month = argo_reader(data)
     try:
         tname = source.variables["ARGO_TEMPERATURE_ANOMALY"].dimensions[0]
         times = np.array(source.variables[tname][:], dtype=np.float64)
@@ -374,9 +372,9 @@ def update_svan(data, append):
     if old == now:
         return None
     started = time.monotonic()
-    temperature, pressure, t_month = temperature_reader(data)
+    temperature, pressure, t_month = argo_reader(data)
     try:
-        salinity, _, s_month = temperature_reader(data, SALINITY, "SALINITY")
+        salinity, _, s_month = argo_reader(data, SALINITY, "SALINITY")
         try:
             tname, times = times_of(temperature, "TEMPERATURE")
             _, s_times = times_of(salinity, "SALINITY")

@@ -236,10 +236,9 @@ def ferret_listings(data, out, nt):
     for part, expression in (("diff", "ABS(SVAN[d=RG_ArgoClim_SVAN] - tc_svan_now)"),
                              ("max", "ABS(tc_svan_now)"),
                              ("missing", "ABS(MISSING(0*SVAN[d=RG_ArgoClim_SVAN], 1) - MISSING(0*tc_svan_now, 1))")):
+        how = "sum" if part == "missing" else "max"
         lines.append(f"let cmp_svan_{part} = {expression}")
-        dump(f"stored_svan_{part}", f"cmp_svan_{part}[x=@{'sum' if part == 'missing' else 'max'},"
-             f"y=@{'sum' if part == 'missing' else 'max'},z=@{'sum' if part == 'missing' else 'max'},"
-             f"l=@{'sum' if part == 'missing' else 'max'}]")
+        dump(f"stored_svan_{part}", f"cmp_svan_{part}[x=@{how},y=@{how},z=@{how},l=@{how}]")
     for name in ("temp", "psal"):
         lines.append(f"let tc_{name}_now = tc_{name}[l={MONTH}:{MONTH}@sum] / tc_{name}[l={MONTH}:{MONTH}@ngd]")
     lines += ["go tc_derive now", "define symbol tc_withref = 0", "go tc_dynamic map 0 1000"]
