@@ -418,6 +418,15 @@ class Import(unittest.TestCase):
         with open(log) as f:
             self.assertIn("computed the derived fields of months 1 to 58", f.read())
         self.assertEqual(subprocess.run(check).returncode, 0)
+        # A touched salinity file: only the anomaly is computed again.
+        os.utime(r.path("data", "RG_ArgoClim_Salinity.nc"))
+        self.assertEqual(subprocess.run(check).returncode, 1)
+        os.remove(log)
+        subprocess.run(["/bin/sh", "-c", '. "$0/tc_paths.sh"; tc_derived_fresh "$1"', r.path("bin"), log],
+                       check=True)
+        with open(log) as f:
+            self.assertEqual(f.read().split(" in ")[0], "computed the specific volume anomaly of months 1 to 58")
+        self.assertEqual(subprocess.run(check).returncode, 0)
 
     def test_other_layouts_then_bad_inputs_change_nothing(self):
         r = self.r
