@@ -14,9 +14,15 @@ each with its calendar-month climatology over all months of the data
 scripts' tc_prod_derive.jnl, which computes them on the fly; the go
 scripts read this file instead (tc_prod_fields.jnl).
 
+With RG_ArgoClim_Salinity.nc beside it, also RG_ArgoClim_SVAN.nc: per
+month the specific volume anomaly SVAN (m3/kg) on the data's own pressure
+levels, as tc_derive.jnl computes it (UNESCO 1980), which the dynamic
+height and velocity pictures of a single month read (tc_dynamic.jnl).
+
 Derived data are never trusted: RG_ArgoClim_Derived.stamp records the
 size, modification time and file number of the temperature file and of
-the derived file itself, and this script's MD5 sum; the batch scripts
+the derived file itself, and this script's MD5 sum (RG_ArgoClim_SVAN.stamp
+the same of the temperature, salinity and SVAN files); the batch scripts
 compare it (tc_derived_fresh in tc_paths.sh) and run this script when
 anything differs.  --check only
 says, by its exit status, whether the stamp still holds.  --append, after
@@ -35,8 +41,15 @@ import numpy as np
 import netCDF4
 
 TEMPERATURE = "RG_ArgoClim_Temperature.nc"
+SALINITY = "RG_ArgoClim_Salinity.nc"
 DERIVED = "RG_ArgoClim_Derived.nc"
 STAMP = "RG_ArgoClim_Derived.stamp"
+# The 3-D anomaly has a file and stamp of its own: it is some seventeen
+# times the 2-D fields, and a salinity change or a failed run there must
+# not hold up or throw away the 2-D products.
+SVAN = "RG_ArgoClim_SVAN.nc"
+SVAN_STAMP = "RG_ArgoClim_SVAN.stamp"
+SVAN_FILES = (TEMPERATURE, SALINITY, SVAN)
 FIELDS = {
     "D20": ("m", "Depth of the 20-degree isotherm"),
     "MLD": ("m", "Mixed-layer depth (0.2 deg C from 10 dbar)"),
@@ -110,15 +123,39 @@ def fields(p, t):
     return {"D20": d20, "MLD": mld, "TCHP": tchp, "WARM": warm}
 
 
+def density(s, t, p):
+    """Seawater density, kg/m3, UNESCO 1980 (the go scripts' tc_eos.jnl):
+    salinity s (psu), temperature t (deg C), pressure p (dbar)."""
+    p = p / 10
+    r0 = (999.842594 + t * (6.793952e-2 + t * (-9.095290e-3 + t * (1.001685e-4 + t * (-1.120083e-6 + t * 6.536332e-9))))
+          + s * (0.824493 + t * (-4.0899e-3 + t * (7.6438e-5 + t * (-8.2467e-7 + t * 5.3875e-9))))
+          + s ** 1.5 * (-5.72466e-3 + t * (1.0227e-4 - t * 1.6546e-6)) + 4.8314e-4 * s ** 2)
+    k0 = (19652.21 + t * (148.4206 + t * (-2.327105 + t * (1.360477e-2 - t * 5.155288e-5)))
+          + s * (54.6746 + t * (-0.603459 + t * (1.09987e-2 - t * 6.1670e-5)))
+          + s ** 1.5 * (7.944e-2 + t * (1.6483e-2 - t * 5.3009e-4)))
+    a = (3.239908 + t * (1.43713e-3 + t * (1.16092e-4 - t * 5.77905e-7))
+         + s * (2.2838e-3 + t * (-1.0981e-5 - t * 1.6078e-6)) + 1.91075e-4 * s ** 1.5)
+    b = 8.50935e-5 + t * (-6.12293e-6 + t * 5.2787e-8) + s * (-9.9348e-7 + t * (2.0816e-8 + t * 9.1697e-10))
+    return r0 / (1 - p / (k0 + p * (a + p * b)))
+
+
+def specific_volume_anomaly(p, t, s):
+    """SVAN, m3/kg, of t[z, y, x] and s[z, y, x] on pressures p (dbar),
+    against water of 35 psu and 0 deg C at the same pressure."""
+    pz = p.reshape((-1, 1, 1))
+    with np.errstate(invalid="ignore"):
+        return 1 / density(s, t, pz) - 1 / density(35.0, 0.0, pz)
+
+
 # ------------------------------------------------------------- the files
 
-def record(data):
-    """What the stamp holds: the temperature file and the derived file as
+def record(data, names=(TEMPERATURE, DERIVED)):
+    """What a stamp holds: its input files and the derived file as
     `stat -L -c '%s %.9Y %i'` prints them (nothing for a missing file),
     then the MD5 sum of this script, so that a changed definition counts
     too, wherever the script is installed."""
     lines = []
-    for name in (TEMPERATURE, DERIVED):
+    for name in names:
         try:
             st = os.stat(os.path.join(data, name))
         except OSError:
@@ -129,30 +166,45 @@ def record(data):
     return lines
 
 
-def read_stamp(data):
+def read_stamp(data, stamp=STAMP):
     try:
-        with open(os.path.join(data, STAMP)) as f:
+        with open(os.path.join(data, stamp)) as f:
             return f.read().splitlines()
     except OSError:
         return None
 
 
+def has_salinity(data):
+    return os.path.exists(os.path.join(data, SALINITY))
+
+
 def fresh(data):
-    return read_stamp(data) == record(data)
+    return read_stamp(data) == record(data) and \
+        (not has_salinity(data) or read_stamp(data, SVAN_STAMP) == record(data, SVAN_FILES))
 
 
-def write_stamp(data):
-    path = os.path.join(data, STAMP)
+def write_stamp(data, stamp=STAMP, names=(TEMPERATURE, DERIVED)):
+    path = os.path.join(data, stamp)
     with open(path + ".partial", "w") as f:
-        f.write("\n".join(record(data)) + "\n")
+        f.write("\n".join(record(data, names)) + "\n")
     os.replace(path + ".partial", path)
 
 
-def temperature_reader(data):
-    """(pressure, time variable's values and attributes, month reader)."""
-    nc = netCDF4.Dataset(os.path.join(data, TEMPERATURE))
-    mean = nc.variables["ARGO_TEMPERATURE_MEAN"]
-    anomaly = nc.variables["ARGO_TEMPERATURE_ANOMALY"]
+def remove_stamp(data, stamp):
+    """The stamp goes first: a run stopped halfway leaves no stamp, so the
+    next look recomputes everything."""
+    try:
+        os.remove(os.path.join(data, stamp))
+    except FileNotFoundError:
+        pass
+
+
+def argo_reader(data, file=TEMPERATURE, quantity="TEMPERATURE"):
+    """(the open file, pressures, month reader: mean plus the month's
+    anomaly, NaN where missing)."""
+    nc = netCDF4.Dataset(os.path.join(data, file))
+    mean = nc.variables[f"ARGO_{quantity}_MEAN"]
+    anomaly = nc.variables[f"ARGO_{quantity}_ANOMALY"]
     pressure = np.array(nc.variables[mean.dimensions[0]][:], dtype=np.float64)
     base = np.ma.filled(mean[:].astype(np.float64), np.nan)
 
@@ -211,19 +263,22 @@ def compute(data, append=False):
     lock = os.open(data, os.O_RDONLY)
     try:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        return update(data, path, append)
+        done = [update(data, path, append)]
+        if has_salinity(data):
+            done.append(update_svan(data, append))
+        return "\n".join(d for d in done if d) or None
     finally:
         os.close(lock)
 
 
 def update(data, path, append):
-    """compute() under the lock."""
+    """compute() under the lock, for the 2-D fields."""
     old = read_stamp(data)
     now = record(data)
     if old == now:
         return None
     started = time.monotonic()
-    source, pressure, month = temperature_reader(data)
+    source, pressure, month = argo_reader(data)
     try:
         tname = source.variables["ARGO_TEMPERATURE_ANOMALY"].dimensions[0]
         times = np.array(source.variables[tname][:], dtype=np.float64)
@@ -239,12 +294,7 @@ def update(data, path, append):
                 held = held if same and held < nt else 0
             except (OSError, KeyError, RuntimeError):
                 held = 0
-        # The stamp goes first: a run stopped halfway leaves no
-        # stamp, so the next look recomputes everything.
-        try:
-            os.remove(os.path.join(data, STAMP))
-        except FileNotFoundError:
-            pass
+        remove_stamp(data, STAMP)
         if held:
             out = netCDF4.Dataset(path, "a")
         else:
@@ -281,6 +331,89 @@ def write(out, pressure, month, times, first, last):
             stack = np.ma.filled(v[m::12].astype(np.float64), np.nan)
             out.variables[name + "_CLIM"][m] = np.ma.masked_invalid(
                 climatology_of(stack).astype(np.float32))
+
+
+# ------------------------------------------------- specific volume anomaly
+
+def times_of(nc, quantity):
+    tname = nc.variables[f"ARGO_{quantity}_ANOMALY"].dimensions[0]
+    return tname, np.array(nc.variables[tname][:], dtype=np.float64)
+
+
+def create_svan(path, source):
+    """A new SVAN file on the temperature file's axes, the time axis empty;
+    a chunk per month and level, so that a map reads only its levels."""
+    nc = netCDF4.Dataset(path, "w", format="NETCDF4")
+    nc.title = "Specific volume anomaly of the Argo data, Pacific"
+    nc.history = "tc_derived.py"
+    dims = source.variables["ARGO_TEMPERATURE_ANOMALY"].dimensions
+    for dim in dims:
+        axis = source.variables[dim]
+        nc.createDimension(dim, None if dim == dims[0] else len(source.dimensions[dim]))
+        copy = nc.createVariable(dim, "f8", (dim,))
+        copy.setncatts({a: axis.getncattr(a) for a in axis.ncattrs() if a != "_FillValue"})
+        if dim != dims[0]:
+            copy[:] = axis[:]
+    ny, nx = (len(source.dimensions[d]) for d in dims[2:])
+    v = nc.createVariable("SVAN", "f4", dims, zlib=True, complevel=1, shuffle=True,
+                          chunksizes=(1, 1, ny, nx), fill_value=np.float32(-1e34))
+    v.units = "m3/kg"
+    v.long_name = "Specific volume anomaly (UNESCO 1980)"
+    return nc
+
+
+def update_svan(data, append):
+    """compute() under the lock, for SVAN: as update(), with the salinity
+    file among the inputs.  Months that only one of the two files holds
+    are left out."""
+    path = os.path.join(data, SVAN)
+    old = read_stamp(data, SVAN_STAMP)
+    now = record(data, SVAN_FILES)
+    if old == now:
+        return None
+    started = time.monotonic()
+    temperature, pressure, t_month = argo_reader(data)
+    try:
+        salinity, _, s_month = argo_reader(data, SALINITY, "SALINITY")
+        try:
+            tname, times = times_of(temperature, "TEMPERATURE")
+            _, s_times = times_of(salinity, "SALINITY")
+            nt = min(len(times), len(s_times))
+            while nt and not np.array_equal(times[:nt], s_times[:nt]):
+                nt -= 1
+            held = 0
+            grown = old and len(old) == len(now) == 4 and old[2:] == now[2:] and \
+                all(int(a.split()[0]) <= int(b.split()[0]) for a, b in zip(old[:2], now[:2]))
+            if append and grown:
+                try:
+                    with netCDF4.Dataset(path) as nc:
+                        held = len(nc.variables[tname])
+                        same = np.array_equal(np.array(nc.variables[tname][:], dtype=np.float64),
+                                              times[:held])
+                    held = held if same and held < nt else 0
+                except (OSError, KeyError, RuntimeError):
+                    held = 0
+            remove_stamp(data, SVAN_STAMP)
+            out = netCDF4.Dataset(path, "a") if held else create_svan(path + ".partial", temperature)
+            try:
+                v = out.variables["SVAN"]
+                v.set_var_chunk_cache(size=1 << 20)
+                for k in range(held, nt):
+                    v[k] = np.ma.masked_invalid(
+                        specific_volume_anomaly(pressure, t_month(k), s_month(k)).astype(np.float32))
+                    out.variables[tname][k] = times[k]
+            finally:
+                out.close()
+            if not held:
+                os.replace(path + ".partial", path)
+        finally:
+            salinity.close()
+    finally:
+        temperature.close()
+    write_stamp(data, SVAN_STAMP, SVAN_FILES)
+    done = "appended" if held else "computed"
+    return (f"{done} the specific volume anomaly of months {held + 1} to {nt} in {path} "
+            f"in {time.monotonic() - started:.1f} s")
 
 
 def main(argv):

@@ -93,22 +93,33 @@ tc_ferret_env() {
   export GFORTRAN_UNBUFFERED_PRECONNECTED
 }
 
-# The product scripts read fields derived from the temperature file
-# (tc_derived.py), never trusted: their stamp must still match the files
-# and the script, else they are computed again before Ferret runs.  Two
-# forks when nothing changed; the script itself takes a lock.  What it
-# did goes to LOG.
-tc_derived_fresh() {
-  tc_stamp_now=$(stat -L -c '%s %.9Y %i' "$TC_DATA/RG_ArgoClim_Temperature.nc" \
-    "$TC_DATA/RG_ArgoClim_Derived.nc" 2> /dev/null; md5sum < "$TC_BIN/tc_derived.py" | cut -c 1-32)
+# The product scripts read fields derived from the temperature file, the
+# dynamic height scripts the specific volume anomaly from it and the
+# salinity file (tc_derived.py), never trusted: their stamps must still
+# match the files and the script, else they are computed again before
+# Ferret runs.  A few forks when nothing changed; the script itself takes
+# a lock.  What it did goes to LOG.
+tc_stamp_holds() {
   tc_stamp_was=""
-  if [ -f "$TC_DATA/RG_ArgoClim_Derived.stamp" ]; then
+  if [ -f "$1" ]; then
     while IFS= read -r tc_line || [ -n "$tc_line" ]; do
       tc_stamp_was="$tc_stamp_was${tc_stamp_was:+
 }$tc_line"
-    done < "$TC_DATA/RG_ArgoClim_Derived.stamp"
+    done < "$1"
   fi
-  [ "$tc_stamp_now" = "$tc_stamp_was" ] && return 0
+  [ "$tc_stamp_now" = "$tc_stamp_was" ]
+}
+
+tc_derived_fresh() {
+  tc_md5=$(md5sum < "$TC_BIN/tc_derived.py" | cut -c 1-32)
+  tc_stamp_now=$(stat -L -c '%s %.9Y %i' "$TC_DATA/RG_ArgoClim_Temperature.nc" \
+    "$TC_DATA/RG_ArgoClim_Derived.nc" 2> /dev/null; echo "$tc_md5")
+  if tc_stamp_holds "$TC_DATA/RG_ArgoClim_Derived.stamp"; then
+    [ -f "$TC_DATA/RG_ArgoClim_Salinity.nc" ] || return 0
+    tc_stamp_now=$(stat -L -c '%s %.9Y %i' "$TC_DATA/RG_ArgoClim_Temperature.nc" \
+      "$TC_DATA/RG_ArgoClim_Salinity.nc" "$TC_DATA/RG_ArgoClim_SVAN.nc" 2> /dev/null; echo "$tc_md5")
+    tc_stamp_holds "$TC_DATA/RG_ArgoClim_SVAN.stamp" && return 0
+  fi
   /usr/bin/python3 "$TC_BIN/tc_derived.py" "$TC_DATA" >> "$1" 2>&1 || true
 }
 

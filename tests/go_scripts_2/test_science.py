@@ -228,6 +228,23 @@ def ferret_listings(data, out, nt):
         dump(f"stored_{name}_missing", f"cmp_missing_{name}[{axes.replace('max', 'sum')}]")
     lines += [f"cancel data fly_{STORED[0]}", "cancel data fly_wwv", "cancel data fly_an_d20",
               "go tc_ts_end"]
+    # The specific volume anomaly computed once, every month, against the
+    # same on the fly; one month's dynamic height and speed on the fly, for
+    # the entry scripts below, which read it.
+    lines += ["go tc_begin", "go tc_data argo", "let tc_temp_now = tc_temp", "let tc_psal_now = tc_psal",
+              "go tc_derive now", "use RG_ArgoClim_SVAN.nc"]
+    for part, expression in (("diff", "ABS(SVAN[d=RG_ArgoClim_SVAN] - tc_svan_now)"),
+                             ("max", "ABS(tc_svan_now)"),
+                             ("missing", "ABS(MISSING(0*SVAN[d=RG_ArgoClim_SVAN], 1) - MISSING(0*tc_svan_now, 1))")):
+        how = "sum" if part == "missing" else "max"
+        lines.append(f"let cmp_svan_{part} = {expression}")
+        dump(f"stored_svan_{part}", f"cmp_svan_{part}[x=@{how},y=@{how},z=@{how},l=@{how}]")
+    for name in ("temp", "psal"):
+        lines.append(f"let tc_{name}_now = tc_{name}[l={MONTH}:{MONTH}@sum] / tc_{name}[l={MONTH}:{MONTH}@ngd]")
+    lines += ["go tc_derive now", "define symbol tc_withref = 0", "go tc_dynamic map 0 1000"]
+    dump("fly_month_field", "tc_field")
+    dump("fly_month_speed", "tc_speed")
+    lines.append("go tc_end")
     # Each box from both data sets: K 1 to 4 as the program sends them,
     # then the other two boxes.
     for k, box in ((1, ""), (2, ""), (3, ""), (4, ""), (1, "12"), (1, "4"), (3, "12"), (3, "4")):
@@ -249,7 +266,9 @@ def ferret_listings(data, out, nt):
             ("entry_geo_vel_section", f"tc_field[x={SEC_X},z=0:2000]",
              f"fer_geo_vel_section N -60 66 {A} {B} 0 2000 {SEC_X} {SEC_X}"),
             ("entry_dyn_ht_line", f"tc_line_curve[l=1:{nt}]",
-             f"fer_dyn_ht_line 1 1 {nt} 0 1000 {LINE_AT[0]} {LINE_AT[0]} {LINE_AT[1]} {LINE_AT[1]}")):
+             f"fer_dyn_ht_line 1 1 {nt} 0 1000 {LINE_AT[0]} {LINE_AT[0]} {LINE_AT[1]} {LINE_AT[1]}"),
+            ("entry_dyn_ht_map", "tc_field", f"fer_dyn_ht_map {MONTH} {MONTH} 0 1000 -60 65 120 290 1 0 0"),
+            ("entry_geo_vel_map", "tc_field", f"fer_geo_vel_map {MONTH} {MONTH} 0 1000 -60 65 120 290 1 2 2")):
         lines += [f'define symbol capture_file = {out}/{name}.txt', f"define symbol capture_what = {what}",
                   f"go {go}"]
     return ferret_with(f"{out} {GO}", data, "\n".join(lines), timeout=600)
@@ -368,6 +387,12 @@ def main():
     r.compare("entry script: dynamic height line",
               [(r.listed("entry_dyn_ht_line", (nt,)), integral_below(p, svan_line.T, 1000.0)[0] * 1e5)],
               1e-6, "dyn cm")
+
+    # One month's map, from the anomaly computed once, as on the fly.
+    r.stored("svan", 1e-6)
+    for name, fly in (("entry_dyn_ht_map", "fly_month_field"), ("entry_geo_vel_map", "fly_month_speed")):
+        r.compare("entry script: " + name[6:].replace("_", " ") + " of a month",
+                  [(r.listed(name, (ny, nx)), r.listed(fly, (ny, nx)))], 1e-6, "", relative=True)
 
     # The products of one month and the warm water volume of all months.
     t_month = temp[MONTH - 1]

@@ -395,14 +395,17 @@ class Import(unittest.TestCase):
         # The derived fields gained that one month, and equal those of
         # all 58 months computed afresh, climatologies included.
         self.assertIn("appended the derived fields of months 58 to 58", r.appup_log())
+        self.assertIn("appended the specific volume anomaly of months 58 to 58", r.appup_log())
         afresh = tempfile.mkdtemp(prefix="tc_derived_")
         self.addCleanup(shutil.rmtree, afresh, True)
         shutil.copy(r.path("data", "RG_ArgoClim_Temperature.nc"), afresh)
+        shutil.copy(r.path("data", "RG_ArgoClim_Salinity.nc"), afresh)
         self.assertIn("computed the derived fields of months 1 to 58", tc_derived.compute(afresh))
-        with netCDF4.Dataset(r.path("data", tc_derived.DERIVED)) as got, \
-                netCDF4.Dataset(os.path.join(afresh, tc_derived.DERIVED)) as want:
-            for name in want.variables:
-                np.testing.assert_array_equal(got[name][:], want[name][:], name)
+        for derived in (tc_derived.DERIVED, tc_derived.SVAN):
+            with netCDF4.Dataset(r.path("data", derived)) as got, \
+                    netCDF4.Dataset(os.path.join(afresh, derived)) as want:
+                for name in want.variables:
+                    np.testing.assert_array_equal(got[name][:], want[name][:], name)
         check = ["/usr/bin/python3", r.path("bin", "tc_derived.py"), "--check", r.path("data")]
         self.assertEqual(subprocess.run(check).returncode, 0)
         # Touched, the derived file is no longer trusted: the batch
@@ -414,6 +417,15 @@ class Import(unittest.TestCase):
                        check=True)
         with open(log) as f:
             self.assertIn("computed the derived fields of months 1 to 58", f.read())
+        self.assertEqual(subprocess.run(check).returncode, 0)
+        # A touched salinity file: only the anomaly is computed again.
+        os.utime(r.path("data", "RG_ArgoClim_Salinity.nc"))
+        self.assertEqual(subprocess.run(check).returncode, 1)
+        os.remove(log)
+        subprocess.run(["/bin/sh", "-c", '. "$0/tc_paths.sh"; tc_derived_fresh "$1"', r.path("bin"), log],
+                       check=True)
+        with open(log) as f:
+            self.assertEqual(f.read().split(" in ")[0], "computed the specific volume anomaly of months 1 to 58")
         self.assertEqual(subprocess.run(check).returncode, 0)
 
     def test_other_layouts_then_bad_inputs_change_nothing(self):

@@ -105,7 +105,7 @@ class DriveRoot:
             return tc_update_check.months_of(nc)
 
     def leftovers(self):
-        derived = ("RG_ArgoClim_Derived.nc", "RG_ArgoClim_Derived.stamp")
+        derived = ("RG_ArgoClim_Derived.nc", "RG_ArgoClim_Derived.stamp", "RG_ArgoClim_SVAN.nc", "RG_ArgoClim_SVAN.stamp")
         return [n for n in os.listdir(self.path("data")) if n not in DATA_FILES + list(derived)]
 
     def appup_log(self):
