@@ -4,13 +4,14 @@ the climatology of MONTHS months imported alone, then one extension month
 appended.  Not part of CI (it writes about 1 GB per two years of months).
 
 usage: bench/import_append_bench.py [--months N] [--work DIR] [--rounds N]
-                                   [--keep-inputs]
+                                   [--keep-inputs] [--vs IMPORTER]
 
 Prints the wall and processor time and peak resident memory of both runs,
 and of a reference that reads the inputs with cat and writes as many bytes
 with fsync; with --rounds the import and the reference take turns, and the
 ratio is taken round by round.  --keep-inputs leaves the inputs in DIR for
-the next run, which uses them when they have as many months.
+the next run, which uses them when they have as many months.  --vs takes
+another importer (another checkout's) into each round, after this one.
 """
 
 import argparse
@@ -100,6 +101,7 @@ def main(argv):
     parser.add_argument("--work", default="/tmp/tidecharter-import-bench")
     parser.add_argument("--rounds", type=int, default=1)
     parser.add_argument("--keep-inputs", action="store_true")
+    parser.add_argument("--vs", metavar="IMPORTER")
     args = parser.parse_args(argv)
     inputs = os.path.join(args.work, "inputs")
     home = os.path.join(args.work, "root", "tidecharter")
@@ -121,9 +123,16 @@ def main(argv):
 
     root = ["--drive-root", os.path.join(args.work, "root")]
     data = os.path.join(home, "data")
-    ratios = []
+    ratios, others = [], []
     for _ in range(args.rounds):
+        if args.vs:
+            seconds, cpu, peak = timed(["/usr/bin/python3", args.vs, "--argo", *files, *root])
+            others.append(seconds)
+            print(f"{args.vs}: {seconds:.1f} s wall, {cpu:.1f} s processor, peak {peak:.0f} MB resident",
+                  flush=True)
         seconds, cpu, peak = timed(["/usr/bin/python3", IMPORTER, "--argo", *files, *root])
+        if args.vs:
+            others[-1] = seconds / others[-1]
         total = sum(os.path.getsize(os.path.join(data, n)) for n in os.listdir(data))
         ref, ref_cpu, _ = timed(["/usr/bin/python3", "-c", REFERENCE, os.path.join(data, "scratch"),
                                  str(total), *files])
@@ -133,6 +142,8 @@ def main(argv):
               f"write) {ref:.1f} s wall, {ref_cpu:.1f} s processor; ratio {seconds / ref:.2f}", flush=True)
     if args.rounds > 1:
         print(f"median ratio over {args.rounds} rounds: {median(ratios):.2f}")
+    if args.vs:
+        print(f"wall time against {args.vs}, round by round: {' '.join(f'{r:.2f}' for r in others)}")
     seconds, cpu, peak = timed(["/usr/bin/python3", IMPORTER, "--argo", extension, *root])
     print(f"append of one extension month: {seconds:.2f} s wall, {cpu:.2f} s processor, "
           f"peak {peak:.0f} MB resident")

@@ -339,6 +339,12 @@ class Import(unittest.TestCase):
                       "59.5S-65.5N), 58 levels 2.5-1975 dbar", done.stdout)
         self.assertEqual(r.end_dates(), [57, 57, 57])
         self.assertEqual(r.leftovers(), [])
+        # The derived fields, computed beside the import, are in the data
+        # and nothing of that work is left in tmp.
+        self.assertIn(f"computed the derived fields of months 1 to 57 in {r.path('data', tc_derived.DERIVED)} ",
+                      done.stdout)
+        tmp = r.path("tmp")
+        self.assertEqual([n for n in os.listdir(tmp) if os.path.isdir(os.path.join(tmp, n))], ["update"])
         # Building the sample again, as a set-up does, keeps the real data.
         data = r.path("data")
         before = {n: os.stat(os.path.join(data, n)).st_mtime_ns for n in os.listdir(data)}
