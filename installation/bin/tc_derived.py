@@ -273,6 +273,18 @@ def compute(data, append=False):
         os.close(lock)
 
 
+def months_held(path, tname, times):
+    """How many of `times` the derived file at path already holds, when
+    it holds fewer and they are the same months; else 0."""
+    try:
+        with netCDF4.Dataset(path) as nc:
+            held = len(nc.variables[tname])
+            same = np.array_equal(np.array(nc.variables[tname][:], dtype=np.float64), times[:held])
+    except (OSError, KeyError, RuntimeError):
+        return 0
+    return held if same and held < len(times) else 0
+
+
 def update(data, path, append):
     """compute() under the lock, for the 2-D fields."""
     old = read_stamp(data)
@@ -288,14 +300,7 @@ def update(data, path, append):
         held = 0
         if append and old and len(old) == len(now) == 3 and old[1:] == now[1:] and \
                 int(old[0].split()[0]) <= int(now[0].split()[0]):
-            try:
-                with netCDF4.Dataset(path) as nc:
-                    held = len(nc.variables["D20"])
-                    same = np.array_equal(np.array(nc.variables[tname][:], dtype=np.float64),
-                                          times[:held])
-                held = held if same and held < nt else 0
-            except (OSError, KeyError, RuntimeError):
-                held = 0
+            held = months_held(path, tname, times)
         remove_stamp(data, STAMP)
         if held:
             out = netCDF4.Dataset(path, "a")
@@ -387,14 +392,7 @@ def update_svan(data, append):
             grown = old and len(old) == len(now) == 4 and old[2:] == now[2:] and \
                 all(int(a.split()[0]) <= int(b.split()[0]) for a, b in zip(old[:2], now[:2]))
             if append and grown:
-                try:
-                    with netCDF4.Dataset(path) as nc:
-                        held = len(nc.variables[tname])
-                        same = np.array_equal(np.array(nc.variables[tname][:], dtype=np.float64),
-                                              times[:held])
-                    held = held if same and held < nt else 0
-                except (OSError, KeyError, RuntimeError):
-                    held = 0
+                held = months_held(path, tname, times[:nt])
             remove_stamp(data, SVAN_STAMP)
             out = netCDF4.Dataset(path, "a") if held else create_svan(path + ".partial", temperature)
             try:
