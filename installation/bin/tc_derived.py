@@ -294,8 +294,7 @@ def update(data, path, append):
     started = time.monotonic()
     source, pressure, month = argo_reader(data)
     try:
-        tname = source.variables["ARGO_TEMPERATURE_ANOMALY"].dimensions[0]
-        times = np.array(source.variables[tname][:], dtype=np.float64)
+        tname, times = times_of(source, "TEMPERATURE")
         nt = len(times)
         held = 0
         if append and old and len(old) == len(now) == 3 and old[1:] == now[1:] and \
