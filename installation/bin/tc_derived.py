@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Derived Argo fields, computed once when the data arrive.
 
-usage: tc_derived.py [--append] [--check] DATA_DIR
+usage: tc_derived.py [--append] [--check] [--anomaly] DATA_DIR
 
 Writes DATA_DIR/RG_ArgoClim_Derived.nc from RG_ArgoClim_Temperature.nc:
 per month (on the temperature file's own time axis) the 2-D fields
@@ -29,7 +29,9 @@ says, by its exit status, whether the stamp still holds.  --append, after
 the monthly update appended months, computes only the new months when the
 file was current before the append (the stamp holds for the file and the
 script, and the temperature file has only grown); otherwise everything.
-One run at a time per data directory (a flock on the directory)."""
+--anomaly leaves the 2-D fields alone: the importer computes them
+in another process, as soon as the temperature file is written.  One run
+at a time per data directory (a flock on the directory)."""
 
 import ctypes
 import fcntl
@@ -45,7 +47,7 @@ TEMPERATURE = "RG_ArgoClim_Temperature.nc"
 SALINITY = "RG_ArgoClim_Salinity.nc"
 DERIVED = "RG_ArgoClim_Derived.nc"
 STAMP = "RG_ArgoClim_Derived.stamp"
-# The 3-D anomaly has a file and stamp of its own: it is some seventeen
+# The 3-D anomaly has a file and stamp of its own: it is some thirty
 # times the 2-D fields, and a salinity change or a failed run there must
 # not hold up or throw away the 2-D products.
 SVAN = "RG_ArgoClim_SVAN.nc"
@@ -58,6 +60,7 @@ FIELDS = {
     "WARM": ("m", "Thickness of the water above the 20-degree isotherm"),
 }
 RHO_CP = 1025 * 4178e-7     # J/(m3 K), and J/m2 to kJ/cm2
+FILL = np.float32(-1e34)
 
 
 # ------------------------------------------------------------ the fields
@@ -124,6 +127,13 @@ def fields(p, t):
     return {"D20": d20, "MLD": mld, "TCHP": tchp, "WARM": warm}
 
 
+def fields_by_rows(p, t, rows=8):
+    """fields() a few rows of columns at a time, the same values: the
+    intermediate arrays then stay in the processor's cache."""
+    parts = [fields(p, t[:, j:j + rows]) for j in range(0, t.shape[1], rows)]
+    return {name: np.concatenate([part[name] for part in parts]) for name in parts[0]}
+
+
 def density(s, t, p):
     """Seawater density, kg/m3, UNESCO 1980 (the go scripts' tc_eos.jnl):
     salinity s (psu), temperature t (deg C), pressure p (dbar)."""
@@ -144,9 +154,17 @@ def density(s, t, p):
 def specific_volume_anomaly(p, t, s):
     """SVAN, m3/kg, of t[z, y, x] and s[z, y, x] on pressures p (dbar),
     against water of 35 psu and 0 deg C at the same pressure."""
+    out = np.empty_like(t)
     pz = p.reshape((-1, 1, 1))
     with np.errstate(invalid="ignore"):
-        return 1 / density(s, t, pz) - 1 / density(35.0, 0.0, pz)
+        standard = 1 / density(35.0, 0.0, pz)
+        # A few levels at a time: the equation's forty-odd intermediate
+        # arrays then stay in the processor's cache instead of each going
+        # out to memory and back, which took longer than the arithmetic.
+        for k in range(0, len(p), 4):
+            z = slice(k, k + 4)
+            out[z] = 1 / density(s[z], t[z], pz[z]) - standard[z]
+    return out
 
 
 # ------------------------------------------------------------- the files
@@ -211,8 +229,39 @@ def argo_reader(data, file=TEMPERATURE, quantity="TEMPERATURE"):
     base = np.ma.filled(mean[:].astype(np.float64), np.nan)
 
     def month(k):
-        return base + np.ma.filled(anomaly[k].astype(np.float64), np.nan)
+        read = values_and_missing(anomaly, k)
+        if read is None:
+            return base + np.ma.filled(anomaly[k].astype(np.float64), np.nan)
+        values, missing = read
+        out = base + values
+        out[missing] = np.nan
+        return out
     return nc, pressure, month
+
+
+def values_and_missing(var, index):
+    """var[index] as stored, in the machine's byte order, and where it is
+    missing as the library's masked array would have it (its _FillValue
+    or missing_value; the library's default fill value without a
+    _FillValue); None for packed values or a valid range, which need the
+    library.  The masked array costs more than the reading."""
+    attributes = set(var.ncattrs())
+    if var.dtype.kind != "f" or attributes & {"scale_factor", "add_offset", "valid_min", "valid_max", "valid_range"}:
+        return None
+    var.set_auto_mask(False)
+    try:
+        values = np.asarray(var[index])
+    finally:
+        var.set_auto_mask(True)
+    if not values.dtype.isnative:
+        values = values.byteswap().view(values.dtype.newbyteorder())
+    fills = [var.getncattr(a) for a in ("_FillValue", "missing_value") if a in attributes]
+    if "_FillValue" not in attributes:
+        fills.append(netCDF4.default_fillvals[values.dtype.str[1:]])
+    missing = np.zeros(values.shape, bool)
+    for fill in fills:
+        missing |= values == values.dtype.type(fill)
+    return values, missing
 
 
 def create(path, source):
@@ -242,11 +291,11 @@ def create(path, source):
     ny, nx = len(source.dimensions[ydim]), len(source.dimensions[xdim])
     for name, (units, long_name) in FIELDS.items():
         v = nc.createVariable(name, "f4", (tdim, ydim, xdim), zlib=True, complevel=1, shuffle=True,
-                              chunksizes=(1, ny, nx), fill_value=np.float32(-1e34))
+                              chunksizes=(1, ny, nx), fill_value=FILL)
         v.units, v.long_name = units, long_name
         c = nc.createVariable(name + "_CLIM", "f4", ("CALENDAR_MONTH", ydim, xdim), zlib=True,
                               complevel=1, shuffle=True, chunksizes=(1, ny, nx),
-                              fill_value=np.float32(-1e34))
+                              fill_value=FILL)
         c.units, c.long_name = units, long_name + ", mean of the calendar month over all months"
     return nc
 
@@ -258,14 +307,14 @@ def climatology_of(stack):
         return np.where(count > 0, np.nansum(stack, axis=0) / count, np.nan)
 
 
-def compute(data, append=False):
-    """Brings the derived file up to date; returns what it did, or None
-    when it was current."""
+def compute(data, append=False, fields=True):
+    """Brings the derived files up to date (the anomaly only, without
+    fields); returns what it did, or None when they were current."""
     path = os.path.join(data, DERIVED)
     lock = os.open(data, os.O_RDONLY)
     try:
         fcntl.flock(lock, fcntl.LOCK_EX)
-        done = [update(data, path, append)]
+        done = [update(data, path, append)] if fields else []
         if has_salinity(data):
             done.append(update_svan(data, append))
         return "\n".join(d for d in done if d) or None
@@ -326,17 +375,31 @@ def write(out, pressure, month, times, first, last):
     for name in FIELDS:
         for v in (out.variables[name], out.variables[name + "_CLIM"]):
             v.set_var_chunk_cache(size=1 << 20)
+    # Written from the start, the climatologies are summed on the way
+    # (the same sums, in the same order, as climatology_of's) instead of
+    # reading every month back.
+    sums = {} if first == 0 else None
     for k in range(first, last):
-        for name, field in fields(pressure, month(k)).items():
-            out.variables[name][k] = np.ma.masked_invalid(field.astype(np.float32))
+        for name, field in fields_by_rows(pressure, month(k)).items():
+            stored = field.astype(np.float32)
+            out.variables[name][k] = np.ma.masked_invalid(stored)
+            if sums is not None:
+                total, count = sums.setdefault((name, k % 12), (np.zeros(field.shape), np.zeros(field.shape, int)))
+                valid = ~np.isnan(stored)
+                total += np.where(valid, stored, 0)
+                count += valid
         out.variables[tname][k] = times[k]
     changed = sorted({k % 12 for k in range(first, last)}) if first else range(12)
     for name in FIELDS:
         v = out.variables[name]
         for m in changed:
-            stack = np.ma.filled(v[m::12].astype(np.float64), np.nan)
-            out.variables[name + "_CLIM"][m] = np.ma.masked_invalid(
-                climatology_of(stack).astype(np.float32))
+            if sums is not None and (name, m) in sums:
+                total, count = sums[name, m]
+                with np.errstate(invalid="ignore", divide="ignore"):
+                    mean = np.where(count > 0, total / count, np.nan)
+            else:
+                mean = climatology_of(np.ma.filled(v[m::12].astype(np.float64), np.nan))
+            out.variables[name + "_CLIM"][m] = np.ma.masked_invalid(mean.astype(np.float32))
 
 
 # ------------------------------------------------- specific volume anomaly
@@ -361,8 +424,10 @@ def create_svan(path, source):
         if dim != dims[0]:
             copy[:] = axis[:]
     ny, nx = (len(source.dimensions[d]) for d in dims[2:])
-    v = nc.createVariable("SVAN", "f4", dims, zlib=True, complevel=1, shuffle=True,
-                          chunksizes=(1, 1, ny, nx), fill_value=np.float32(-1e34))
+    # Not compressed: deflating took longer than computing the anomaly,
+    # on the import and on every picture that reads it; the file is then
+    # the size of the temperature file.
+    v = nc.createVariable("SVAN", "f4", dims, chunksizes=(1, 1, ny, nx), fill_value=FILL)
     v.units = "m3/kg"
     v.long_name = "Specific volume anomaly (UNESCO 1980)"
     return nc
@@ -397,9 +462,13 @@ def update_svan(data, append):
             try:
                 v = out.variables["SVAN"]
                 v.set_var_chunk_cache(size=1 << 20)
+                # The fill value put in directly: a masked array costs
+                # twice the month's writing.
+                v.set_auto_mask(False)
                 for k in range(held, nt):
-                    v[k] = np.ma.masked_invalid(
-                        specific_volume_anomaly(pressure, t_month(k), s_month(k)).astype(np.float32))
+                    anomaly = specific_volume_anomaly(pressure, t_month(k), s_month(k)).astype(np.float32)
+                    anomaly[np.isnan(anomaly)] = FILL
+                    v[k] = anomaly
                     out.variables[tname][k] = times[k]
             finally:
                 out.close()
@@ -433,14 +502,14 @@ def main(argv):
     keep_heap()
     args = [a for a in argv if not a.startswith("--")]
     flags = {a for a in argv if a.startswith("--")}
-    if len(args) != 1 or flags - {"--append", "--check"}:
-        print("usage: tc_derived.py [--append] [--check] DATA_DIR", file=sys.stderr)
+    if len(args) != 1 or flags - {"--append", "--check", "--anomaly"}:
+        print("usage: tc_derived.py [--append] [--check] [--anomaly] DATA_DIR", file=sys.stderr)
         return 2
     data = args[0]
     if "--check" in flags:
         return 0 if fresh(data) else 1
     try:
-        done = compute(data, append="--append" in flags)
+        done = compute(data, append="--append" in flags, fields="--anomaly" not in flags)
     except (OSError, KeyError, RuntimeError, ValueError) as error:
         print(f"tc_derived.py: {data}: the derived fields cannot be computed: {error}", file=sys.stderr)
         return 1
