@@ -109,7 +109,9 @@ def main(argv):
     made = os.path.join(inputs, f"{args.months}.months")
     if not os.path.exists(made):
         shutil.rmtree(inputs, ignore_errors=True)
-    for d in (inputs, os.path.join(home, "data"), os.path.join(home, "bin", "pacific")):
+    # A drive root as install.sh lays it out, as far as the importer uses
+    # it: its tmp holds the derived files' work during the import.
+    for d in (inputs, os.path.join(home, "data"), os.path.join(home, "bin", "pacific"), os.path.join(home, "tmp")):
         os.makedirs(d, exist_ok=True)
     files = [os.path.join(inputs, f"RG_ArgoClim_{q}_2019.nc") for q in ("Temperature", "Salinity")]
     code = f"{2004 + args.months // 12}{args.months % 12 + 1:02d}"

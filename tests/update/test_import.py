@@ -339,10 +339,12 @@ class Import(unittest.TestCase):
                       "59.5S-65.5N), 58 levels 2.5-1975 dbar", done.stdout)
         self.assertEqual(r.end_dates(), [57, 57, 57])
         self.assertEqual(r.leftovers(), [])
-        # The derived fields, computed beside the import, are in the data
-        # and nothing of that work is left in tmp.
-        self.assertIn(f"computed the derived fields of months 1 to 57 in {r.path('data', tc_derived.DERIVED)} ",
-                      done.stdout)
+        # The derived files, computed beside the import, are in the data,
+        # current (not computed once more after it), and nothing of that
+        # work is left in tmp.
+        for what, name in (("derived fields", tc_derived.DERIVED), ("specific volume anomaly", tc_derived.SVAN)):
+            self.assertIn(f"computed the {what} of months 1 to 57 in {r.path('data', name)} ", done.stdout)
+            self.assertEqual(done.stdout.count(f"computed the {what} "), 1, done.stdout)
         tmp = r.path("tmp")
         self.assertEqual([n for n in os.listdir(tmp) if os.path.isdir(os.path.join(tmp, n))], ["update"])
         # Building the sample again, as a set-up does, keeps the real data.
