@@ -29,9 +29,9 @@ says, by its exit status, whether the stamp still holds.  --append, after
 the monthly update appended months, computes only the new months when the
 file was current before the append (the stamp holds for the file and the
 script, and the temperature file has only grown); otherwise everything.
---anomaly leaves the 2-D fields alone: the importer computes them
-in another process, as soon as the temperature file is written.  One run
-at a time per data directory (a flock on the directory)."""
+--anomaly leaves the 2-D fields alone: the importer computes them in
+another process beside it.  One run at a time per data directory (a flock
+on the directory)."""
 
 import ctypes
 import fcntl
@@ -248,11 +248,12 @@ def values_and_missing(var, index):
     attributes = set(var.ncattrs())
     if var.dtype.kind != "f" or attributes & {"scale_factor", "add_offset", "valid_min", "valid_max", "valid_range"}:
         return None
+    masked = var.mask
     var.set_auto_mask(False)
     try:
         values = np.asarray(var[index])
     finally:
-        var.set_auto_mask(True)
+        var.set_auto_mask(masked)
     if not values.dtype.isnative:
         values = values.byteswap().view(values.dtype.newbyteorder())
     fills = [var.getncattr(a) for a in ("_FillValue", "missing_value") if a in attributes]
@@ -302,9 +303,13 @@ def create(path, source):
 
 def climatology_of(stack):
     """The mean of stack[t, y, x] over the months with data."""
-    count = np.sum(~np.isnan(stack), axis=0)
+    return mean_of(np.nansum(stack, axis=0), np.sum(~np.isnan(stack), axis=0))
+
+
+def mean_of(total, count):
+    """total / count, NaN where count is 0."""
     with np.errstate(invalid="ignore", divide="ignore"):
-        return np.where(count > 0, np.nansum(stack, axis=0) / count, np.nan)
+        return np.where(count > 0, total / count, np.nan)
 
 
 def compute(data, append=False, fields=True):
@@ -394,9 +399,7 @@ def write(out, pressure, month, times, first, last):
         v = out.variables[name]
         for m in changed:
             if sums is not None and (name, m) in sums:
-                total, count = sums[name, m]
-                with np.errstate(invalid="ignore", divide="ignore"):
-                    mean = np.where(count > 0, total / count, np.nan)
+                mean = mean_of(*sums[name, m])
             else:
                 mean = climatology_of(np.ma.filled(v[m::12].astype(np.float64), np.nan))
             out.variables[name + "_CLIM"][m] = np.ma.masked_invalid(mean.astype(np.float32))
