@@ -203,6 +203,10 @@ class PictureWindow : public QMainWindow {
         "PNG picture (*.png);;PDF document (*.pdf);;PostScript (*.ps);;JPG picture (*.jpg)");
     if (file.isEmpty()) return;
     lastDir_ = QFileInfo(file).absolutePath();
+    const std::string also = owner_.replaces(file.toStdString());
+    if (!also.empty() &&
+        QMessageBox::question(this, "Save As", QString::fromStdString(also) + "\nSave anyway?") != QMessageBox::Yes)
+      return;
     const std::string problem = owner_.save(file.toStdString());
     if (!problem.empty()) QMessageBox::warning(this, "Save As", QString::fromStdString(problem));
   }

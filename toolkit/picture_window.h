@@ -27,6 +27,10 @@ class PictureWindowOwner {
   // The status bar's text for the point at fractions `fx`, `fy` of the
   // picture's width and height, from its top left.
   virtual std::string readout(double fx, double fy) = 0;
+  // What saving as `file` would replace besides `file` itself (which the
+  // file dialog asks about), as a sentence; "" for nothing. The user is
+  // asked before save is called.
+  virtual std::string replaces(const std::string& file) = 0;
   // Saves the picture as `file` (the extension picks the format): "" when
   // done, else what went wrong.
   virtual std::string save(const std::string& file) = 0;

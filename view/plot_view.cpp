@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -271,13 +272,6 @@ toolkit::ScreenArea cascade(const toolkit::ScreenArea& area, const toolkit::Scre
 
 namespace {
 
-bool copyfile(const std::string& from, const std::string& to, std::string& problem) {
-  std::error_code error;
-  fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
-  if (error) problem = "cannot write " + to + ": " + error.message();
-  return !error;
-}
-
 bool landscape(const std::string& postscript) {
   for (const std::string& line : readlines(postscript)) {
     if (line.rfind("%%PageOrientation:", 0) == 0) return line.find("Landscape") != std::string::npos;
@@ -286,55 +280,119 @@ bool landscape(const std::string& postscript) {
   return false;
 }
 
+// A new file in `dir` that nobody else can have named first (mkstemp:
+// O_CREAT|O_EXCL, never through a link), holding a copy of `from`; its
+// name, or "" with `problem` set.
+std::string placedcopy(const std::string& from, const fs::path& dir, const std::string& name,
+                       std::string& problem) {
+  std::string made = (dir / ("." + name + ".XXXXXX")).string();
+  const int out = mkstemp(made.data());
+  if (out < 0) {
+    problem = "cannot write in " + dir.string() + ": " + std::strerror(errno);
+    return "";
+  }
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  bool done = in >= 0;
+  char buffer[1 << 16];
+  for (ssize_t got; done && (got = read(in, buffer, sizeof buffer)) != 0;) {
+    done = got > 0;
+    for (ssize_t at = 0; done && at < got;) {
+      const ssize_t put = write(out, buffer + at, static_cast<size_t>(got - at));
+      done = put > 0;
+      at += put;
+    }
+  }
+  // As a file made with the user's umask would be.
+  const mode_t mask = umask(0);
+  umask(mask);
+  done = done && fchmod(out, 0666 & ~mask) == 0;
+  done = close(out) == 0 && done;
+  if (in >= 0) close(in);
+  if (!done) {
+    problem = "cannot write " + (dir / name).string() + ": " + std::strerror(errno ? errno : EIO);
+    unlink(made.c_str());
+    return "";
+  }
+  return made;
+}
+
 }  // namespace
 
-std::string saveplot(const PlotFiles& files, const std::string& target) {
+std::string journalof(const std::string& target) {
+  fs::path journal(target);
+  return journal.replace_extension(".jnl").string();
+}
+
+bool ownedview(const std::string& dir, const std::string& tmp) {
+  std::error_code error;
+  const fs::path d = fs::absolute(dir, error).lexically_normal();
+  struct stat info {};
+  if (error || d.filename().string().rfind("view.", 0) != 0) return false;
+  if (fs::weakly_canonical(d.parent_path(), error) != fs::weakly_canonical(tmp, error) || error) return false;
+  if (lstat(d.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) return false;
+  const std::string mark = (d / kViewMark).string();
+  return lstat(mark.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == getuid();
+}
+
+std::string saveplot(const PlotFiles& files, const std::string& target, bool replaceJournal) {
   const fs::path picture(target);
   const std::string extension = lower(picture.extension().string());
   if (extension != ".png" && extension != ".jpg" && extension != ".jpeg" && extension != ".pdf" &&
       extension != ".ps")
     return "Save As writes .png, .jpg, .pdf or .ps pictures, not " + picture.filename().string();
-  fs::path journal = picture;
-  journal.replace_extension(".jnl");
+  const fs::path journal = journalof(target);
   const fs::path dir = picture.parent_path().empty() ? fs::path(".") : picture.parent_path();
-  // Written under other names and renamed when both are complete, so that
-  // a failure leaves nothing behind.
-  const fs::path partial = dir / ("." + picture.filename().string() + ".partial");
-  const fs::path partialJournal = dir / ("." + journal.filename().string() + ".partial");
+  std::error_code error;
+  if (!fs::is_directory(dir, error)) return "cannot save into " + dir.string() + ": no such directory";
+  if (access(dir.c_str(), W_OK) != 0) return "cannot save into " + dir.string() + ": it cannot be written";
+  if (!replaceJournal && fs::exists(fs::symlink_status(journal, error)))
+    return journal.string() + " exists: the commands of another picture would be lost; "
+           "save under another name or remove it";
+  // Both made in a private directory first, then placed beside the
+  // target under new names and renamed over it, so that a failure leaves
+  // nothing behind.
+  std::string scratch = (fs::temp_directory_path(error) / "tcsave.XXXXXX").string();
+  if (!mkdtemp(scratch.data())) return std::string("cannot make a scratch directory: ") + std::strerror(errno);
+  const std::string made = (fs::path(scratch) / ("saved" + extension)).string();
+  const std::string madeJournal = (fs::path(scratch) / "saved.jnl").string();
   std::string problem;
   if (extension == ".png") {
-    copyfile(files.picture, partial.string(), problem);
+    fs::copy_file(files.picture, made, fs::copy_options::overwrite_existing, error);
+    if (error) problem = "cannot copy the picture: " + error.message();
   } else if (extension == ".jpg" || extension == ".jpeg") {
-    problem = toolkit::ConvertPicture(files.picture, partial.string(), "jpg");
+    problem = toolkit::ConvertPicture(files.picture, made, "jpg");
   } else if (!fs::exists(files.postscript)) {
     problem = "no PostScript of this plot was kept";
   } else if (extension == ".ps") {
-    copyfile(files.postscript, partial.string(), problem);
+    fs::copy_file(files.postscript, made, fs::copy_options::overwrite_existing, error);
+    if (error) problem = "cannot copy the PostScript: " + error.message();
   } else if (runprogram({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=pdfwrite", "-dAutoRotatePages=/None",
-                   "-sOutputFile=" + partial.string(), "-c",
+                   "-sOutputFile=" + made, "-c",
                    landscape(files.postscript) ? "<</Orientation 3>> setpagedevice" : "",
                    "-f", files.postscript}, "") != 0) {
     problem = "Ghostscript could not write " + target;
   }
   if (problem.empty()) {
-    std::ofstream out(partialJournal);
+    std::ofstream out(madeJournal);
     out << "! " << fs::absolute(picture).lexically_normal().string() << ", drawn by tidecharter-view\n";
     for (const std::string& line : readlines(files.commands)) out << line << '\n';
     out.close();
-    if (!out) problem = "cannot write " + journal.string() + " in " + dir.string();
+    if (!out) problem = "cannot write the commands in " + scratch;
   }
-  std::error_code error;
-  if (problem.empty()) fs::rename(partialJournal, journal, error);
-  if (problem.empty() && !error) fs::rename(partial, picture, error);
-  if (error && problem.empty()) problem = "cannot write " + target + ": " + error.message();
+  std::string placed, placedJournal;
+  if (problem.empty()) placed = placedcopy(made, dir, picture.filename().string(), problem);
+  if (problem.empty()) placedJournal = placedcopy(madeJournal, dir, journal.filename().string(), problem);
+  if (problem.empty() && rename(placedJournal.c_str(), journal.c_str()) != 0)
+    problem = "cannot write " + journal.string() + ": " + std::strerror(errno);
+  if (problem.empty() && rename(placed.c_str(), picture.c_str()) != 0) {
+    problem = "cannot write " + target + ": " + std::strerror(errno);
+    unlink(journal.c_str());
+  }
   if (!problem.empty()) {
-    std::error_code ignored;
-    fs::remove(partial, ignored);
-    fs::remove(partialJournal, ignored);
-    if (error) fs::remove(journal, ignored);
-    if (!fs::is_directory(dir, ignored)) return "cannot save into " + dir.string() + ": no such directory";
-    if (access(dir.c_str(), W_OK) != 0) return "cannot save into " + dir.string() + ": it cannot be written";
+    if (!placed.empty()) unlink(placed.c_str());
+    if (!placedJournal.empty()) unlink(placedJournal.c_str());
   }
+  fs::remove_all(scratch, error);
   return problem;
 }
 

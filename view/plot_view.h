@@ -9,6 +9,9 @@
 
 #include "toolkit/picture_window.h"
 
+// The mark tcferret.bat leaves in each directory it makes for a viewer.
+inline constexpr const char* kViewMark = "made_by_tcferret";
+
 // What tcferret.bat leaves in a plot's directory.
 struct PlotFiles {
   std::string dir;
@@ -64,8 +67,19 @@ toolkit::ScreenArea cascade(const toolkit::ScreenArea& area, const toolkit::Scre
 
 // Saves the plot as `target` (.png, .jpg, .pdf or .ps) with its command
 // file beside it (.jnl): "" when done, else the problem, and then nothing
-// of it is left.
-std::string saveplot(const PlotFiles& files, const std::string& target);
+// of it is left. An existing .jnl is replaced only with `replaceJournal`.
+// Each file is written under a new name of its own in the target's folder
+// and renamed, so a name planted there is never written through.
+std::string saveplot(const PlotFiles& files, const std::string& target, bool replaceJournal);
+
+// The command file saved beside picture `target`.
+std::string journalof(const std::string& target);
+
+// True when `dir` is a plot directory tcferret.bat made in drive tmp
+// `tmp`: a directory (not a link) named view.*, right inside `tmp`, of
+// this user's, holding the mark tcferret.bat leaves. Only such a
+// directory is the viewer's to remove.
+bool ownedview(const std::string& dir, const std::string& tmp);
 
 std::vector<std::string> readlines(const std::string& file);
 

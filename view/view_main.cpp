@@ -4,7 +4,9 @@
 //                  fractions FX, FY of the picture from its top left
 //
 // The window is listed in the plot windows' list (tmp/tcferret_windows.pid)
-// for tcKillCygwinX.bat; closing it removes DIR.
+// for tcKillCygwinX.bat; closing it removes DIR when DIR is one that
+// tcferret.bat made for it (ownedview). The drive root is the one the
+// viewer was started for ($TIDECHARTER_DRIVE_C), never taken from DIR.
 #include <sys/file.h>
 #include <signal.h>
 #include <fcntl.h>
@@ -19,6 +21,7 @@
 #include <string>
 
 #include "toolkit/picture_window.h"
+#include "toolkit/toolkit.h"
 #include "view/plot_view.h"
 
 namespace fs = std::filesystem;
@@ -80,7 +83,8 @@ bool otherwindows(const fs::path& tmp) {
 
 class PlotWindow : public toolkit::PictureWindowOwner {
  public:
-  PlotWindow(const PlotFiles& files, const fs::path& tmp) : files_(files), tmp_(tmp) {
+  PlotWindow(const PlotFiles& files, const fs::path& tmp, bool owned)
+      : files_(files), tmp_(tmp), owned_(owned) {
     const std::vector<std::string> commands = readlines(files.commands);
     kind_ = plotkind(commands);
     title_ = plottitle(commands);
@@ -102,7 +106,13 @@ class PlotWindow : public toolkit::PictureWindowOwner {
   }
 
   std::string readout(double fx, double fy) override { return readouttext(kind_, axes_, fx, fy); }
-  std::string save(const std::string& file) override { return saveplot(files_, file); }
+  std::string replaces(const std::string& file) override {
+    const fs::path journal = journalof(file);
+    std::error_code ignored;
+    if (!fs::exists(fs::symlink_status(journal, ignored))) return "";
+    return journal.filename().string() + " already exists beside it: its commands are replaced too.";
+  }
+  std::string save(const std::string& file) override { return saveplot(files_, file, true); }
   std::string pointAction() override {
     const bool has = kind_ == PlotKind::Map && !pointrequest(readlines(files_.commands), 0, 0, "x.ps").empty();
     return has ? "Time Series at This Point (Ctrl+click)" : "";
@@ -113,14 +123,15 @@ class PlotWindow : public toolkit::PictureWindowOwner {
   std::string pointChosen(double fx, double fy) override {
     double lon, lat;
     if (!axispoint(axes_, fx, fy, lon, lat)) return "The point lies outside the map.";
-    const fs::path work = fs::path(files_.dir) / "point";
+    // Its own directory in the drive's tmp, whatever DIR is.
+    std::string made = (tmp_ / "point.XXXXXX").string();
+    if (!mkdtemp(made.data())) return "No time series could be drawn here:\ncannot make a directory in " + tmp_.string();
+    const fs::path work = made;
     std::error_code ignored;
-    fs::remove_all(work, ignored);
-    fs::create_directories(work, ignored);
     const fs::path request = work / "point.ini";
     std::ofstream(request.string()) << pointrequest(readlines(files_.commands), lon, lat, "series.ps");
     const fs::path log = work / "batch.log";
-    const std::string drive = tmp_.parent_path().parent_path().string();
+    const std::string drive = IOsDriveRoot();
     const std::string self = fs::read_symlink("/proc/self/exe", ignored).string();
     fs::path program = fs::path(self).parent_path() / "tidecharter";
     if (!fs::exists(program)) program = "tidecharter";
@@ -131,6 +142,7 @@ class PlotWindow : public toolkit::PictureWindowOwner {
     if (status != 0 || journal.empty()) {
       std::string said;
       for (const std::string& line : readlines(log.string())) said += line + "\n";
+      fs::remove_all(work, ignored);
       return "No time series could be drawn here:\n" + said;
     }
     // Drawn in a window: the same command file without its metafile line
@@ -156,17 +168,22 @@ class PlotWindow : public toolkit::PictureWindowOwner {
     posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ);
   }
 
-  void shown() override { std::ofstream((fs::path(files_.dir) / "shown").string()) << "shown\n"; }
+  // tcferret.bat waits for this; a directory the viewer did not get from
+  // it is left as it is.
+  void shown() override {
+    if (owned_) std::ofstream((fs::path(files_.dir) / "shown").string()) << "shown\n";
+  }
 
   void closing() override {
     listwindow(tmp_, false);
     std::error_code ignored;
-    fs::remove_all(files_.dir, ignored);
+    if (owned_) fs::remove_all(files_.dir, ignored);
   }
 
  private:
   PlotFiles files_;
   fs::path tmp_;
+  bool owned_;
   PlotKind kind_;
   std::string title_;
   PlotAxes axes_;
@@ -203,17 +220,16 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!save.empty()) {
-    const std::string problem = saveplot(files, save);
+    const std::string problem = saveplot(files, save, false);
     if (problem.empty()) return 0;
     std::fprintf(stderr, "tidecharter-view: %s\n", problem.c_str());
     return 1;
   }
 
-  // The window's directory lies in the drive's tmp, where the list is.
-  const fs::path tmp = fs::absolute(dir).lexically_normal().parent_path();
+  const fs::path tmp = fs::path(IOsDriveRoot()) / "tidecharter" / "tmp";
   // Its own process group: tcKillCygwinX.bat ends the group.
   setsid();
-  PlotWindow window(files, tmp);
+  PlotWindow window(files, tmp, ownedview(dir, tmp.string()));
   listwindow(tmp, true);
   std::string problem;
   const int status = toolkit::RunPictureWindow(window.title(), files.picture, window, problem);

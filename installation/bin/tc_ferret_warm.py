@@ -14,7 +14,16 @@ warm process can be had (the caller runs a Ferret of its own).
 A process serves one request at a time from a clean state.  It ends
 after a request that reported an error or left it larger than
 TC_FERRET_WARM_MB (default 400 MB resident), when its owner is gone, and
-after TC_FERRET_IDLE seconds (default 600) without a request.
+after TC_FERRET_IDLE seconds (default 600) without a request.  A
+request with commands beyond those the program writes may leave Ferret
+changed in ways the reset does not undo: its Ferret ends after it.  A
+request that failed is drawn again by a fresh Ferret (status 3), so that
+its picture never depends on an earlier one.
+
+The sockets, locks and pid files lie in a directory of this user's alone
+($XDG_RUNTIME_DIR/tcferret, else $TMPDIR/tcferret-UID), checked at every
+use: another user may have made it, or planted links or a socket in it.
+Anything in doubt and no warm Ferret is used (status 3).
 Environment: TC_FERRET_LIMIT, the seconds a request may take (default
 30); TC_FERRET_STATS, a file that receives one line per request with its
 peak resident memory in kB.
@@ -26,6 +35,8 @@ import json
 import os
 import signal
 import socket
+import stat
+import struct
 import subprocess
 import sys
 import threading
@@ -48,8 +59,75 @@ RESET = [
     "set mode long_label:4",
     "set mode latit_label:3",
     "set mode verify",
+    "ppl axset 1,1,1,1",
     "set window/clear/new",
 ]
+# The lines of the program's command files (and of tcferret.bat's and the
+# go scripts' own additions), first words in lower case: a request made of
+# these alone leaves nothing behind that RESET does not undo.
+KNOWN = ("!", "cancel mode journal", "set mode metafile", "go fer_", "label", "ppl clsplt",
+         "set view top", "frame/file=", "say/outfile=")
+NOFOLLOW = os.O_NOFOLLOW | os.O_CLOEXEC
+
+
+class Doubt(Exception):
+    """The private directory, or a process in it, is not to be trusted."""
+
+
+def home_path():
+    """$XDG_RUNTIME_DIR/tcferret where that is this user's private
+    directory, else $TMPDIR/tcferret-UID."""
+    runtime = os.environ.get("XDG_RUNTIME_DIR", "")
+    try:
+        info = os.lstat(runtime) if runtime.startswith("/") else None
+    except OSError:
+        info = None
+    if info and stat.S_ISDIR(info.st_mode) and info.st_uid == os.getuid() \
+            and not info.st_mode & 0o077:
+        return os.path.join(runtime, "tcferret")
+    return os.path.join(os.environ.get("TMPDIR") or "/tmp", f"tcferret-{os.getuid()}")
+
+
+def private_directory(path):
+    """Directory PATH opened: (descriptor, path).  Made with mode 0700
+    where it is missing; one that is not a directory of this user's with
+    no access for others (a link, another user's, group or world access)
+    is refused with Doubt."""
+    try:
+        os.mkdir(path, 0o700)
+    except FileExistsError:
+        pass
+    except OSError as e:
+        raise Doubt(f"cannot make {path}: {e.strerror}")
+    try:
+        fd = os.open(path, os.O_RDONLY | os.O_DIRECTORY | NOFOLLOW)
+    except OSError:
+        raise Doubt(f"{path} is not a directory (a link?)")
+    info = os.fstat(fd)
+    if info.st_uid != os.getuid() or info.st_mode & 0o077:
+        os.close(fd)
+        raise Doubt(f"{path} belongs to user {info.st_uid} or is open to others "
+                    f"(mode {stat.S_IMODE(info.st_mode):o})")
+    return fd, path
+
+
+def in_directory(fd, name):
+    """A path to NAME through the opened directory, which no later swap of
+    the directory's own path can redirect."""
+    return f"/proc/self/fd/{fd}/{name}"
+
+
+def open_private(fd, name, flags):
+    return os.open(name, flags | NOFOLLOW, 0o600, dir_fd=fd)
+
+
+def peer_uid(conn):
+    return struct.unpack("3i", conn.getsockopt(socket.SOL_SOCKET, socket.SO_PEERCRED,
+                                               struct.calcsize("3i")))[1]
+
+
+def known_commands(commands):
+    return all(line.strip().lower().startswith(KNOWN) or not line.strip() for line in commands)
 
 
 def start_time(pid):
@@ -90,16 +168,22 @@ def serve(path, owner, owner_start):
     os.dup2(devnull, 0)
     os.dup2(devnull, 1)
     os.dup2(devnull, 2)
+    home, name = os.path.split(path)
+    try:
+        folder, _ = private_directory(home)
+    except Doubt:
+        os._exit(1)
     pyferret.init(["-nodisplay", "-nojnl", "-quiet"], False)
 
     listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
-    try:
-        os.unlink(path)
-    except FileNotFoundError:
-        pass
-    listener.bind(path + ".new")
+    for stale in (name, name + ".new"):
+        try:
+            os.unlink(stale, dir_fd=folder)
+        except FileNotFoundError:
+            pass
+    listener.bind(in_directory(folder, name + ".new"))
     listener.listen(1)
-    os.rename(path + ".new", path)
+    os.rename(name + ".new", name, src_dir_fd=folder, dst_dir_fd=folder)
     last = [time.monotonic()]
     busy = threading.Event()
 
@@ -114,18 +198,19 @@ def serve(path, owner, owner_start):
             if not gone:
                 # A client holds the slot's lock from before it connects
                 # until it has the answer: idle only if the lock is free.
-                slot = open(path[:-len(".sock")] + ".lock", "a")
+                slot = open_private(folder, name[:-len(".sock")] + ".lock",
+                                    os.O_WRONLY | os.O_CREAT | os.O_APPEND)
                 try:
                     fcntl.flock(slot, fcntl.LOCK_EX | fcntl.LOCK_NB)
                 except OSError:
-                    slot.close()
+                    os.close(slot)
                     continue
             # The lock file stays while the owner may still ask for it.
             if gone:
-                remove_files(os.path.dirname(path), (str(owner), owner_start))
+                remove_files(folder, (str(owner), owner_start))
             else:
                 try:
-                    os.unlink(path)
+                    os.unlink(name, dir_fd=folder)
                 except OSError:
                     pass
             # With whatever a request spawned.
@@ -157,6 +242,8 @@ def serve(path, owner, owner_start):
     while True:
         conn, _ = listener.accept()
         with conn:
+            if peer_uid(conn) != os.getuid():
+                continue
             request = receive(conn)
             if request is None:
                 continue
@@ -176,12 +263,14 @@ def serve(path, owner, owner_start):
                 said = f.read()
             erred = b"**ERROR" in said or b"**TMAP ERR" in said
             peak = resident_kb("VmHWM")
-            tired = erred or resident_kb("VmRSS") > request["cap_mb"] * 1024
+            tired = (erred or not known_commands(request["commands"])
+                     or resident_kb("VmRSS") > request["cap_mb"] * 1024)
             last[0] = time.monotonic()
             busy.clear()
             if tired:
-                os.unlink(path)
-            conn.sendall((json.dumps({"peak_kb": peak, "restart": tired}) + "\n").encode())
+                os.unlink(name, dir_fd=folder)
+            conn.sendall((json.dumps({"peak_kb": peak, "restart": tired, "erred": erred})
+                          + "\n").encode())
         if tired:
             os._exit(0)
 
@@ -192,18 +281,16 @@ def server_name(owner, owner_start):
     key = "\0".join(os.environ.get(k, "") for k in
                     ("FER_GO", "FER_DATA", "TC_PYTHON", "PYTHONPATH"))
     digest = hashlib.sha1(key.encode()).hexdigest()[:12]
-    home = os.path.join(os.environ.get("TMPDIR") or "/tmp", f"tcferret-{os.getuid()}")
-    os.makedirs(home, mode=0o700, exist_ok=True)
-    return os.path.join(home, f"{owner}-{owner_start}-{digest}")
+    return f"{owner}-{owner_start}-{digest}"
 
 
-def remove_files(home, owner=None):
+def remove_files(folder, owner=None):
     """The files of the owner given, else of every owner that is gone."""
-    for name in os.listdir(home):
+    for name in os.listdir(folder):
         pid, start = (name.split("-") + ["", ""])[:2]
         if (pid, start) == owner or owner is None and start_time(pid) != start:
             try:
-                os.unlink(os.path.join(home, name))
+                os.unlink(name, dir_fd=folder)
             except OSError:
                 pass
 
@@ -213,24 +300,35 @@ def draw(log):
     owner_start = start_time(owner) if owner.isdigit() else None
     if owner_start is None:
         return 3
+    try:
+        folder, home = private_directory(home_path())
+    except Doubt as doubt:
+        print(f"tc_ferret_warm.py: no warm Ferret: {doubt}", file=sys.stderr)
+        return 3
     base = server_name(owner, owner_start)
     for slot in range(POOL):
-        lock = open(f"{base}-{slot}.lock", "a")
+        try:
+            lock = open_private(folder, f"{base}-{slot}.lock", os.O_WRONLY | os.O_CREAT | os.O_APPEND)
+        except OSError as e:
+            print(f"tc_ferret_warm.py: no warm Ferret: {home}: {e.strerror}", file=sys.stderr)
+            return 3
         try:
             fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
             break
         except OSError:
-            lock.close()
+            os.close(lock)
     else:
         return 3
-    path = f"{base}-{slot}.sock"
+    name = f"{base}-{slot}.sock"
+    path = os.path.join(home, name)
     pid_file = f"{base}-{slot}.pid"
     limit = float(os.environ.get("TC_FERRET_LIMIT", "30"))
 
     def kill_server():
         # Only while the pid is still this slot's server.
         try:
-            with open(pid_file) as f:
+            fd = open_private(folder, pid_file, os.O_RDONLY)
+            with os.fdopen(fd) as f:
                 pid = int(f.read())
             with open(f"/proc/{pid}/cmdline", "rb") as f:
                 if path.encode() in f.read().split(b"\0"):
@@ -238,7 +336,7 @@ def draw(log):
         except (OSError, ValueError):
             pass
         try:
-            os.unlink(path)
+            os.unlink(name, dir_fd=folder)
         except OSError:
             pass
 
@@ -248,7 +346,7 @@ def draw(log):
         kill_server()
         for end in (".pid", ".lock"):
             try:
-                os.unlink(base + f"-{slot}" + end)
+                os.unlink(f"{base}-{slot}{end}", dir_fd=folder)
             except OSError:
                 pass
         os._exit(128 + signum)
@@ -258,26 +356,31 @@ def draw(log):
     commands = sys.stdin.read().splitlines()
     conn = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
     try:
-        conn.connect(path)
+        conn.connect(in_directory(folder, name))
     except OSError:
         # What servers killed with their owner could not remove.
-        remove_files(os.path.dirname(base))
+        remove_files(folder)
         server = subprocess.Popen(
             [sys.executable, os.path.abspath(__file__), "serve", path, owner, owner_start],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             close_fds=True, start_new_session=True)
-        with open(pid_file, "w") as f:
+        fd = open_private(folder, pid_file, os.O_WRONLY | os.O_CREAT | os.O_TRUNC)
+        with os.fdopen(fd, "w") as f:
             f.write(f"{server.pid}\n")
         deadline = time.monotonic() + 60
         while True:
             try:
-                conn.connect(path)
+                conn.connect(in_directory(folder, name))
                 break
             except OSError:
                 if server.poll() is not None or time.monotonic() > deadline:
                     server.kill()
                     return 1
                 time.sleep(0.02)
+    if peer_uid(conn) != os.getuid():
+        print(f"tc_ferret_warm.py: no warm Ferret: {path} is served by user {peer_uid(conn)}",
+              file=sys.stderr)
+        return 3
     try:
         log_size = os.path.getsize(log)
     except OSError:
@@ -301,7 +404,7 @@ def draw(log):
     if stats:
         with open(stats, "a") as f:
             f.write(f"{answer['peak_kb']}\n")
-    return 0
+    return 3 if answer.get("erred") else 0
 
 
 if __name__ == "__main__":

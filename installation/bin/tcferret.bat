@@ -134,6 +134,11 @@ viewer=${TIDECHARTER_VIEW:-$(command -v tidecharter-view || true)}
 DISPLAY=$(tc_display)
 export DISPLAY
 view=$(mktemp -d "$TC_TMP/view.XXXXXX")
+# The viewer removes only a directory that carries this mark, and takes its
+# drive root from here, never from where a directory lies.
+: > "$view/made_by_tcferret"
+TIDECHARTER_DRIVE_C=$TC_DRIVE
+export TIDECHARTER_DRIVE_C
 cp "$file" "$view/commands.txt"
 # Where the axes lie on the page, for the cursor's readout.
 cat > "$view/after.jnl" <<EOF_AFTER

@@ -358,6 +358,38 @@ class Installation(unittest.TestCase):
         one_band, _ = picture_colours(self.root.tmp_file("map2.ps"))
         self.assertLess(one_band * 2, default_colours)
 
+    THE_MAP = [go_line("fer_temp_map", [54, 54, 0, 0, -60.0, 25.0, 130.0, 250.0, 1, 0]),
+               *map_labels("Argo Temperature (^oC)", 25, -60, 130, 250, "Jun 2008", "at   0 dbar")]
+
+    def request(self, lines, env=None, slot=3, background=False):
+        """Draws a command file through tcferret.bat; its picture's lines."""
+        name = f"tcferretinwarm{slot}.txt"
+        with open(self.root.tmp_file(name), "w") as f:
+            f.write("\n".join([" cancel mode journal", f"set mode metafile metawarm{slot}",
+                               *lines, " ppl clsplt"]) + "\n")
+        meta = self.root.tmp_file(f"metawarm{slot}")
+        if os.path.exists(meta):
+            os.remove(meta)
+        args = ["/bin/sh", os.path.join(self.root.bin, "tcferret.bat"),
+                f"/cygdrive/c/tidecharter/tmp/{name}"]
+        environment = self.root.environment(env, unset=("XDG_RUNTIME_DIR",))
+        if background:
+            return subprocess.Popen(args, env=environment,
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        result = subprocess.run(args, env=environment, capture_output=True, text=True, timeout=120)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        with open(meta) as f:
+            # The header's creation time differs from run to run.
+            return [line for line in f if not line.startswith("%%CreationDate")]
+
+    @staticmethod
+    def servers(owner):
+        """The Ferrets kept for the owner: tc_ferret_warm.py serve SOCKET
+        OWNER START."""
+        def serving(argv):
+            return argv[2:3] == [b"serve"] and argv[4:5] == [str(owner.pid).encode()]
+        return set(processes(lambda pid: serving(command_line(pid))))
+
     def test_ferret_kept_warm(self):
         """Under an owner one Ferret draws request after request, each from
         a clean state; one that hangs, is killed or grows too large is
@@ -365,58 +397,36 @@ class Installation(unittest.TestCase):
         owner = subprocess.Popen(["sleep", "600"])
         self.addCleanup(owner.kill)
         warm = {"TC_FERRET_OWNER": str(owner.pid)}
-        values = [54, 54, 0, 0, -60.0, 25.0, 130.0, 250.0, 1, 0]
-        labels = map_labels("Argo Temperature (^oC)", 25, -60, 130, 250, "Jun 2008", "at   0 dbar")
-
-        def request(lines, env=None, slot=3, background=False):
-            name = f"tcferretinwarm{slot}.txt"
-            with open(self.root.tmp_file(name), "w") as f:
-                f.write("\n".join([" cancel mode journal", f"set mode metafile metawarm{slot}",
-                                   *lines, " ppl clsplt"]) + "\n")
-            meta = self.root.tmp_file(f"metawarm{slot}")
-            if os.path.exists(meta):
-                os.remove(meta)
-            args = ["/bin/sh", os.path.join(self.root.bin, "tcferret.bat"),
-                    f"/cygdrive/c/tidecharter/tmp/{name}"]
-            if background:
-                return subprocess.Popen(args, env=self.root.environment(env),
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            result = subprocess.run(args, env=self.root.environment(env), capture_output=True,
-                                    text=True, timeout=120)
-            self.assertEqual(result.returncode, 0, result.stderr)
-            with open(meta) as f:
-                # The header's creation time differs from run to run.
-                return [line for line in f if not line.startswith("%%CreationDate")]
+        request = self.request
 
         def servers():
-            """The Ferrets kept for the owner: tc_ferret_warm.py serve
-            SOCKET OWNER START."""
-            def serving(argv):
-                return argv[2:3] == [b"serve"] and argv[4:5] == [str(owner.pid).encode()]
-            return set(processes(lambda pid: serving(command_line(pid))))
+            return self.servers(owner)
 
-        the_map = [go_line("fer_temp_map", values), *labels]
+        the_map = self.THE_MAP
         cold = request(the_map)
         self.assertFalse(servers())
         self.assertEqual(request(the_map, warm), cold)
         first = servers()
         self.assertEqual(len(first), 1)
-        # Leaves data, region, variables, symbols, modes, viewport and
-        # plot settings behind, without an error.
-        section = request(["set region/x=140:150/y=0:10", "let tc_extra = 1",
-                           "set mode interpolate", "set mode calendar:days",
-                           "define axis/x=0:1:0.1 tc_extra_x", "define symbol tc_extra = 1",
-                           "ppl axlen 3,3", "set viewport ul",
-                           go_line("fer_temp_section", ["E", 0.0, 0.0, 54, 54, 0, 500, 150.0,
+        # What a go script leaves behind is undone for the next request.
+        section = request([go_line("fer_temp_section", ["E", 0.0, 0.0, 54, 54, 0, 500, 150.0,
                                                         250.0])], warm)
         self.assertNotEqual(section, cold)
         self.assertEqual(request(the_map, warm), cold)
         self.assertEqual(servers(), first)
+        # Commands beyond the program's own (settings, aliases, the axes)
+        # end their Ferret: the next map is a fresh one's.
+        request(["set region/x=140:150/y=0:10", "let tc_extra = 1", "set mode interpolate",
+                 "define alias go say", "define alias label say", "ppl axset 0,0,0,0",
+                 "ppl axlen 3,3", "set viewport ul"], warm)
+        self.assertTrue(wait_until(lambda: not servers() & first, 10))
+        self.assertEqual(request(the_map, warm), cold)
 
-        # A failing request, one that hangs past its limit and one whose
-        # Ferret is killed: each is reported as without a warm Ferret, and
-        # the next request draws as before.
-        request(["set region/x=140:150", go_line("fer_no_such_script", [1, 2])], warm)
+        # A failing request is drawn as a fresh Ferret draws it, whatever
+        # came before; one that hangs past its limit and one whose Ferret
+        # is killed are reported, and the next request draws as before.
+        failing = [go_line("fer_no_such_script", [1, 2]), *the_map[1:]]
+        self.assertEqual(request(failing, warm), request(failing))
         with open(self.root.tmp_file("tcferret.log")) as f:
             self.assertIn("fer_no_such_script", f.read())
         self.assertEqual(request(the_map, warm), cold)
@@ -451,6 +461,112 @@ class Installation(unittest.TestCase):
         leftovers = [n for n in os.listdir(home)
                      if n.startswith(f"{owner.pid}-")]
         self.assertEqual(leftovers, [])
+
+
+    def test_ferret_kept_warm_trusts_no_other_user(self):
+        """What another user plants where the warm Ferrets live (a link to
+        the user's files, a directory open to all with a planted pid file,
+        a socket of theirs) changes nothing outside it, learns nothing, and
+        the picture is still drawn."""
+        if os.geteuid() != 0:
+            self.skipTest("acting as a second user needs root (setuid)")
+        other = 54321
+        shared = tempfile.mkdtemp(prefix="tc_shared_tmp_")
+        self.addCleanup(shutil.rmtree, shared, True)
+        os.chmod(shared, 0o1777)
+        owner = subprocess.Popen(["sleep", "600"])
+        self.addCleanup(owner.wait)
+        self.addCleanup(owner.kill)
+        warm = {"TC_FERRET_OWNER": str(owner.pid), "TMPDIR": shared}
+        home = os.path.join(shared, f"tcferret-{os.getuid()}")
+        mine = tempfile.mkdtemp(dir=self.root.path)
+        for name in ("notes.txt", "paper.tex", ".bashrc"):
+            with open(os.path.join(mine, name), "w") as f:
+                f.write(f"the user's own {name}\n")
+        def contents():
+            found = {}
+            for name in os.listdir(mine):
+                with open(os.path.join(mine, name)) as f:
+                    found[name] = f.read()
+            return found
+        untouched = contents()
+
+        def as_other(plant):
+            child = os.fork()
+            if child == 0:
+                try:
+                    os.setgid(other)
+                    os.setuid(other)
+                    plant()
+                finally:
+                    os._exit(0)
+            os.waitpid(child, 0)
+
+        def drawn_and_untouched():
+            self.assertEqual(self.request(self.THE_MAP, warm), cold)
+            self.assertEqual(contents(), untouched)
+
+        def reset():
+            for pid in self.servers(owner):
+                os.killpg(pid, signal.SIGKILL)
+            self.assertTrue(wait_until(lambda: not self.servers(owner), 10))
+            if os.path.islink(home):
+                os.remove(home)
+            shutil.rmtree(home, ignore_errors=True)
+
+        cold = self.request(self.THE_MAP)
+        # The names a warm Ferret of this owner uses, as the other user
+        # would learn them.
+        drawn_and_untouched()
+        names = sorted(os.listdir(home))
+        pid_file = next(n for n in names if n.endswith(".pid"))
+        socket_name = pid_file[:-len(".pid")] + ".sock"
+        reset()
+
+        as_other(lambda: os.symlink(mine, home))
+        drawn_and_untouched()
+        self.assertFalse(self.servers(owner))
+        reset()
+
+        def open_to_all():
+            os.mkdir(home)
+            os.chmod(home, 0o777)
+            os.symlink(os.path.join(mine, ".bashrc"), os.path.join(home, pid_file))
+        as_other(open_to_all)
+        drawn_and_untouched()
+        drawn_and_untouched()
+        reset()
+
+        # A socket bound where the server's goes, listening as the other
+        # user: nothing is sent to it.
+        drawn_and_untouched()
+        for pid in self.servers(owner):
+            os.killpg(pid, signal.SIGKILL)
+        self.assertTrue(wait_until(lambda: not self.servers(owner), 10))
+        heard, said = os.pipe()
+        child = os.fork()
+        if child == 0:
+            try:
+                os.close(heard)
+                listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+                if os.path.exists(os.path.join(home, socket_name)):
+                    os.remove(os.path.join(home, socket_name))
+                listener.bind(os.path.join(home, socket_name))
+                os.setgid(other)
+                os.setuid(other)
+                listener.listen(1)
+                os.write(said, b"ready\n")
+                conn, _ = listener.accept()
+                conn.settimeout(30)
+                os.write(said, b"told:" + conn.recv(65536) + b"\n")
+            finally:
+                os._exit(0)
+        os.close(said)
+        with os.fdopen(heard) as told:
+            self.assertEqual(told.readline(), "ready\n")
+            drawn_and_untouched()
+            self.assertEqual(told.readline(), "told:\n")
+        os.waitpid(child, 0)
 
 
 def start_xvfb(display):
@@ -655,13 +771,30 @@ class PlotWindow(unittest.TestCase):
         # Each format is what its name says, with the command file beside.
         magic = {"png": b"\x89PNG", "jpg": b"\xff\xd8", "pdf": b"%PDF", "ps": b"%!PS"}
         for kind, start in magic.items():
-            target = os.path.join(out, f"salinity.{kind}")
+            target = os.path.join(out, f"salinity_{kind}.{kind}")
             saved = subprocess.run([viewer, "--save", target, view], capture_output=True, text=True)
             self.assertEqual(saved.returncode, 0, saved.stderr)
             with open(target, "rb") as f:
                 self.assertEqual(f.read(len(start)), start, kind)
-        with open(os.path.join(out, "salinity.jnl")) as f:
+            with open(os.path.join(out, f"salinity_{kind}.jnl")) as f:
+                self.assertIn("go fer_psal_map", f.read())
+        # Never over another picture's commands; never through a name
+        # planted beside the target.
+        with open(os.path.join(out, "analysis.jnl"), "w") as f:
+            f.write("the user's own commands\n")
+        os.symlink(os.path.join(out, "salinity_png.jnl"), os.path.join(out, ".analysis.png.partial"))
+        saved = subprocess.run([viewer, "--save", os.path.join(out, "analysis.png"), view],
+                               capture_output=True, text=True)
+        self.assertEqual(saved.returncode, 1)
+        self.assertIn("analysis.jnl exists", saved.stderr)
+        self.assertFalse(os.path.exists(os.path.join(out, "analysis.png")))
+        os.remove(os.path.join(out, "analysis.jnl"))
+        saved = subprocess.run([viewer, "--save", os.path.join(out, "analysis.png"), view],
+                               capture_output=True, text=True)
+        self.assertEqual(saved.returncode, 0, saved.stderr)
+        with open(os.path.join(out, "salinity_png.jnl")) as f:
             self.assertIn("go fer_psal_map", f.read())
+        os.remove(os.path.join(out, ".analysis.png.partial"))
         # The cursor's readout: the axes' corners are the region's (Ferret
         # widens it to whole grid cells), a point outside them reads nothing.
         with open(os.path.join(view, "axes.txt")) as f:
@@ -682,7 +815,7 @@ class PlotWindow(unittest.TestCase):
                 f.write(f" go fer_temp_section {direction} -60 65 54 54 0 2000 220 220\n")
             self.assertRegex(readout(xorg + 0.001, yorg + 0.001, section), named)
         # A directory that cannot be written says so and is left as it was.
-        blocked = os.path.join(out, "salinity.png", "x.pdf")
+        blocked = os.path.join(out, "salinity_png.png", "x.pdf")
         before = sorted(os.listdir(out))
         saved = subprocess.run([viewer, "--save", blocked, view], capture_output=True, text=True)
         self.assertEqual(saved.returncode, 1)
@@ -696,13 +829,16 @@ class PlotWindow(unittest.TestCase):
         self.assertEqual(sorted(os.listdir(out)), before)
         self.root.run("tcKillCygwinX.bat")
 
-        # A picture that cannot be read shows why, in its window.
+        # A picture that cannot be read shows why, in its window; closed,
+        # it removes the directory tcferret.bat made for it, and no other.
         broken = tempfile.mkdtemp(prefix="view.", dir=self.root.tmp)
+        open(os.path.join(broken, "made_by_tcferret"), "w").close()
         with open(os.path.join(broken, "picture.png"), "wb") as f:
             f.write(b"\x89PNG not a picture")
         with open(os.path.join(broken, "commands.txt"), "w") as f:
             f.write('label 1,1,0,0,0.17 "Argo Salinity broken"\n')
-        shown = subprocess.Popen([viewer, broken], env={**os.environ, **self.env},
+        shown = subprocess.Popen([viewer, broken], env={**os.environ, **self.env,
+                                                        "TIDECHARTER_DRIVE_C": self.root.path},
                                  stderr=subprocess.PIPE, text=True)
         try:
             self.assertTrue(wait_until(lambda: "Argo Salinity broken" in self.x("wmctrl", "-l"), 10))
@@ -713,6 +849,17 @@ class PlotWindow(unittest.TestCase):
         with shown.stderr:
             self.assertIn("cannot be read", shown.stderr.read())
         self.assertFalse(os.path.exists(broken))
+        for display in (self.display, f":{next(d for d in free_display_digits() if d != self.digit)}"):
+            theirs = tempfile.mkdtemp(dir=self.root.path)
+            shutil.copy(os.path.join(out, "salinity_png.png"), os.path.join(theirs, "picture.png"))
+            shown = subprocess.Popen([viewer, theirs], env={**os.environ, "DISPLAY": display},
+                                     stderr=subprocess.DEVNULL)
+            if display == self.display:
+                self.assertTrue(wait_until(lambda: "Argo Salinity" in self.x("wmctrl", "-l") or
+                                           "Tidecharter plot" in self.x("wmctrl", "-l"), 10))
+                shown.terminate()
+            shown.wait(timeout=10)
+            self.assertEqual(os.listdir(theirs), ["picture.png"])
 
         # Without a display it fails and says so (one still free now).
         dead = next(d for d in free_display_digits() if d != self.digit)
