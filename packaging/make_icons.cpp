@@ -1,6 +1,6 @@
 // Writes the program's icon into a hicolor icon tree for installation:
-// DIR/hicolor/NxN/apps/tidecharter.png for each size, and the SVG under
-// DIR/hicolor/scalable/apps. Usage: make_icons DIR
+// DIR/hicolor/NxN/apps/NAME.png for each size, and the SVG under
+// DIR/hicolor/scalable/apps. Usage: make_icons DIR NAME
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -8,17 +8,18 @@
 #include "toolkit/program_icon.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make_icons DIR\n");
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: make_icons DIR NAME\n");
     return 2;
   }
   namespace fs = std::filesystem;
   const fs::path top = fs::path(argv[1]) / "hicolor";
-  auto place = [&top](const std::string& size) {
+  const std::string icon = argv[2];
+  auto place = [&top, &icon](const std::string& size) {
     const fs::path dir = top / size / "apps";
     std::error_code error;
     fs::create_directories(dir, error);
-    return (dir / "tidecharter").string();
+    return (dir / icon).string();
   };
   for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
     const std::string name = std::to_string(size);

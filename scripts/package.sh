@@ -4,8 +4,10 @@
 # prints the package's path as its last line.
 # Usage: scripts/package.sh [OUTDIR]   (default: the current directory)
 #
-# Environment: TIDECHARTER_BUILD (build directory; default ./build).
-# Install it with:  sudo apt install ./tidecharter_*.deb
+# Environment: TIDECHARTER_BUILD (build directory; default ./build),
+#              TIDECHARTER_MAINTAINER (the package's maintainer, "Name <address>";
+#              default: packaging/CMakeLists.txt's).
+# Install it, as root or with sudo:  apt install ./tidecharter_*.deb
 set -eu
 . "$(dirname "$0")/setup.sh"
 
@@ -14,19 +16,23 @@ mkdir -p "$out"
 out=$(cd "$out" && pwd)
 
 install_packages
+# The maintainer is the environment's, or the default: never one an
+# earlier run left in the build directory.
+if [ -n "${TIDECHARTER_MAINTAINER:-}" ]; then
+  set -- "-DTIDECHARTER_MAINTAINER=$TIDECHARTER_MAINTAINER"
+else
+  set -- -UTIDECHARTER_MAINTAINER
+fi
 # A build directory of its own needs no tests; one that has them keeps them.
 if [ -f "$TIDECHARTER_BUILD/CMakeCache.txt" ]; then
-  build_program
+  build_program "$@"
 else
-  build_program -DBUILD_TESTING=OFF
+  build_program -DBUILD_TESTING=OFF "$@"
 fi
 
 say "checking the desktop entry and the metainfo"
-desktop-file-validate "$TOP/packaging/tidecharter.desktop"
-# The component id is the desktop entry's name; a reverse domain name
-# needs a domain of the project's own.
-appstreamcli validate --no-net --override=cid-desktopapp-is-not-rdns=info \
-  "$TOP/packaging/tidecharter.metainfo.xml" >/dev/null
+desktop-file-validate "$TOP"/packaging/*.desktop
+appstreamcli validate --no-net "$TOP"/packaging/*.metainfo.xml >/dev/null
 
 say "packaging"
 work=$(mktemp -d)

@@ -235,7 +235,7 @@ void WInitialise(const std::string* initfile) {
     new ToolkitApplication(argc, argv);
     // The desktop ties the windows to the menu entry and shows the main
     // menu's icon for them.
-    QGuiApplication::setDesktopFileName("tidecharter");
+    QGuiApplication::setDesktopFileName(TIDECHARTER_DESKTOP_ID);
     QApplication::setWindowIcon(QIcon(DialogPicture("program", QSize(64, 64), true)));
     h.grouping = true;
   } else {

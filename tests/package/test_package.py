@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """The Debian package as a user gets it: unpacked into a temporary root with
-dpkg-deb -x, its desktop files valid, --version, --help and the manual in
-agreement, and a first start with an empty HOME that lays out the drive root
-and draws a batch picture with no display."""
+dpkg-deb -x, lintian, appstreamcli and desktop-file-validate content with it
+(those installed), --version, --help and the manual in agreement, and a first
+start with an empty HOME that lays out the drive root and draws a batch
+picture with no display."""
 
 import glob
 import os
@@ -18,6 +19,7 @@ sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from drive_root import ppm_colours  # noqa: E402
 
 VERSION = os.environ.get("TC_VERSION", "1.0")
+DESKTOP_ID = os.environ.get("TC_DESKTOP_ID", "org.example.tidecharter")
 
 
 def run(*command, **options):
@@ -43,20 +45,45 @@ class Package(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.work, ignore_errors=True)
 
-    def test_desktop_files(self):
+    def test_debian_and_desktop_checks(self):
         self.assertRegex(os.path.basename(self.package), rf"^tidecharter_{re.escape(VERSION)}_\w+\.deb$")
-        entry = run("desktop-file-validate", os.path.join(self.share, "applications", "tidecharter.desktop"))
-        self.assertEqual(entry.returncode, 0, entry.stdout + entry.stderr)
-        metainfo = run("appstreamcli", "validate", "--no-net", "--override=cid-desktopapp-is-not-rdns=info",
-                       os.path.join(self.share, "metainfo", "tidecharter.metainfo.xml"))
-        self.assertEqual(metainfo.returncode, 0, metainfo.stdout + metainfo.stderr)
+        # The entry, the metainfo and the icon share the desktop's name.
+        entry = os.path.join(self.share, "applications", f"{DESKTOP_ID}.desktop")
+        metainfo = os.path.join(self.share, "metainfo", f"{DESKTOP_ID}.metainfo.xml")
+        with open(entry) as f:
+            self.assertIn(f"\nIcon={DESKTOP_ID}\n", f.read())
+        with open(metainfo) as f:
+            text = f.read()
+        self.assertIn(f"<id>{DESKTOP_ID}</id>", text)
+        self.assertIn(f'<release version="{VERSION}"', text)
         for size in (16, 24, 32, 48, 64, 128, 256):
-            with open(os.path.join(self.share, f"icons/hicolor/{size}x{size}/apps/tidecharter.png"), "rb") as f:
+            with open(os.path.join(self.share, f"icons/hicolor/{size}x{size}/apps/{DESKTOP_ID}.png"), "rb") as f:
                 header = f.read(24)
             self.assertEqual((header[:4], int.from_bytes(header[16:20], "big")), (b"\x89PNG", size))
-        with open(os.path.join(self.share, "icons/hicolor/scalable/apps/tidecharter.svg")) as f:
+        with open(os.path.join(self.share, f"icons/hicolor/scalable/apps/{DESKTOP_ID}.svg")) as f:
             self.assertIn('viewBox="0 0 256 256"', f.read())
         self.assertTrue(os.path.isfile(os.path.join(self.share, "doc", "tidecharter", "copyright")))
+
+        # Debian's and the desktop's own checks, each where installed: any
+        # error or warning fails (desktop-file-validate passes its warnings).
+        checks = {
+            "desktop-file-validate": [entry],
+            "appstreamcli": ["validate-tree", "--no-net", self.root],
+            "lintian": ["--fail-on", "error,warning", self.package],
+        }
+        missing = [tool for tool in checks if not shutil.which(tool)]
+        for tool, arguments in checks.items():
+            if tool in missing:
+                continue
+            began = time.monotonic()
+            # Lintian leaves a file in TMPDIR at every run.
+            result = run(tool, *arguments, env=dict(os.environ, TMPDIR=self.work))
+            print(f"{tool}: {time.monotonic() - began:.1f} s")
+            self.assertEqual(result.returncode, 0, f"{tool}:\n{result.stdout}{result.stderr}")
+            if tool == "desktop-file-validate":
+                self.assertEqual(result.stdout, "", result.stdout)
+        if missing:
+            self.skipTest("not installed: " + ", ".join(missing))
 
     def test_version_help_and_manual_agree(self):
         version = run(self.program, "--version")
@@ -82,6 +109,16 @@ class Package(unittest.TestCase):
         self.assertIn("EXIT STATUS 0 when every picture was written (with --check: would be), "
                       "1 otherwise, 2 for a wrong command line.", flat)
         self.assertIn("TIDECHARTER_DRIVE_C the drive root", flat)
+        self.assertIn("SEE ALSO tidecharter-import(1), tidecharter-view(1),", flat)
+
+        # The plot viewer's manual documents the options its usage names.
+        usage = run(os.path.join(self.root, "usr", "bin", "tidecharter-view"))
+        self.assertEqual(usage.returncode, 2, usage.stderr)
+        manual = run("man", "-l", os.path.join(self.share, "man", "man1", "tidecharter-view.1.gz"),
+                     env=dict(os.environ, MANWIDTH="200"))
+        self.assertEqual(manual.returncode, 0, manual.stderr)
+        self.assertEqual(set(re.findall(r"^ {7}(--[a-z]+)", manual.stdout, re.M)),
+                         set(re.findall(r"--[a-z]+", usage.stderr)))
 
         # The importer is on the PATH, and its manual documents its options.
         usage = run(os.path.join(self.root, "usr", "bin", "tidecharter-import"), "--help")
