@@ -90,6 +90,8 @@ bool parseedges(const std::string& text, const char* letters, float limit, Edge&
   if (!std::regex_match(text, m, edges)) return false;
   auto edge = [&](int value, int letter, Edge& e) {
     e.value = std::stof(m[value]);
+    const std::string written = m[value];
+    e.decimals = written.find('.') == std::string::npos ? 0 : static_cast<int>(written.size() - written.find('.') - 1);
     e.hemisphere = static_cast<char>(std::toupper(static_cast<unsigned char>(m[letter].str()[0])));
     return std::strchr(letters, e.hemisphere) != nullptr && e.value <= limit;
   };

@@ -24,6 +24,7 @@ struct MonthChoice {
 struct Edge {
   float value = 0.0f;
   char hemisphere = 'N';
+  int decimals = 0;  // as written
 };
 
 struct RegionChoice {
