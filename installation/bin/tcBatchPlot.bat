@@ -79,14 +79,15 @@ if ! cp "$work/picture.$format" "$part_picture" 2>/dev/null ||
   rm -f "$part_picture" "$part_journal"
   tc_die "cannot write in $dir"
 fi
-# The pair is renamed whole: an interrupt, sent to mv as well, waits the
-# moment the two renames take, or the .jnl would stay without its picture.
 # Another run publishing into the same directory waits on the directory's
 # lock, so two runs of one picture name never leave one's picture beside
-# the other's .jnl.
-trap '' INT TERM HUP
+# the other's .jnl.  The wait is in short rounds: an interrupt ends it
+# between two, however long another process holds the lock.
 exec 9<"$dir"
-flock 9
+while ! flock -w 0.2 9; do :; done
+# The pair is renamed whole: an interrupt, sent to mv as well, waits the
+# moment the two renames take, or the .jnl would stay without its picture.
+trap '' INT TERM HUP
 tc_publish "$part_journal" "$journal"
 if ! tc_publish "$part_picture" "$picture"; then
   rm -f "$journal"
@@ -94,6 +95,7 @@ if ! tc_publish "$part_picture" "$picture"; then
 fi
 part_picture=
 part_journal=
+trap 'exit 1' INT TERM HUP
 exec 9<&-
 
 nodata=$(sed -n 's/^ *Empty frame: *//p' "$work/ferret.log" | head -n 1 | sed 's/[[:space:]]*$//')

@@ -3,6 +3,7 @@
 drawn end to end in every kind and format, in a drive root of its own."""
 
 import contextlib
+import fcntl
 import os
 import re
 import shutil
@@ -327,9 +328,14 @@ output = land.ps
         self.assertLess(len(files), 22)
         pictures = sorted(os.path.splitext(f)[0] for f in files if not f.endswith(".jnl"))
         self.assertEqual(pictures, sorted(os.path.splitext(f)[0] for f in files if f.endswith(".jnl")))
-        self.assertEqual(processes(lambda pid: os.readlink(f"/proc/{pid}/cwd").startswith(tmp)), [])
-        # The Ferrets kept for the run end with it, and their sockets.
+        # The Ferrets kept for the run end with it (killed, a large one takes
+        # a moment to go), and their sockets.
         deadline = time.monotonic() + 10
+        def inside():
+            return processes(lambda pid: os.readlink(f"/proc/{pid}/cwd").startswith(tmp))
+        while inside() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertEqual(inside(), [])
         while os.listdir(os.path.join(tmp, f"tcferret-{os.getuid()}")) and time.monotonic() < deadline:
             time.sleep(0.1)
         self.assertEqual(os.listdir(os.path.join(tmp, f"tcferret-{os.getuid()}")), [])
@@ -353,6 +359,23 @@ output = land.ps
             plot.wait(30)
             outcomes.add(tuple(sorted(os.listdir(pair))))
         self.assertLessEqual(outcomes, {(), ("p.jnl", "p.ps")})
+
+        # Waiting for the directory's lock, which another process holds, it
+        # still ends at an interrupt and leaves nothing.
+        shutil.rmtree(pair)
+        os.makedirs(pair)
+        held = os.open(pair, os.O_RDONLY)
+        self.addCleanup(os.close, held)
+        fcntl.flock(held, fcntl.LOCK_EX)
+        plot = subprocess.Popen(["sh", os.path.join(self.drive.bin, "tcBatchPlot.bat"), EXAMPLE,
+                                 os.path.join(pair, "p.ps")], start_new_session=True, stderr=subprocess.DEVNULL,
+                                env=self.drive.environment({"TC_PYTHON": standin}))
+        while len(os.listdir(pair)) < 2:
+            self.assertIsNone(plot.poll())
+            time.sleep(0.01)
+        os.killpg(plot.pid, signal.SIGINT)
+        self.assertEqual(plot.wait(10), 1)
+        self.assertEqual(os.listdir(pair), [])
 
     def test_argo_data_to_2016_and_a_shallow_pressure(self):
         # Argo data imported alone to January 2016 (on the real levels, 2.5
