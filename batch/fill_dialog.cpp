@@ -211,6 +211,12 @@ FilledDialog filldialog(CoreState& app, const ProductRequest& r, const std::vect
   WDialogGetMenu(k.startMonth, month);
   WDialogGetMenu(k.startYear, yearItem);
   out.startIndex = monthindex(yearItem, month);
+  WDialogGetMenu(k.endMonth, month);
+  WDialogGetMenu(k.endYear, yearItem);
+  out.endIndex = monthindex(yearItem, month);
+  WDialogGetMenu(kPlotPropertyMenu, out.property);
+  WDialogGetMenu(kPlotTypeMenu, out.plotType);
+  InfoError(1);
   return out;
 }
 

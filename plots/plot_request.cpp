@@ -175,12 +175,6 @@ std::string plotrequestsection(const PlotKind& kind, const std::string& name, st
   }
   keys.emplace_back("region", south + "-" + north + " " + west + "-" + east);
 
-  int startMonth = 0, startYear = 0, endMonth = 0, endYear = 0;
-  if (!month(kind.startMonth, kind.startYear, -999, -999, "start", value, startMonth, startYear, problem)) return "";
-  keys.emplace_back("start", value);
-  if (!month(kind.endMonth, kind.endYear, startMonth, startYear, "end", value, endMonth, endYear, problem)) return "";
-  keys.emplace_back("end", value);
-
   if (haskey(kind, "fill")) {
     int levels = 0;
     WDialogGetRadioButton(kPlotDefaultLevelsRadio, levels);
@@ -189,6 +183,13 @@ std::string plotrequestsection(const PlotKind& kind, const std::string& name, st
     typed = trimmed(typed);
     keys.emplace_back("fill", typed.empty() ? "default" : typed);
   }
+
+  // Last, so that a reader asking for months instead drops the last two lines.
+  int startMonth = 0, startYear = 0, endMonth = 0, endYear = 0;
+  if (!month(kind.startMonth, kind.startYear, -999, -999, "start", value, startMonth, startYear, problem)) return "";
+  keys.emplace_back("start", value);
+  if (!month(kind.endMonth, kind.endYear, startMonth, startYear, "end", value, endMonth, endYear, problem)) return "";
+  keys.emplace_back("end", value);
 
   std::string text = "[" + name + "]\n";
   for (const auto& [key, v] : keys) text += key + " = " + v + "\n";

@@ -13,7 +13,9 @@
 struct PlotKind;
 
 // The current dialog of `kind` (selected by the caller) as the section
-// `[name]` with the keys of the kind but `output`, which the reader adds.
+// `[name]` with the keys of the kind but `output`, which the reader adds;
+// start and end are the last two lines, for a reader that asks for months
+// (months = FIRST..LAST) instead.
 // Empty when the dialog holds something a request cannot say (a month
 // outside the year menus, a pressure that is not a number), with the
 // reason in `problem`.
