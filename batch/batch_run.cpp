@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -264,16 +265,20 @@ void writecommandfiles(const RequestFile& file, Product& product) {
     if (!makedirectory(file, product, frame.target.parent_path(), frame.failed)) continue;
     const fs::path partial = frame.target.parent_path() /
                              ("." + frame.target.filename().string() + "." + std::to_string(getpid()) + ".partial");
-    const int fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     std::ifstream in(frame.commandFile, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const int fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     bool written = fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    if (fd >= 0) written = close(fd) == 0 && written;
-    std::error_code error;
+    std::error_code error(written ? 0 : errno, std::generic_category());
+    if (fd >= 0 && close(fd) != 0 && written) {
+      written = false;
+      error.assign(errno, std::generic_category());
+    }
     if (written) fs::rename(partial, frame.target, error);
     if (!written || error) {
-      if (fd >= 0) fs::remove(partial, error);
-      frame.failed = "cannot write " + frame.shown;
+      std::error_code ignored;
+      if (fd >= 0) fs::remove(partial, ignored);
+      frame.failed = "cannot write " + frame.shown + ": " + error.message();
       complain(productmessage(file, *product.request, frame.failed));
       continue;
     }

@@ -47,9 +47,13 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tcbatchanimate.XXXXXX")
 trap 'rm -rf "$work"; rm -f "$part"' EXIT
 trap 'exit 1' INT TERM HUP
 
+# ffmpeg says nothing at this log level unless something went wrong, and a
+# write that failed at the end (a full disk) does not change its status.
 run_ffmpeg() {
-  "$ffmpeg" -nostdin -hide_banner -loglevel error -y -framerate "$speed" -i "$frames/f%04d.png" "$@" \
-    >> "$work/ffmpeg.log" 2>&1 || tc_die "ffmpeg failed: $(tail -n 1 "$work/ffmpeg.log")"
+  if ! "$ffmpeg" -nostdin -hide_banner -loglevel error -y -framerate "$speed" -i "$frames/f%04d.png" "$@" \
+      > "$work/ffmpeg.log" 2>&1 || [ -s "$work/ffmpeg.log" ]; then
+    tc_die "ffmpeg failed: $(head -n 1 "$work/ffmpeg.log")"
+  fi
 }
 if [ "$format" = gif ]; then
   # The palette from every frame first, so that no frame sits in memory
