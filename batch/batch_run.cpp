@@ -217,44 +217,67 @@ bool makedirectory(const RequestFile& file, const Product& product, const fs::pa
 }
 
 // One colour scale for the months of each section that draws several with
-// the default levels: the range pass over some of its months, side by side,
-// then every month's command file again with the levels chosen.
+// the default levels: the range pass over some of its months, split among
+// the processors and run side by side, then every month's command file
+// again with the levels chosen from all their values.
 void sharelevels(FrameContext& run, std::vector<Product>& products) {
+  struct Pass {
+    Product* product;
+    std::vector<fs::path> logs;  // of its parts
+    std::vector<std::string> said;
+    std::string failed;
+  };
+  std::vector<Pass> passes;
   std::vector<BatchJob> jobs;
-  std::vector<std::pair<Product*, fs::path>> passes;
+  const int parts = std::max(1, IOsProcessorCount());
   for (Product& product : products) {
     const ProductRequest& p = *product.request;
     if (!product.errors.empty() || !p.first.given || product.frames.size() < 2 || !p.fill.empty()) continue;
     if (!takeslevels(run, product)) continue;
-    const fs::path commands = run.work / ("range" + std::to_string(passes.size() + 1) + ".jnl");
-    std::ofstream out(commands);
-    out << "define symbol tcrange = 1\n";
     const int first = product.frames.front().month;
-    for (int month : samplemonths(first, product.frames.back().month, kRangeMonths))
-      out << goline(product.frames[month - first].commandFile) << "\n";
-    passes.emplace_back(&product, commands);
+    const std::vector<int> months = samplemonths(first, product.frames.back().month, kRangeMonths);
+    Pass pass{&product, {}, {}, ""};
+    for (int part = 0; part < parts && part < static_cast<int>(months.size()); ++part) {
+      const std::string name = "range" + std::to_string(passes.size() + 1) + "-" + std::to_string(part + 1);
+      std::ofstream out(run.work / (name + ".jnl"));
+      out << "define symbol tcrange = 1\n";
+      for (std::size_t i = part; i < months.size(); i += parts)
+        out << goline(product.frames[months[i] - first].commandFile) << "\n";
+      pass.logs.push_back(run.work / (name + ".log"));
+    }
+    passes.push_back(pass);
   }
-  for (auto& [product, commands] : passes) {
-    fs::path log = commands;
-    log.replace_extension(".log");
-    Product* p = product;
-    jobs.push_back({{kBatchPlot, "-levels", commands.string()}, log.string(), nullptr, [&run, p, log](int status) {
-                      // Panels with fixed levels give none; a pass that failed
-                      // leaves each month Ferret's own choice, and says so.
-                      if (status != 0 && status != kNotRun && !IOsInterrupted())
-                        complain(productmessage(run.file, *p->request,
-                                                "no one colour scale for its months (" +
-                                                    failure(log, status, "tcBatchPlot.bat") +
-                                                    "); each month has levels of its own"));
-                      p->levels = status == 0 ? framelevels(readlines(log)) : "";
-                    }});
+  for (std::size_t n = 0; n < passes.size(); ++n) {
+    for (const fs::path& log : passes[n].logs) {
+      fs::path commands = log;
+      commands.replace_extension(".jnl");
+      jobs.push_back({{kBatchPlot, "-levels", commands.string()}, log.string(), nullptr,
+                      [&passes, n, log](int status) {
+                        Pass& pass = passes[n];
+                        if (status != 0) {
+                          if (pass.failed.empty() && status != kNotRun)
+                            pass.failed = failure(log, status, "tcBatchPlot.bat");
+                          return;
+                        }
+                        const std::vector<std::string> lines = readlines(log);
+                        pass.said.insert(pass.said.end(), lines.begin(), lines.end());
+                      }});
+    }
   }
   runjobs(jobs);
-  for (auto& [product, commands] : passes) {
-    const std::string levels = product->levels;
-    product->levels.clear();
-    if (!levels.empty() && !IOsInterrupted() && !presslevels(run, *product, levels))
-      for (const std::string& e : product->errors) complain(e);
+  if (IOsInterrupted()) return;
+  for (Pass& pass : passes) {
+    // Panels with fixed levels give none; a pass that failed leaves each
+    // month Ferret's own choice, and says so.
+    if (!pass.failed.empty()) {
+      complain(productmessage(run.file, *pass.product->request,
+                              "no one colour scale for its months (" + pass.failed +
+                                  "); each month has levels of its own"));
+      continue;
+    }
+    const std::string levels = framelevels(pass.said);
+    if (!levels.empty() && !presslevels(run, *pass.product, levels))
+      for (const std::string& e : pass.product->errors) complain(e);
   }
 }
 
