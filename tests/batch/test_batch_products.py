@@ -282,7 +282,7 @@ output = land.ps
                 journal = f.read()
             self.assertIn(f"! request: {request} [", journal)
             self.assertIn("! data end dates: Argo Aug2008, Aviso Aug2008, Reynolds Aug2008", journal)
-            self.assertIn("! program: Tidecharter Version 1.0 Sample 2004-08", journal)
+            self.assertIn("! program: Tidecharter Version 1.0 Sample Jan 2004 - Aug 2008", journal)
             name = re.sub(r"\.\w+$", "", re.search(r"^! request: .* \[(.+)\]$", journal, re.M).group(1))
             kinds_formats.add((next(k for k in found[name] if k.startswith("kind")),
                                os.path.splitext(picture)[1]))

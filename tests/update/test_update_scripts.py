@@ -437,6 +437,9 @@ class Append(unittest.TestCase):
             for name in DATA_FILES:
                 self.assertEqual(r.months(name), list(range(1, 58)), name)
         self.assertEqual(r.end_dates(), [57, 57, 57])
+        # The sample's own month still counts as the sample.
+        with open(r.path("bin", "pacific", "versioninfo.txt")) as f:
+            self.assertEqual(f.read().split("\n")[1], "Sample Jan 2004 - Sep 2008".ljust(30))
 
     def test_commit_is_all_or_none(self):
         r = self.r
