@@ -154,8 +154,9 @@ else
   /usr/bin/python3 "$here/sampledata/make_sample_data.py" "$home/data"
 fi
 
-# The monthly update's scripts and its local sample source.
-echo "Setting up the monthly update and its sample source"
+# The monthly update's scripts; the sample source's packages are built
+# when an Update first asks for one.
+echo "Setting up the monthly update"
 # (Without the lock: gpg's agent must not keep it.)
 if [ "$rebuild" = yes ]; then
   sh "$here/update/install_update.sh" --rebuild-packages "$root" 9>&-
