@@ -132,8 +132,19 @@ std::vector<std::string> readenddates(CoreState& app, const fs::path& dir, int s
   return unknown;
 }
 
+// A path as one word of a shell's command line: quoted when it holds
+// anything but letters, digits and / . _ - + , : @ %.
+std::string shellword(const std::string& path) {
+  if (!path.empty() && path.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                              "0123456789/._-+,:@%") == std::string::npos)
+    return path;
+  std::string quoted = "'";
+  for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 // Comment lines heading a picture's command file: enough to tell where it
-// came from and to draw it again.
+// came from and to draw it again, in the host's own paths.
 std::vector<std::string> heading(const RequestFile& file, const ProductRequest& p, const fs::path& picture,
                                  const CoreState& app) {
   fs::path journal = picture;
@@ -143,8 +154,9 @@ std::vector<std::string> heading(const RequestFile& file, const ProductRequest& 
           "! data end dates: Argo " + compactdate(app.argoend) + ", Aviso " + compactdate(app.avisoend) +
               ", Reynolds " + compactdate(app.reynoldsend),
           "! program: Tidecharter " + collapsed(app.versiontext),
-          "! draw it again: c:\\tidecharter\\bin\\tcferret.bat " + journal.string() +
-              " (PostScript into c:\\tidecharter\\tmp, named on the metafile line)"};
+          "! draw it again: " + IOsHostPath("c:\\tidecharter\\bin\\tcferret.bat") + " " +
+              shellword(journal.string()) + " (PostScript into " + IOsHostPath("c:\\tidecharter\\tmp") +
+              ", named on the metafile line)"};
 }
 
 // Where a picture would be written when the directories already there are

@@ -88,7 +88,8 @@ std::string usagetext() {
          "  region = 60S-25N 130E-250E\n"
          "  start = latest          ; YYYY-MM, latest or latest-N\n"
          "  output = salinity_{yyyy}{mm}.jpg   ; .jpg, .png, .pdf or .ps\n"
-         "Other keys: plot, direction, location, end, land, vectors, fill.\n"
+         "Other keys: plot, direction, location, end, land, vectors, fill.\n" +
+         (source.empty() ? "" : "The example bulletin: " + source + "/examples/bulletin.ini\n") +
          "\n"
          "Exit status: 0 when every picture was written (with --check: would be),\n"
          "1 otherwise, 2 for a wrong command line.\n"
