@@ -69,7 +69,7 @@ std::string usagetext() {
          "\n"
          "Without options, Tidecharter opens its main menu; it needs a display.\n"
          "On its first start it lays out the drive root (below) with the batch\n"
-         "scripts, Ferret scripts and a sample data set; that takes a minute.\n"
+         "scripts, Ferret scripts and a sample data set; that takes under a minute.\n"
          "\n"
          "  --batch FILE  draw every picture that the request file FILE asks for, as\n"
          "                the plot dialogs' Create JPG would, without a display and\n"
