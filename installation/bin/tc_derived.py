@@ -10,7 +10,8 @@ per month (on the temperature file's own time axis) the 2-D fields
   TCHP  tropical cyclone heat potential, kJ/cm2
   WARM  thickness of the water above the 20-degree isotherm, m
 each with its calendar-month climatology over all months of the data
-(D20_CLIM, ..., on a 12-month axis).  The definitions are those of the go
+(D20_CLIM, ..., on a 12-month axis; D20_CLIM is missing where fewer than
+half of the calendar month's years have 20-degree water).  The definitions are those of the go
 scripts' tc_prod_derive.jnl, which computes them on the fly; the go
 scripts read this file instead (tc_prod_fields.jnl).
 
@@ -59,6 +60,11 @@ FIELDS = {
     "TCHP": ("kJ/cm^2", "Tropical cyclone heat potential"),
     "WARM": ("m", "Thickness of the water above the 20-degree isotherm"),
 }
+# Where the isotherm comes and goes from year to year, its climatology is
+# the mean of the few years that had it, and a year with it stands out as
+# a spike of tens of metres: D20's climatology is left out where fewer than
+# this share of the calendar month's years have 20-degree water.
+LEAST_SHARE = {"D20": 0.5}
 RHO_CP = 1025 * 4178e-7     # J/(m3 K), and J/m2 to kJ/cm2
 FILL = np.float32(-1e34)
 
@@ -298,18 +304,21 @@ def create(path, source):
                               complevel=1, shuffle=True, chunksizes=(1, ny, nx),
                               fill_value=FILL)
         c.units, c.long_name = units, long_name + ", mean of the calendar month over all months"
+        if name in LEAST_SHARE:
+            c.long_name += f", missing where fewer than {LEAST_SHARE[name]:.0%} of them have one"
     return nc
 
 
-def climatology_of(stack):
-    """The mean of stack[t, y, x] over the months with data."""
-    return mean_of(np.nansum(stack, axis=0), np.sum(~np.isnan(stack), axis=0))
+def climatology_of(stack, share=0.0):
+    """The mean of stack[t, y, x] over the months with data; NaN where
+    fewer than `share` of the months have data."""
+    return mean_of(np.nansum(stack, axis=0), np.sum(~np.isnan(stack), axis=0), share * len(stack))
 
 
-def mean_of(total, count):
-    """total / count, NaN where count is 0."""
+def mean_of(total, count, least=0.0):
+    """total / count, NaN where count is 0 or below least."""
     with np.errstate(invalid="ignore", divide="ignore"):
-        return np.where(count > 0, total / count, np.nan)
+        return np.where((count > 0) & (count >= least), total / count, np.nan)
 
 
 def compute(data, append=False, fields=True):
@@ -397,11 +406,12 @@ def write(out, pressure, month, times, first, last):
     changed = sorted({k % 12 for k in range(first, last)}) if first else range(12)
     for name in FIELDS:
         v = out.variables[name]
+        share = LEAST_SHARE.get(name, 0.0)
         for m in changed:
             if sums is not None and (name, m) in sums:
-                mean = mean_of(*sums[name, m])
+                mean = mean_of(*sums[name, m], share * len(range(m, last, 12)))
             else:
-                mean = climatology_of(np.ma.filled(v[m::12].astype(np.float64), np.nan))
+                mean = climatology_of(np.ma.filled(v[m::12].astype(np.float64), np.nan), share)
             out.variables[name + "_CLIM"][m] = np.ma.masked_invalid(mean.astype(np.float32))
 
 

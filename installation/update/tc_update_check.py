@@ -28,8 +28,10 @@ recover  run before an append, and by the program before it reads the
          more than a few seconds is running and finishes its own commit,
          and nothing is done.
 dataline writes the data line of HOMEDIR/bin/pacific/versioninfo.txt from
-         the data files in HOMEDIR/data: "Sample 2004-YY" while they are
-         all the sample, else "Data 2004-YYYY", YYYY the latest year.
+         the data files in HOMEDIR/data: "Sample Jan 2004 - Aug 2008"
+         while they are all the sample (with the sample update's months),
+         else "Data Jan 2004 - Mar 2016"; the end is the earliest of the
+         Argo, Aviso and Reynolds data's last months.
 
 Exit status 0 when done, 1 when a check failed (the reason on stderr).
 """
@@ -62,7 +64,13 @@ SUFFIX = ".append"
 UNDO = ".append_undo"
 DATA_FILES = [name for parts in PACKAGE_LAYOUT.values() for name, _ in parts]
 VERSION_FILE = os.path.join("bin", "pacific", "versioninfo.txt")
-LINE_WIDTH = 15
+LINE_WIDTH = 30
+# The files whose last months are the program's three end dates.
+PRODUCT_FILES = (ARGO_END_FILE, "Aviso_ADT.nc", "Reynolds_SST.nc")
+# What the sample recipe writes as the files' source; an append keeps it
+# (their history gains Ferret's line).
+SAMPLE_SOURCE = "Tidecharter sample data built from the Ferret climatologies; not observations"
+MONTH_NAMES = "Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec".split()
 
 
 class CheckFailed(Exception):
@@ -326,25 +334,30 @@ def recover_installed(wait=5.0):
 def is_sample(path):
     try:
         with netCDF4.Dataset(path) as nc:
-            return getattr(nc, "history", "") == "make_sample_data.py"
+            return getattr(nc, "source", "") == SAMPLE_SOURCE
     except OSError:
         return False
 
 
+def month_name(index):
+    return f"{MONTH_NAMES[(index - 1) % 12]} {2004 + (index - 1) // 12}"
+
+
 def data_line(datadir):
-    """The main menu's data line: what the data files hold."""
+    """The main menu's data line: what the data files hold, up to the
+    month that every product reaches."""
     paths = [os.path.join(datadir, n) for n in DATA_FILES if os.path.exists(os.path.join(datadir, n))]
-    last = 0
-    for path in paths:
+    ends = []
+    for name in PRODUCT_FILES:
         try:
-            with netCDF4.Dataset(path) as nc:
-                last = max([last] + months_of(nc))
+            with netCDF4.Dataset(os.path.join(datadir, name)) as nc:
+                ends.append(max(months_of(nc)))
         except (OSError, KeyError, ValueError):
             continue
-    year = 2004 + (last - 1) // 12 if last >= 1 else 2004
-    if paths and all(is_sample(p) for p in paths):
-        return f"Sample 2004-{year % 100:02d}"
-    return f"Data 2004-{year}" if last >= 1 else "No data"
+    if not ends or min(ends) < 1:
+        return "No data"
+    kind = "Sample" if all(is_sample(p) for p in paths) else "Data"
+    return f"{kind} {month_name(1)} - {month_name(min(ends))}"
 
 
 def write_data_line(home):

@@ -17,7 +17,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from install_fixture import (DriveRoot, command_line, go_line, map_labels,  # noqa: E402
-                             picture_colours, processes, section_labels)
+                             picture_colours, ppm_colours, processes, section_labels)
 
 
 def read_end_date(path):
@@ -357,6 +357,12 @@ class Installation(unittest.TestCase):
             self.assertEqual(self.root.run(step, "map2")[0].returncode, 0, step)
         one_band, _ = picture_colours(self.root.tmp_file("map2.ps"))
         self.assertLess(one_band * 2, default_colours)
+        # The JPG shows that band as one colour: no lighter seams between
+        # the cells' polygons over the open ocean in the middle.
+        middle = subprocess.run(["/usr/bin/convert", self.root.tmp_file("map2.jpg"), "-gravity", "center",
+                                 "-crop", "40%x40%+0+0", "+repage", "-depth", "8", "ppm:-"],
+                                capture_output=True, check=True).stdout
+        self.assertGreater(ppm_colours(middle)[1], 0.9)
 
     THE_MAP = [go_line("fer_temp_map", [54, 54, 0, 0, -60.0, 25.0, 130.0, 250.0, 1, 0]),
                *map_labels("Argo Temperature (^oC)", 25, -60, 130, 250, "Jun 2008", "at   0 dbar")]

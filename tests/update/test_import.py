@@ -562,7 +562,7 @@ class Import(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertEqual(r.end_dates(), [57, 56, 56])
         with open(r.path("bin", "pacific", "versioninfo.txt")) as f:
-            self.assertEqual(f.read().split("\n")[1], "Data 2004-2008 ")
+            self.assertEqual(f.read().split("\n")[1], "Data Jan 2004 - Aug 2008".ljust(30))
         with open(r.path("bin", "update_source.txt")) as f:
             self.assertEqual(f.read(), "none\n")
 
