@@ -184,10 +184,13 @@ void PlotWindow::step(toolkit::Step how) {
   }
   if (to < first || to > last) {
     const bool before = to < first;
-    toolkit::SetStatus(window_, monthname(before ? first : last) + " is the " + (before ? "first" : "last") +
-                                    " month of the data: there is no month " +
-                                    (how == toolkit::Step::YearBack || how == toolkit::Step::YearForward ? "a year " : "") +
-                                    (before ? "before " : "after ") + monthname(from) + ".");
+    const std::string end = monthname(before ? first : last);
+    const bool year = how == toolkit::Step::YearBack || how == toolkit::Step::YearForward;
+    toolkit::SetStatus(window_, end + " is the " + (before ? "first" : "last") + " month of the data" +
+                                    (year && from != (before ? first : last)
+                                         ? ": a year " + std::string(before ? "before " : "after ") +
+                                               monthname(from) + " lies beyond it."
+                                         : "."));
     return;
   }
   if (!months_.count(to)) {

@@ -598,6 +598,17 @@ def salinity_window_file(root, slot):
         labels, metafile=False)
 
 
+def salinity_with_request(root, slot):
+    """The map of salinity_window_file with the dialog's request beside it,
+    as Plot leaves it."""
+    commands = salinity_window_file(root, slot)
+    with open(root.tmp_file(f"tcferretinmap{slot}.ini"), "w") as f:
+        f.write(f"[map{slot}]\nkind = map\nproperty = Salinity - Argo data\nplot = Property\n"
+                "land = Land only  (faster)\npressure = 0\nregion = 60S-25N 130E-250E\n"
+                "fill = default\nstart = 2008-06\nend = 2008-06\n")
+    return commands
+
+
 class PlotWindow(unittest.TestCase):
     """Under a private Xvfb with a window manager: the viewer's window
     appears titled with the plot, cascades, closing it ends the viewer,
@@ -761,6 +772,34 @@ class PlotWindow(unittest.TestCase):
         self.assertNotIn("set mode metafile", commands.lower())
         self.assertRegex(self.plot_windows()[next(w for w in self.plot_windows() if w != first)][4],
                          r"^Argo Salinity - 0 dbar - \d+\.\d [NS] - \d+\.\d E")
+        self.root.run("tcKillCygwinX.bat")
+        self.assertTrue(wait_until(lambda: not self.plot_windows(), 5))
+
+    def test_months_of_a_window(self):
+        """Right steps to the next month, title and picture; End and then
+        Right stay at the data's last month."""
+        _, _, view = self.open_window(11, script=salinity_with_request)
+        months = os.path.join(view, "months")
+        self.assertTrue(wait_until(lambda: os.path.exists(os.path.join(months, "m200808.jnl")), 120),
+                        "the window's months were not prepared within 120 s")
+        window = self.x("xdotool", "search", "--name", "Argo Salinity").split()[0]
+
+        def title():
+            return self.x("xdotool", "getwindowname", window)
+
+        def picture():
+            return self.x("import", "-window", window, "-crop", "60%x60%+0+120", "-format", "%#", "info:")
+
+        def step(key, month):
+            self.x("xdotool", "key", "--window", window, key)
+            self.assertTrue(wait_until(lambda: month in title(), 60), f"{key}: {title()}")
+
+        june = picture()
+        step("Right", "Jul 2008")
+        self.assertNotEqual(picture(), june)
+        step("End", "Aug 2008")
+        self.x("xdotool", "key", "--window", window, "Right")
+        self.assertFalse(wait_until(lambda: "Aug 2008" not in title(), 3))
         self.root.run("tcKillCygwinX.bat")
         self.assertTrue(wait_until(lambda: not self.plot_windows(), 5))
 
