@@ -31,7 +31,10 @@ struct AnimationChoice {
   int first = 0, last = 0;  // indices into months
   int speed = 2;            // frames a second, 1 to 10
   bool mp4 = false;         // else GIF
-  std::string folder;       // where the file dialog opens
+  // The name suggested for each month range chosen, without a folder or
+  // extension.
+  std::string (*name)(const AnimationChoice& choice, void* data) = nullptr;
+  void* nameData = nullptr;
   std::string file;         // out
 };
 

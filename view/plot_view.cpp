@@ -104,7 +104,7 @@ std::string goscript(const std::vector<std::string>& lines, std::string* first =
   return "";
 }
 
-std::string word_trim(const std::string& text) {
+std::string trim(const std::string& text) {
   const auto first = text.find_first_not_of(" \t\r");
   if (first == std::string::npos) return "";
   return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
@@ -431,7 +431,7 @@ std::string saveplot(const PlotFiles& files, const std::string& target, SavedCom
   return problem;
 }
 
-std::string savename(const std::vector<std::string>& request, int month, const std::string& title) {
+std::string savename(const std::vector<std::string>& request, int first, int last, const std::string& title) {
   auto word = [](const std::string& text) {
     std::string out;
     for (char c : text) {
@@ -445,21 +445,25 @@ std::string savename(const std::vector<std::string>& request, int month, const s
   auto value = [&request](const std::string& key) {
     for (const std::string& line : request) {
       const auto equals = line.find('=');
-      if (equals == std::string::npos || lower(word_trim(line.substr(0, equals))) != key) continue;
-      return word_trim(line.substr(equals + 1));
+      if (equals == std::string::npos || lower(trim(line.substr(0, equals))) != key) continue;
+      return trim(line.substr(equals + 1));
     }
     return std::string();
+  };
+  auto key = [](int month) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d", 2004 + (month - 1) / 12, (month - 1) % 12 + 1);
+    return std::string(text);
   };
   const std::string property = value("property");
   if (property.empty()) {
     const std::string name = word(title);
     return name.empty() ? "tidecharter_plot" : name.substr(0, 60);
   }
-  std::string name = word(property.substr(0, property.find(" - ")));
-  const std::string start = value("start"), end = value("end");
-  char shown[16];
-  if (month > 0) std::snprintf(shown, sizeof shown, "%04d-%02d", 2004 + (month - 1) / 12, (month - 1) % 12 + 1);
-  name += "_" + (month > 0 ? std::string(shown) : start + (end.empty() || end == start ? "" : "_" + end));
+  const std::string start = first > 0 ? key(first) : value("start");
+  const std::string end = first > 0 ? key(last) : value("end");
+  std::string name = word(property.substr(0, property.find(" - "))) + "_" + start;
+  if (!end.empty() && end != start) name += "_" + end;
   const std::string pressure = value("pressure");
   if (!pressure.empty()) name += "_" + pressure + "dbar";
   return name;

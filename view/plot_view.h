@@ -90,9 +90,10 @@ std::string saveplot(const PlotFiles& files, const std::string& target, SavedCom
                      const std::string& bin);
 
 // The name Save As suggests for a picture of request `request` (its
-// lines, none when the picture has none) showing month `month` (0: the
-// request's own), else made of its title: "temperature_2008-06_0dbar".
-std::string savename(const std::vector<std::string>& request, int month, const std::string& title);
+// lines, none when the picture has none) showing months `first` to `last`
+// (0: the request's own), else made of its title:
+// "temperature_2008-06_0dbar".
+std::string savename(const std::vector<std::string>& request, int first, int last, const std::string& title);
 
 // The command file saved beside picture `target`.
 std::string journalof(const std::string& target);

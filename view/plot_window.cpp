@@ -98,7 +98,7 @@ std::string PlotWindow::replaces(const std::string& file) {
   return journal.filename().string() + " already exists beside it: its commands are replaced too.";
 }
 
-std::string PlotWindow::suggestedName() { return savename(request_, shown_, title_); }
+std::string PlotWindow::suggestedName() { return savename(request_, shown_, shown_, title_); }
 
 std::string PlotWindow::save(const std::string& file, bool commands) {
   return saveplot(filesof(shown_), file, commands ? SavedCommands::Replace : SavedCommands::None,
@@ -397,8 +397,16 @@ void PlotWindow::saveAnimation() {
   choice.first = static_cast<int>(at == months.end() ? 0 : at - months.begin());
   choice.last = std::min(static_cast<int>(months.size()) - 1, choice.first + 11);
   choice.speed = speed_;
-  const char* home = getenv("HOME");
-  choice.folder = home ? home : ".";
+  struct Naming {
+    const PlotWindow* window;
+    const std::vector<int>* months;
+  } naming{this, &months};
+  choice.nameData = &naming;
+  choice.name = [](const toolkit::AnimationChoice& c, void* data) {
+    const auto* n = static_cast<const Naming*>(data);
+    const std::vector<std::string>& request = n->window->request_;
+    return savename(request, (*n->months)[c.first], (*n->months)[c.last], "");
+  };
   if (!toolkit::AskAnimation(window_, choice)) return;
   const int frames = choice.last - choice.first + 1;
   if (frames > 240 &&

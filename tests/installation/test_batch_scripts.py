@@ -5,6 +5,7 @@ under a private X server, the X check and the journal clean-up."""
 
 import filecmp
 import os
+import re
 import shutil
 import signal
 import socket
@@ -822,6 +823,10 @@ class PlotWindow(unittest.TestCase):
                 self.assertEqual(f.read(len(start)), start, kind)
             with open(os.path.join(out, f"salinity_{kind}.jnl")) as f:
                 self.assertIn("go fer_psal_map", f.read())
+        # A landscape picture's PDF page is landscape, as it is seen.
+        with open(os.path.join(out, "salinity_pdf.pdf"), "rb") as f:
+            box = [float(v) for v in re.search(rb"/MediaBox ?\[([^\]]*)\]", f.read()).group(1).split()]
+        self.assertGreater(box[2] - box[0], box[3] - box[1])
         # A picture saved is white, and sharp on a 4K screen.
         picture = os.path.join(out, "salinity_png.png")
         size = self.x("identify", "-format", "%w %h", picture).split()
