@@ -146,9 +146,10 @@ class PictureArea : public QWidget {
 
   void mousePressEvent(QMouseEvent* e) override {
     double fx, fy;
-    if (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ControlModifier) &&
-        !owner_.pointAction().empty() && at(e->position(), fx, fy))
-      choose(fx, fy);
+    if (e->button() != Qt::LeftButton || !(e->modifiers() & Qt::ControlModifier) || !at(e->position(), fx, fy))
+      return;
+    if (owner_.pointAction().empty()) status_->showMessage(qs(owner_.noPointAction()));
+    else choose(fx, fy);
   }
 
   void contextMenuEvent(QContextMenuEvent* e) override {

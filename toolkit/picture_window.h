@@ -66,6 +66,8 @@ class PictureWindowOwner {
   // returns "" when done, else what went wrong.
   virtual std::string pointAction() = 0;
   virtual std::string pointChosen(double fx, double fy) = 0;
+  // Why a point chosen draws nothing on this picture, for the status bar.
+  virtual std::string noPointAction() = 0;
   // Every plot window, this one too, is to close.
   virtual void closeAll() = 0;
   // The picture area's size in device pixels has changed and settled.

@@ -111,6 +111,11 @@ std::string PlotWindow::pointAction() {
   return has ? "Time Series at This Point (Ctrl+click)" : "";
 }
 
+std::string PlotWindow::noPointAction() {
+  return "A time series at a point (Ctrl+click) is offered on maps of temperature, salinity, potential "
+         "density, dynamic height, altimetric height and SST.";
+}
+
 // The batch run fills the time-series dialog and writes its command file;
 // tcferret.bat draws that in a window of its own.
 std::string PlotWindow::pointChosen(double fx, double fy) {

@@ -610,6 +610,53 @@ def salinity_with_request(root, slot):
     return commands
 
 
+def isotherm_window_file(root, slot):
+    """The isotherm product's two panels, as Plot writes them."""
+    return root.write_command_file("pro", slot, go_line("fer_depth20", [54, 54, -25.0, 25.0, 120.0, 290.0, 1, 0]), [
+        " set view top",
+        'label 121.00, 32.92,-1,0,0.17 "Top: Depth of 20^o isotherm from Argo data"',
+        'label 121.00, 27.16,-1,0,0.17 "Bottom: Depth of 20^o isotherm anomaly from monthly mean"',
+        'label 288.00, 32.92,0,0,0.17 "Jun 2008"'], metafile=False)
+
+
+def frames_in(pgm):
+    """The plot frames of a grey picture (binary PGM): (left, top, right,
+    bottom) in pixels, top to bottom, found as its long dark lines."""
+    with open(pgm, "rb") as f:
+        data = f.read()
+    header, at = [], 0
+    while len(header) < 4:
+        token = re.compile(rb"\s*(#[^\n]*\n\s*)*(\S+)").match(data, at)
+        header.append(token.group(2))
+        at = token.end()
+    width, height = int(header[1]), int(header[2])
+    pixels = data[at + 1:]
+    dark = [[pixels[y * width + x] < 100 for x in range(width)] for y in range(height)]
+
+    def runs(cells):
+        best = length = 0
+        for cell in cells:
+            length = length + 1 if cell else 0
+            best = max(best, length)
+        return best
+
+    def groups(indices):
+        found = []
+        for i in indices:
+            if found and i - found[-1][-1] <= 2:
+                found[-1].append(i)
+            else:
+                found.append([i])
+        return [g[len(g) // 2] for g in found]
+    rows = groups([y for y in range(height) if runs(dark[y]) > width * 0.4])
+    frames = []
+    for top, bottom in zip(rows[0::2], rows[1::2]):
+        columns = groups([x for x in range(width)
+                          if runs(dark[y][x] for y in range(top, bottom + 1)) > (bottom - top) * 0.9])
+        frames.append((columns[0], top, columns[1], bottom))
+    return frames, width, height
+
+
 class PlotWindow(unittest.TestCase):
     """Under a private Xvfb with a window manager: the viewer's window
     appears titled with the plot, cascades, closing it ends the viewer,
@@ -803,6 +850,28 @@ class PlotWindow(unittest.TestCase):
         self.assertFalse(wait_until(lambda: "Aug 2008" not in title(), 3))
         self.root.run("tcKillCygwinX.bat")
         self.assertTrue(wait_until(lambda: not self.plot_windows(), 5))
+
+    def test_readout_on_both_panels(self):
+        """On the isotherm product's two panels, the readout just inside
+        each frame's corners is the region's, to a grid cell."""
+        _, _, view = self.open_window(12, script=isotherm_window_file)
+        pgm = os.path.join(self.root.path, "panels.pgm")
+        subprocess.run(["/bin/sh", "-c", '. "$0"; tc_ps_raster "$1" "$2" pgmraw 1000',
+                        os.path.join(self.root.bin, "tc_paths.sh"), os.path.join(view, "picture.ps"), pgm],
+                       check=True)
+        frames, width, height = frames_in(pgm)
+        self.assertEqual(len(frames), 2, frames)
+        viewer = os.environ["TIDECHARTER_VIEW"]
+        for left, top, right, bottom in frames:
+            for x, y, expected in ((left + 3, bottom - 3, (120, -25)), (right - 3, top + 3, (290, 25))):
+                said = subprocess.run([viewer, "--readout", str(x / width), str(y / height), view],
+                                      capture_output=True, text=True).stdout
+                lon, east, lat, north = re.match(r"Longitude ([\d.]+)([EW])   Latitude ([\d.]+)([NS])", said).groups()
+                lon = float(lon) if east == "E" else 360 - float(lon)
+                lat = float(lat) if north == "N" else -float(lat)
+                self.assertLess(abs(lon - expected[0]), 1.5, said)
+                self.assertLess(abs(lat - expected[1]), 1.5, said)
+        self.root.run("tcKillCygwinX.bat")
 
     def test_save_as_and_faults(self):
         _, _, view = self.open_window(8)
