@@ -31,12 +31,14 @@ file was current before the append (the stamp holds for the file and the
 script, and the temperature file has only grown); otherwise everything.
 --anomaly leaves the 2-D fields alone: the importer computes them in
 another process beside it.  One run at a time per data directory (a flock
-on the directory)."""
+on the directory).  Started by the importer (TC_DERIVED_PARENT names it),
+it ends when the importer does, however that ends."""
 
 import ctypes
 import fcntl
 import hashlib
 import os
+import signal
 import sys
 import time
 
@@ -501,7 +503,26 @@ def keep_heap():
         mallopt(ctypes.c_int(option), ctypes.c_int(value))
 
 
+def end_with_parent():
+    """A run the importer started is killed when the importer ends, even
+    by kill -9: nothing else would stop it, and its files would outlive
+    the import.  An importer already gone by the time this is set is seen
+    as a new parent."""
+    parent = os.environ.get("TC_DERIVED_PARENT")
+    if not parent:
+        return
+    try:
+        prctl = ctypes.CDLL(None, use_errno=True).prctl
+    except (OSError, AttributeError):
+        return
+    PR_SET_PDEATHSIG = 1
+    prctl(PR_SET_PDEATHSIG, signal.SIGKILL, 0, 0, 0)
+    if str(os.getppid()) != parent:
+        sys.exit(1)
+
+
 def main(argv):
+    end_with_parent()
     keep_heap()
     args = [a for a in argv if not a.startswith("--")]
     flags = {a for a in argv if a.startswith("--")}

@@ -21,7 +21,10 @@ recover  run before an append, and by the program before it reads the
          data: finishes the renames of a commit that was stopped half way
          (its journal lists them), or takes back the months that an import
          appended in place without getting to its commit, then removes
-         copies left by an append that never got to its commit.  Without
+         copies left by an append that never got to its commit, and what a
+         stopped import or derived-field run left in tmp and the data
+         (.import-* in tmp; the derived files' .partial, unless a run of
+         tc_derived.py holds the data directory's lock).  Without
          DATADIR, the data of the installation this file is in, under the
          lock of its appends
          (tmp/update/append.lock): an append or import that holds it for
@@ -37,6 +40,7 @@ Exit status 0 when done, 1 when a check failed (the reason on stderr).
 import datetime
 import fcntl
 import os
+import shutil
 import sys
 import time
 
@@ -61,6 +65,11 @@ SUFFIX = ".append"
 # until the commit journal is there, a recover takes the months back.
 UNDO = ".append_undo"
 DATA_FILES = [name for parts in PACKAGE_LAYOUT.values() for name, _ in parts]
+# What an import keeps in the drive root's tmp while it runs: links to its
+# new files and the derived files made from them, unpacked inputs.
+IMPORT_PREFIX = ".import-"
+# The derived files as tc_derived.py writes them before they are whole.
+DERIVED_PARTIAL = ("RG_ArgoClim_Derived.nc.partial", "RG_ArgoClim_SVAN.nc.partial")
 VERSION_FILE = os.path.join("bin", "pacific", "versioninfo.txt")
 LINE_WIDTH = 15
 
@@ -299,7 +308,32 @@ def recover(datadir):
     elif os.path.exists(os.path.join(datadir, UNDO)):
         undo_appends(datadir)
     remove_copies(datadir)
+    remove_stopped_work(datadir)
     return finished
+
+
+def remove_stopped_work(datadir):
+    """What a stopped import left in tmp (it holds the append lock while it
+    runs, as the callers of recover do), and derived files left half
+    written in the data by a run that no longer holds its lock."""
+    tmp = os.path.join(os.path.dirname(os.path.abspath(datadir)), "tmp")
+    for name in os.listdir(tmp) if os.path.isdir(tmp) else ():
+        if name.startswith(IMPORT_PREFIX):
+            path = os.path.join(tmp, name)
+            if os.path.isdir(path) and not os.path.islink(path):
+                shutil.rmtree(path, ignore_errors=True)
+            else:
+                os.remove(path)
+    lock = os.open(datadir, os.O_RDONLY)
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        for name in DERIVED_PARTIAL:
+            if os.path.exists(os.path.join(datadir, name)):
+                os.remove(os.path.join(datadir, name))
+    except BlockingIOError:
+        pass
+    finally:
+        os.close(lock)
 
 
 def recover_installed(wait=5.0):

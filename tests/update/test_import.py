@@ -43,10 +43,12 @@ import datetime
 import gzip
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tarfile
 import tempfile
+import time
 import unittest
 
 import numpy as np
@@ -57,7 +59,7 @@ TOP = os.path.dirname(os.path.dirname(HERE))
 IMPORTER = os.path.join(TOP, "installation", "import", "tidecharter-import")
 SAMPLE_RECIPE = os.path.join(TOP, "installation", "sampledata", "make_sample_data.py")
 sys.path.insert(0, HERE)
-from test_update_scripts import APPEND_COMMANDS, DATA_FILES, DriveRoot  # noqa: E402
+from test_update_scripts import APPEND_COMMANDS, DATA_FILES, DriveRoot, command_line, processes  # noqa: E402
 sys.path.insert(0, os.path.join(TOP, "tests", "go_scripts_2"))
 from test_science import heat_potential  # noqa: E402
 sys.path.insert(0, os.path.join(TOP, "installation", "bin"))
@@ -236,8 +238,17 @@ def fixtures(directory, layout):
 # ------------------------------------------------------------------ checks
 
 def run_import(*args):
-    return subprocess.run(["/usr/bin/python3", IMPORTER, *args], capture_output=True, text=True,
-                          timeout=600)
+    """The importer's result, and its peak resident memory in MB
+    (peak_mb), its derived processes' included."""
+    with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as err:
+        importer = subprocess.Popen(["/usr/bin/python3", IMPORTER, *args], stdout=out, stderr=err, text=True)
+        _pid, status, usage = os.wait4(importer.pid, 0)
+        importer.returncode = os.waitstatus_to_exitcode(status)
+        out.seek(0)
+        err.seek(0)
+        done = subprocess.CompletedProcess(importer.args, importer.returncode, out.read(), err.read())
+    done.peak_mb = usage.ru_maxrss / 1024
+    return done
 
 
 def ferret_values(root, *lines):
@@ -294,6 +305,14 @@ def spoil(source, target, name, change, units=None):
         nc[name][:] = change(nc[name][:])
         if units:
             nc[name].units = units
+
+
+def gzip_bomb(path, head, unit):
+    """A gzip file of a few MB that unpacks to `head`, then 1 GiB of
+    `unit` again and again (one small member, repeated)."""
+    member = gzip.compress(unit * ((1 << 20) // len(unit)))
+    with open(path, "wb") as f:
+        f.write(gzip.compress(head) + member * 1024)
 
 
 def surface_declaring(path, dim, size, time=0.0):
@@ -435,6 +454,47 @@ class Import(unittest.TestCase):
         with open(log) as f:
             self.assertEqual(f.read().split(" in ")[0], "computed the specific volume anomaly of months 1 to 58")
         self.assertEqual(subprocess.run(check).returncode, 0)
+
+    def test_killed_import_cleaned_up_at_start_up(self):
+        # Killed with its derived processes just started: they end with it,
+        # and the program's start-up recovery removes what it left.
+        r = DriveRoot()
+        self.addCleanup(r.remove)
+        importer = subprocess.Popen(["/usr/bin/python3", IMPORTER, *self.args["B"], "--drive-root", r.root],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        children = f"/proc/{importer.pid}/task/{importer.pid}/children"
+        while importer.poll() is None:
+            with open(children) as f:
+                if f.read().split():
+                    break
+            time.sleep(0.002)
+        # Stopped with its group as soon as a child is there: killed before
+        # any could finish.
+        self.assertIsNone(importer.poll(), "the import ended before its derived processes were seen")
+        os.killpg(importer.pid, signal.SIGSTOP)
+        importer.kill()
+        self.assertEqual(importer.wait(), -signal.SIGKILL)
+        try:
+            os.killpg(importer.pid, signal.SIGCONT)
+        except ProcessLookupError:
+            pass
+        tmp = r.path("tmp")
+        left = [n for n in os.listdir(tmp) if n.startswith(".import-derived-")]
+        self.assertTrue(left)
+
+        def derived():
+            return processes(lambda pid: any(w.startswith(tmp.encode()) for w in command_line(pid)))
+        deadline = time.monotonic() + 30
+        while derived() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertEqual(derived(), [])
+        # Nothing was computed to the end after the importer's death.
+        for name in left:
+            self.assertNotIn(tc_derived.SVAN, os.listdir(os.path.join(tmp, name)))
+            self.assertNotIn(tc_derived.DERIVED, os.listdir(os.path.join(tmp, name)))
+        subprocess.run([r.path("bin", "tc_update_check.py"), "recover"], check=True)
+        self.assertEqual([n for n in os.listdir(tmp) if n.startswith(".import-")], [])
+        self.assertEqual(r.leftovers(), [])
 
     def test_other_layouts_then_bad_inputs_change_nothing(self):
         r = self.r
@@ -623,14 +683,19 @@ class Import(unittest.TestCase):
             f.write(text.replace("latitude,longitude", "lat,lon"))
         with open(index + ".gz", "rb") as f, open(path("cut.txt.gz"), "wb") as g:
             g.write(f.read()[:-20])
+        # Gzip bombs: read a line at a time, refused in one line.
+        gzip_bomb(path("zeros.txt.gz"), b"", b"\0")
+        gzip_bomb(path("junk.txt.gz"), text.encode(), b"junk,junk\n")
         digest = r.data_digest()
         for name, reason in (("cut.txt", "the last line is cut short"), ("header.txt", "the header is"),
-                             ("cut.txt.gz", "cannot be read")):
+                             ("cut.txt.gz", "cannot be read"), ("zeros.txt.gz", "line 1 is longer than"),
+                             ("junk.txt.gz", "rows hold no valid date and position")):
             with self.subTest(reason):
                 refused = run_import("--argo-index", path(name), "--drive-root", r.root)
                 self.assertEqual(refused.returncode, 1, refused.stdout)
                 self.assertEqual(refused.stderr.count("\n"), 1, refused.stderr)
                 self.assertIn(reason, refused.stderr)
+                self.assertLess(refused.peak_mb, 300)
                 self.assertEqual(r.data_digest(), digest)
         done = run_import("--argo-index", index + ".gz", "--drive-root", r.root)
         self.assertEqual(done.returncode, 0, done.stderr)
