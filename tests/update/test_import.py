@@ -498,7 +498,13 @@ class Import(unittest.TestCase):
 
     def test_other_layouts_then_bad_inputs_change_nothing(self):
         r = self.r
-        done = run_import(*self.args["B"], "--drive-root", r.root)
+        b = self.args["B"]
+        # The Argo pair gzipped, as it is served.
+        packed = [os.path.join(self.work, os.path.basename(name) + ".gz") for name in b[1:3]]
+        for name, gzipped in zip(b[1:3], packed):
+            with open(name, "rb") as f, gzip.open(gzipped, "wb") as g:
+                shutil.copyfileobj(f, g)
+        done = run_import("--argo", *packed, *b[3:], "--drive-root", r.root)
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertEqual(r.end_dates(), [4, 4, 4])
         got = ferret_values(r, "go tc_data argo", "=tc_temp[x=185.5,y=0.5,z=0,l=4]", "go tc_data reynolds",
@@ -506,7 +512,6 @@ class Import(unittest.TestCase):
         np.testing.assert_allclose(got, [argo("TEMPERATURE", 4, 185.5, 0.5, 2.5), point("SST", 3, 180.5, 0.5),
                                          100 * point("ADT", 2, 180.125, 0.125)], atol=2e-4)
 
-        b = self.args["B"]
         bad = os.path.join(self.work, "bad")
         os.makedirs(bad)
         path = lambda name: os.path.join(bad, name)  # noqa: E731
@@ -518,6 +523,9 @@ class Import(unittest.TestCase):
         adt_file(path("adt_gap.nc"), [1, 2, 4], "B")
         with open(sst, "rb") as f, open(path("sst_cut.nc"), "wb") as g:
             g.write(f.read()[:os.path.getsize(sst) * 3 // 5])
+        with open(packed[1], "rb") as f, open(path("RG_ArgoClim_Salinity_2019.nc.gz"), "wb") as g:
+            whole = f.read()
+            g.write(whole[:len(whole) // 2] + whole[-8:])   # its own trailer: the size it had
         temperature = path("RG_ArgoClim_Temperature_2019.nc")
         spoil(sst, path("sst_empty.nc"), "sst", lambda v: np.full(v.shape, np.nan))
         spoil(adt, path("adt_empty.nc"), "adt", lambda v: np.full(v.shape, np.nan))
@@ -562,6 +570,8 @@ class Import(unittest.TestCase):
             ([*b[:3], path("RG_ArgoClim_200405_2018.nc"), *b[3:]], path("RG_ArgoClim_200405_2018.nc"),
              "mixed versions"),
             ([*b[:4], path("sst_cut.nc"), *b[5:]], path("sst_cut.nc"), "truncated"),
+            ([b[0], packed[0], path("RG_ArgoClim_Salinity_2019.nc.gz"), *b[3:]],
+             path("RG_ArgoClim_Salinity_2019.nc.gz"), "cannot be unpacked (a gzip file cut short?)"),
             ([*b[:4], path("sst_empty.nc"), *b[5:]], path("sst_empty.nc"),
              "sst of Jan 2004 holds no values over the Pacific (all missing)"),
             ([*b[:6], path("adt_empty.nc")], path("adt_empty.nc"), "adt of Jan 2004 holds no values"),
@@ -584,6 +594,7 @@ class Import(unittest.TestCase):
                 self.assertIn(reason, refused.stderr)
                 self.assertEqual(r.data_digest(), digest)
                 self.assertEqual(r.leftovers(), [])
+                self.assertEqual([n for n in os.listdir(r.path("tmp")) if n.startswith(".import-")], [])
 
         # A disk that fills up just as the copies are written: the journal
         # cannot be, and the copies go.
@@ -613,6 +624,17 @@ class Import(unittest.TestCase):
                 self.assertEqual(r.data_digest(), digest)
             finally:
                 subprocess.run(["umount", data], check=True)
+            # No room in tmp for the gzipped pair unpacked.
+            tmp = r.path("tmp")
+            subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tidecharter-full", tmp], check=True)
+            try:
+                refused = run_import("--argo", *packed, "--drive-root", r.root)
+                need, free = sum(map(os.path.getsize, b[1:3])), shutil.disk_usage(tmp).free
+                self.assertEqual(refused.stderr, f"tidecharter-import: {packed[1]}: not enough room to unpack the "
+                                 f"gzipped files in {tmp}: {need / 1e6:.1f} MB needed, {free / 1e6:.1f} MB free\n")
+                self.assertEqual(os.listdir(tmp), ["update"])
+            finally:
+                subprocess.run(["umount", tmp], check=True)
     def test_products_one_by_one_a_month_appended_and_profiles_counted(self):
         # Argo alone over the sample: its own end date, the sample's others.
         r = DriveRoot()
