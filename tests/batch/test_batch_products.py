@@ -14,7 +14,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from drive_root import REPO, DriveRoot, ppm_colours, processes  # noqa: E402
+from drive_root import REPO, DriveRoot, ppm_colours, processes, working_directory  # noqa: E402
 
 PROGRAM = os.environ.get("TC_PROGRAM", os.path.join(REPO, "build", "tidecharter"))
 EXAMPLE = os.path.join(REPO, "installation", "examples", "bulletin.ini")
@@ -327,7 +327,7 @@ output = land.ps
         self.assertLess(len(files), 22)
         pictures = sorted(os.path.splitext(f)[0] for f in files if not f.endswith(".jnl"))
         self.assertEqual(pictures, sorted(os.path.splitext(f)[0] for f in files if f.endswith(".jnl")))
-        self.assertEqual(processes(lambda pid: os.readlink(f"/proc/{pid}/cwd").startswith(tmp)), [])
+        self.assertEqual(processes(lambda pid: working_directory(pid).startswith(tmp)), [])
         # The Ferrets kept for the run end with it, and their sockets.
         deadline = time.monotonic() + 10
         while os.listdir(os.path.join(tmp, f"tcferret-{os.getuid()}")) and time.monotonic() < deadline:
