@@ -7,6 +7,7 @@
 #   tidecharter/bin               batch scripts, notepad, xwininfo.txt,
 #                                 pacific/versioninfo.txt, pacific/TDC_city_locations.csv,
 #                                 tidecharter-import (the real products into data/)
+#   tidecharter/tidecharter_data  the data package that the Python programs use
 #   tidecharter/ferret/TMAP/go    GetDates.jnl and the go scripts
 #   tidecharter/data              the data sets (the sample is built when absent)
 #   tidecharter/Help/README_tdc.txt
@@ -118,6 +119,12 @@ install_user_file() {
     install_file "$1" "$2" 644
   fi
 }
+
+# The data package first: the programs in bin/ import it from there.
+mkdir -p "$home/tidecharter_data"
+for module in "$here"/tidecharter_data/*.py; do
+  install_file "$module" "$home/tidecharter_data/$(basename "$module")" 644
+done
 
 # The shared path file and the help text learn the drive root here (the
 # help text also where this installation is, for its example request).

@@ -97,9 +97,9 @@ tc_ferret_env() {
 # The product scripts read fields derived from the temperature file, the
 # dynamic height scripts the specific volume anomaly from it and the
 # salinity file (tc_derived.py), never trusted: their stamps must still
-# match the files and the script, else they are computed again before
-# Ferret runs.  A few forks when nothing changed; the script itself takes
-# a lock.  What it did goes to LOG.
+# match the files and the definitions (tidecharter_data/derived.py), else
+# they are computed again before Ferret runs.  A few forks when nothing
+# changed; the script itself takes a lock.  What it did goes to LOG.
 tc_stamp_holds() {
   tc_stamp_was=""
   if [ -f "$1" ]; then
@@ -112,7 +112,7 @@ tc_stamp_holds() {
 }
 
 tc_derived_fresh() {
-  tc_md5=$(md5sum < "$TC_BIN/tc_derived.py" | cut -c 1-32)
+  tc_md5=$(md5sum < "$TC_HOME/tidecharter_data/derived.py" | cut -c 1-32)
   tc_stamp_now=$(stat -L -c '%s %.9Y %i' "$TC_DATA/RG_ArgoClim_Temperature.nc" \
     "$TC_DATA/RG_ArgoClim_Derived.nc" 2> /dev/null; echo "$tc_md5")
   if tc_stamp_holds "$TC_DATA/RG_ArgoClim_Derived.stamp"; then

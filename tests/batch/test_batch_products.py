@@ -15,7 +15,7 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from drive_root import REPO, DriveRoot, ppm_colours, processes  # noqa: E402
+from drive_root import REPO, DriveRoot, ppm_colours, processes, working_directory  # noqa: E402
 
 PROGRAM = os.environ.get("TC_PROGRAM", os.path.join(REPO, "build", "tidecharter"))
 EXAMPLE = os.path.join(REPO, "installation", "examples", "bulletin.ini")
@@ -385,7 +385,7 @@ output = land.ps
         # a moment to go), and their sockets.
         deadline = time.monotonic() + 10
         def inside():
-            return processes(lambda pid: os.readlink(f"/proc/{pid}/cwd").startswith(tmp))
+            return processes(lambda pid: working_directory(pid).startswith(tmp))
         while inside() and time.monotonic() < deadline:
             time.sleep(0.1)
         self.assertEqual(inside(), [])

@@ -18,7 +18,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from install_fixture import (DriveRoot, command_line, go_line, map_labels,  # noqa: E402
-                             picture_colours, ppm_colours, processes, section_labels)
+                             picture_colours, ppm_colours, processes, running, section_labels, status)
 
 
 def read_end_date(path):
@@ -34,16 +34,6 @@ def free_display_digits():
             and not os.path.exists(f"/tmp/.X11-unix/X{d}")]
 
 
-def running(pid):
-    """True while the process exists and is not a zombie awaiting its
-    parent."""
-    try:
-        with open(f"/proc/{pid}/stat") as f:
-            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
-    except FileNotFoundError:
-        return False
-
-
 def read_words(path):
     if not os.path.exists(path):
         return []
@@ -56,11 +46,9 @@ def group_members(group):
     members = {}
 
     def member(pid):
-        with open(f"/proc/{pid}/stat") as f:
-            stat = f.read()
-        state, _, pgrp = stat.rsplit(")", 1)[1].split()[:3]
-        if pgrp == str(group) and state != "Z":
-            members[int(pid)] = stat[stat.index("(") + 1:stat.rindex(")")]
+        name, state, pgrp = status(pid)
+        if pgrp == int(group) and state != "Z":
+            members[int(pid)] = name
     processes(member)
     return members
 
