@@ -126,14 +126,23 @@ def bare_ferret(root, command_file, work):
     return time.monotonic() - started
 
 
-def months_prepared(root):
+def months_prepared(root, windows):
+    """Whether the months of all WINDOWS windows are prepared."""
     tmp = os.path.join(root, "tidecharter", "tmp")
+    done = 0
     for view in os.listdir(tmp):
-        months = os.path.join(tmp, view, "months")
-        if view.startswith("view.") and os.path.isdir(months) and any(
-                n.endswith(".jnl") for n in os.listdir(months)):
-            return True
-    return False
+        log = os.path.join(tmp, view, "months", "batch.log")
+        if view.startswith("view.") and os.path.exists(log):
+            with open(log) as f:
+                lines = f.read().splitlines()
+            done += bool(lines) and "written" in lines[-1]
+    return done >= windows
+
+
+def last_month(root):
+    """The Argo data's last month index, from the end-date file."""
+    with open(os.path.join(root, "tidecharter", "tmp", "ArgoEndDate.txt")) as f:
+        return int(f.read().split("\n")[2][23:27])
 
 
 def main():
@@ -193,24 +202,31 @@ def main():
         results["rss_one"] = one_window
         results["rss_per_window"] = (resident_kb(viewer) - one_window) / (windows - 1)
 
-        # Steps, in the newest window.
-        deadline = time.monotonic() + 120
-        while not months_prepared(root) and time.monotonic() < deadline:
-            time.sleep(0.2)
-        time.sleep(2)
-        wid = display.run("xdotool", "search", "--name", "Argo Temperature").split()[-1]
-        display.run("xdotool", "windowactivate", "--sync", wid)
-        display.run("xdotool", "windowfocus", "--sync", wid)
-        fresh, cached = [], []
-        # From the request's month a year back three times (each month not
-        # drawn yet), then forward twice and back once (drawn before).
-        shown = re.search(r"(\w{3}) (\d{4})", display.run("xdotool", "getwindowname", wid))
-        month = (int(shown.group(2)) - 2004) * 12 + MONTHS.index(shown.group(1)) + 1
-        for key, store in [("Page_Up", fresh)] * 3 + [("Page_Down", cached)] * 2 + [("Page_Up", cached)]:
-            month += -12 if key == "Page_Up" else 12
-            store.append(watched(display, watch, month_name(month), "xdotool", "key", "--window", wid, key))
+        # Steps, in every window once its months are prepared: Home and End
+        # to months not drawn yet, Page Up to one drawn ahead (Ferret has
+        # drawn it, it is rendered at the step), Page Down and Home back to
+        # months shown before.
+        deadline = time.monotonic() + 300
+        while not months_prepared(root, windows) and time.monotonic() < deadline:
             time.sleep(0.5)
+        fresh, ahead, cached = [], [], []
+        for wid in display.run("xdotool", "search", "--name", "Argo Temperature").split():
+            display.run("xdotool", "windowactivate", "--sync", wid)
+            for key, store in (("Home", fresh), ("End", fresh), ("Page_Up", ahead), ("Page_Down", cached),
+                               ("Home", cached)):
+                time.sleep(2)
+                before = display.run("xdotool", "getwindowname", wid)
+                if key == "Home":
+                    month = 1
+                elif key == "End":
+                    month = last_month(root)
+                else:
+                    shown = re.search(r"(\w{3}) (\d{4})", before)
+                    month = (int(shown.group(2)) - 2004) * 12 + MONTHS.index(shown.group(1)) + 1
+                    month += -12 if key == "Page_Up" else 12
+                store.append(watched(display, watch, month_name(month), "xdotool", "key", "--window", wid, key))
         results["step_fresh"] = fresh
+        results["step_ahead"] = ahead
         results["step_cached"] = cached
 
         # Play: two passes over every month.
@@ -244,8 +260,9 @@ def main():
     print(f"| Plot, click to drawn window | {figure(results['plot'])} | "
           f"{statistics.median([v for v in results['plot'] if v]) / bare_median:.2f}x the bare PyFerret |")
     print(f"| bare PyFerret, the command file to a PNG | {figure(results['bare'])} | |")
-    print(f"| a month step, not drawn yet | {figure(results['step_fresh'])} | |")
-    print(f"| a month step, drawn before | {figure(results['step_cached'])} | |")
+    print(f"| a month step, not drawn yet (Home, End) | {figure(results['step_fresh'])} | |")
+    print(f"| a month step, drawn ahead by Ferret (Page Up) | {figure(results['step_ahead'])} | |")
+    print(f"| a month step, shown before (Page Down, Home) | {figure(results['step_cached'])} | |")
     print(f"| play, first pass | {results['play_first']:.1f} months/s | |")
     print(f"| play, second pass | {results['play_second']:.1f} months/s | |")
     print(f"| windows' process, one window | {results['rss_one'] / 1024:.1f} MB | |")

@@ -249,9 +249,9 @@ void PlotWindow::ensure(int month) {
   render(month);
 }
 
-void PlotWindow::draw(int month) {
+void PlotWindow::draw(int month, bool ahead) {
   Frame& f = frame(month);
-  if (f.drawing || !viewer_.maydraw()) return;
+  if (f.drawing || (ahead && !viewer_.maydraw())) return;
   f.drawing = true;
   viewer_.drawing(1);
   std::error_code ignored;
@@ -260,7 +260,9 @@ void PlotWindow::draw(int month) {
   writelines(f.dir + "/commands.txt", windowcommands(journal));
   Viewer* viewer = &viewer_;
   const int id = id_;
-  startjob({"/bin/sh", viewer_.paths().bin + "/tcferret.bat", f.dir + "/commands.txt", f.dir}, f.dir + "/draw.log",
+  std::vector<std::string> words = {"/bin/sh", viewer_.paths().bin + "/tcferret.bat", f.dir + "/commands.txt", f.dir};
+  if (ahead) words.insert(words.begin(), {"nice", "-n", "10"});
+  startjob(words, f.dir + "/draw.log",
            [viewer, id, month](int status) {
              viewer->drawing(-1);
              PlotWindow* w = viewer->window(id);
@@ -297,7 +299,7 @@ void PlotWindow::render(int month) {
   const std::string out = frame(month).dir + "/shown_" + std::to_string(pixels) + ".png";
   Viewer* viewer = &viewer_;
   const int id = id_;
-  startjob({"/bin/sh", "-c", ". \"$0\"; tc_ps_raster \"$1\" \"$2\" png16m \"$3\"", viewer_.paths().bin + "/tc_paths.sh",
+  startjob({"/bin/sh", "-c", ". \"$0\"; tc_ps_screen \"$1\" \"$2\" \"$3\"", viewer_.paths().bin + "/tc_paths.sh",
             files.postscript, out, std::to_string(pixels)},
            "", [viewer, id, month, width, height, out](int status) {
              std::string picture = status == 0 ? readfile(out) : "";
@@ -347,14 +349,23 @@ void PlotWindow::display(int month) {
   }
 }
 
+// Ferret draws ahead, at a lower priority than the pictures asked for:
+// while playing, the months to come; else the months a key is likeliest
+// to ask for next.
 void PlotWindow::prefetch() {
   if (!prepared_ || months_.empty()) return;
-  int month = wanted_ ? wanted_ : requested_;
-  for (int ahead = 0; ahead < kAhead && viewer_.maydraw(); ++ahead) {
-    month = next(month);
-    Frame& f = frame(month);
-    if (!f.drawn && !f.drawing && !f.failed) draw(month);
-    if (!playing_) break;
+  const int from = wanted_ ? wanted_ : requested_;
+  std::vector<int> ahead;
+  if (playing_) {
+    for (int month = from, n = 0; n < kAhead; ++n) ahead.push_back(month = next(month));
+  } else {
+    ahead = {from + 1, from - 1, from + 12, from - 12};
+  }
+  for (int month : ahead) {
+    if (!viewer_.maydraw()) break;
+    if (!months_.count(month)) continue;
+    const Frame& f = frame(month);
+    if (!f.drawn && !f.drawing && !f.failed) draw(month, true);
   }
 }
 
@@ -367,7 +378,9 @@ void PlotWindow::prepare() {
   std::ofstream(dir + "/request.ini") << monthsrequest(request_, "2004-01..latest", "m{yyyy}{mm}.jnl");
   Viewer* viewer = &viewer_;
   const int id = id_;
-  startjob({viewer_.paths().program, "--batch", dir + "/request.ini", "--out", dir}, dir + "/batch.log",
+  // Beside the program's own Plot, which must not wait for it.
+  startjob({"nice", "-n", "10", viewer_.paths().program, "--batch", dir + "/request.ini", "--out", dir},
+           dir + "/batch.log",
            [viewer, id](int status) {
              if (PlotWindow* w = viewer->window(id)) w->prepared(status);
            });

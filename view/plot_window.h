@@ -58,7 +58,9 @@ class PlotWindow : public toolkit::PictureWindowOwner {
   void prepared(int status);
   void want(int month);
   void ensure(int month);
-  void draw(int month);
+  // `ahead` of the month asked for: at a lower priority, and only while
+  // the processors have room.
+  void draw(int month, bool ahead = false);
   void render(int month);
   void arrived(int month);
   void display(int month);

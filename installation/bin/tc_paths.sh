@@ -18,6 +18,7 @@
 #   tc_ferret_commands FILE PICTURE LAST [AFTER] the commands that draw it
 #   tc_ferret_problem LOG        Ferret's last error, on one line
 #   tc_ps_raster PS OUT DEVICE [PIXELS]   PostScript to an upright raster picture
+#   tc_ps_screen PS OUT PIXELS   the same as PNG for a plot window, quicker
 
 # install.sh writes the drive root here; an uninstalled copy finds it
 # from its own place, <root>/tidecharter/bin.
@@ -212,11 +213,17 @@ tc_ps_raster() {
   # the resolution instead and each block of pixels averaged into one:
   # the edges come out as smooth.  Three times up to 2000 pixels, twice
   # above, where three would cost a third more time than anti-aliasing.
-  factor=3
+  factor=${tc_raster_factor:-3}
   [ "${4:-1500}" -gt 2000 ] 2> /dev/null && factor=2
   gs -q -dSAFER -dBATCH -dNOPAUSE \
     -sDEVICE="$3" -dJPEGQ=90 -r"$((resolution * factor))" -dDownScaleFactor="$factor" \
-    -dTextAlphaBits=4 -dGraphicsAlphaBits=1 \
+    -dTextAlphaBits=4 -dGraphicsAlphaBits=1 ${tc_raster_threads:+-dNumRenderingThreads=$tc_raster_threads -dBandHeight=100} \
     -sOutputFile="$2" \
     -c "<</Orientation $orientation>> setpagedevice" -f "$1" > /dev/null 2>&1 && [ -s "$2" ]
+}
+
+# A plot window's picture, waited for: twice the resolution averaged is as
+# smooth at a screen's size, and Ghostscript's bands are drawn side by side.
+tc_ps_screen() {
+  tc_raster_factor=2 tc_raster_threads=2 tc_ps_raster "$1" "$2" png16m "$3"
 }
