@@ -33,8 +33,34 @@ std::vector<std::string> readlines(const std::string& file) {
 
 PlotFiles plotfiles(const std::string& dir) {
   const fs::path d(dir);
-  return {dir, (d / "picture.png").string(), (d / "picture.ps").string(), (d / "commands.txt").string(),
-          (d / "axes.txt").string()};
+  return {dir, (d / "picture.ps").string(), (d / "commands.txt").string(), (d / "axes.txt").string()};
+}
+
+namespace {
+bool landscape(const std::string& postscript);
+}  // namespace
+
+bool picturesize(const std::string& postscript, int& width, int& height) {
+  double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  bool box = false;
+  std::ifstream in(postscript);
+  std::string line;
+  while (!box && std::getline(in, line) && line.rfind("%%EndComments", 0) != 0)
+    if (line.rfind("%%BoundingBox:", 0) == 0)
+      box = std::sscanf(line.c_str() + 14, "%lf %lf %lf %lf", &x0, &y0, &x1, &y1) == 4 && x1 > x0 && y1 > y0;
+  if (!box) return false;
+  const bool turned = landscape(postscript);
+  // A landscape plot lies turned on its page; the picture is upright.
+  width = static_cast<int>(turned ? y1 - y0 : x1 - x0);
+  height = static_cast<int>(turned ? x1 - x0 : y1 - y0);
+  return true;
+}
+
+int rasterize(const std::string& bin, const std::string& postscript, const std::string& out,
+              const std::string& device, int pixels) {
+  return runprogram({"/bin/sh", "-c", ". \"$0\"; tc_ps_raster \"$1\" \"$2\" \"$3\" \"$4\"",
+                     bin + "/tc_paths.sh", postscript, out, device, std::to_string(pixels)},
+                    "/dev/null");
 }
 
 PlotAxes readaxes(const std::string& file) {
@@ -76,6 +102,12 @@ std::string goscript(const std::vector<std::string>& lines, std::string* first =
     }
   }
   return "";
+}
+
+std::string word_trim(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
 std::string degrees(double v, char positive, char negative) {
@@ -272,10 +304,12 @@ toolkit::ScreenArea cascade(const toolkit::ScreenArea& area, const toolkit::Scre
 
 namespace {
 
+// Ferret's PostScript names its orientation in the page's set-up, after
+// the header's comments.
 bool landscape(const std::string& postscript) {
   for (const std::string& line : readlines(postscript)) {
     if (line.rfind("%%PageOrientation:", 0) == 0) return line.find("Landscape") != std::string::npos;
-    if (line.rfind("%%EndComments", 0) == 0) break;
+    if (line.rfind("%%EndPageSetup", 0) == 0) break;
   }
   return false;
 }
@@ -334,7 +368,8 @@ bool ownedview(const std::string& dir, const std::string& tmp) {
   return lstat(mark.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == getuid();
 }
 
-std::string saveplot(const PlotFiles& files, const std::string& target, bool replaceJournal) {
+std::string saveplot(const PlotFiles& files, const std::string& target, SavedCommands commands,
+                     const std::string& bin) {
   const fs::path picture(target);
   const std::string extension = lower(picture.extension().string());
   if (extension != ".png" && extension != ".jpg" && extension != ".jpeg" && extension != ".pdf" &&
@@ -345,7 +380,7 @@ std::string saveplot(const PlotFiles& files, const std::string& target, bool rep
   std::error_code error;
   if (!fs::is_directory(dir, error)) return "cannot save into " + dir.string() + ": no such directory";
   if (access(dir.c_str(), W_OK) != 0) return "cannot save into " + dir.string() + ": it cannot be written";
-  if (!replaceJournal && fs::exists(fs::symlink_status(journal, error)))
+  if (commands == SavedCommands::Beside && fs::exists(fs::symlink_status(journal, error)))
     return journal.string() + " exists: the commands of another picture would be lost; "
            "save under another name or remove it";
   // Both made in a private directory first, then placed beside the
@@ -356,13 +391,12 @@ std::string saveplot(const PlotFiles& files, const std::string& target, bool rep
   const std::string made = (fs::path(scratch) / ("saved" + extension)).string();
   const std::string madeJournal = (fs::path(scratch) / "saved.jnl").string();
   std::string problem;
-  if (extension == ".png") {
-    fs::copy_file(files.picture, made, fs::copy_options::overwrite_existing, error);
-    if (error) problem = "cannot copy the picture: " + error.message();
-  } else if (extension == ".jpg" || extension == ".jpeg") {
-    problem = toolkit::ConvertPicture(files.picture, made, "jpg");
-  } else if (!fs::exists(files.postscript)) {
+  if (!fs::exists(files.postscript)) {
     problem = "no PostScript of this plot was kept";
+  } else if (extension == ".png" || extension == ".jpg" || extension == ".jpeg") {
+    // Sharp on a maximised 4K screen.
+    if (rasterize(bin, files.postscript, made, extension == ".png" ? "png16m" : "jpeg", 3840) != 0)
+      problem = "Ghostscript could not write " + target;
   } else if (extension == ".ps") {
     fs::copy_file(files.postscript, made, fs::copy_options::overwrite_existing, error);
     if (error) problem = "cannot copy the PostScript: " + error.message();
@@ -372,7 +406,7 @@ std::string saveplot(const PlotFiles& files, const std::string& target, bool rep
                    "-f", files.postscript}, "") != 0) {
     problem = "Ghostscript could not write " + target;
   }
-  if (problem.empty()) {
+  if (problem.empty() && commands != SavedCommands::None) {
     std::ofstream out(madeJournal);
     out << "! " << fs::absolute(picture).lexically_normal().string() << ", drawn by tidecharter-view\n";
     for (const std::string& line : readlines(files.commands)) out << line << '\n';
@@ -381,12 +415,13 @@ std::string saveplot(const PlotFiles& files, const std::string& target, bool rep
   }
   std::string placed, placedJournal;
   if (problem.empty()) placed = placedcopy(made, dir, picture.filename().string(), problem);
-  if (problem.empty()) placedJournal = placedcopy(madeJournal, dir, journal.filename().string(), problem);
-  if (problem.empty() && rename(placedJournal.c_str(), journal.c_str()) != 0)
+  if (problem.empty() && commands != SavedCommands::None)
+    placedJournal = placedcopy(madeJournal, dir, journal.filename().string(), problem);
+  if (problem.empty() && !placedJournal.empty() && rename(placedJournal.c_str(), journal.c_str()) != 0)
     problem = "cannot write " + journal.string() + ": " + std::strerror(errno);
   if (problem.empty() && rename(placed.c_str(), picture.c_str()) != 0) {
     problem = "cannot write " + target + ": " + std::strerror(errno);
-    unlink(journal.c_str());
+    if (!placedJournal.empty()) unlink(journal.c_str());
   }
   if (!problem.empty()) {
     if (!placed.empty()) unlink(placed.c_str());
@@ -394,6 +429,40 @@ std::string saveplot(const PlotFiles& files, const std::string& target, bool rep
   }
   fs::remove_all(scratch, error);
   return problem;
+}
+
+std::string savename(const std::vector<std::string>& request, int month, const std::string& title) {
+  auto word = [](const std::string& text) {
+    std::string out;
+    for (char c : text) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      if (std::isalnum(u) || c == '-' || c == '.') out += static_cast<char>(std::tolower(u));
+      else if (!out.empty() && out.back() != '_') out += '_';
+    }
+    while (!out.empty() && out.back() == '_') out.pop_back();
+    return out;
+  };
+  auto value = [&request](const std::string& key) {
+    for (const std::string& line : request) {
+      const auto equals = line.find('=');
+      if (equals == std::string::npos || lower(word_trim(line.substr(0, equals))) != key) continue;
+      return word_trim(line.substr(equals + 1));
+    }
+    return std::string();
+  };
+  const std::string property = value("property");
+  if (property.empty()) {
+    const std::string name = word(title);
+    return name.empty() ? "tidecharter_plot" : name.substr(0, 60);
+  }
+  std::string name = word(property.substr(0, property.find(" - ")));
+  const std::string start = value("start"), end = value("end");
+  char shown[16];
+  if (month > 0) std::snprintf(shown, sizeof shown, "%04d-%02d", 2004 + (month - 1) / 12, (month - 1) % 12 + 1);
+  name += "_" + (month > 0 ? std::string(shown) : start + (end.empty() || end == start ? "" : "_" + end));
+  const std::string pressure = value("pressure");
+  if (!pressure.empty()) name += "_" + pressure + "dbar";
+  return name;
 }
 
 int runprogram(const std::vector<std::string>& words, const std::string& log) {

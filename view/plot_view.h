@@ -15,12 +15,21 @@ inline constexpr const char* kViewMark = "made_by_tcferret";
 // What tcferret.bat leaves in a plot's directory.
 struct PlotFiles {
   std::string dir;
-  std::string picture;   // picture.png, about 3840 pixels on the long side
   std::string postscript;  // picture.ps, Ferret's own drawing
   std::string commands;  // commands.txt, the command file as it was drawn
   std::string axes;      // axes.txt, where the plot's axes lie on its page
 };
 PlotFiles plotfiles(const std::string& dir);
+
+// The upright picture's width and height (PostScript points) of Ferret's
+// drawing: false when it says none.
+bool picturesize(const std::string& postscript, int& width, int& height);
+
+// The drawing as a raster picture `out`, with Ghostscript device `device`
+// (png16m, jpeg), `pixels` on its long side, as the batch scripts' bin
+// directory `bin` renders every picture: the exit status.
+int rasterize(const std::string& bin, const std::string& postscript, const std::string& out,
+              const std::string& device, int pixels);
 
 // Time series are of a property against pressure and month; line drawings
 // of a value against month.
@@ -65,12 +74,25 @@ std::string pointrequest(const std::vector<std::string>& commandLines, double lo
 toolkit::ScreenArea cascade(const toolkit::ScreenArea& area, const toolkit::ScreenArea& last,
                             int pictureWidth, int pictureHeight, int extraHeight);
 
-// Saves the plot as `target` (.png, .jpg, .pdf or .ps) with its command
-// file beside it (.jnl): "" when done, else the problem, and then nothing
-// of it is left. An existing .jnl is replaced only with `replaceJournal`.
-// Each file is written under a new name of its own in the target's folder
-// and renamed, so a name planted there is never written through.
-std::string saveplot(const PlotFiles& files, const std::string& target, bool replaceJournal);
+// What Save As does with the plot's commands.
+enum class SavedCommands {
+  None,     // only the picture
+  Beside,   // the command file beside it (.jnl), never over an existing one
+  Replace,  // the command file beside it, over an existing one
+};
+
+// Saves the plot as `target` (.png, .jpg, .pdf or .ps), with its commands
+// as asked: "" when done, else the problem, and then nothing of it is
+// left. Each file is written under a new name of its own in the target's
+// folder and renamed, so a name planted there is never written through.
+// `bin` is the batch scripts' directory, whose raster rules apply.
+std::string saveplot(const PlotFiles& files, const std::string& target, SavedCommands commands,
+                     const std::string& bin);
+
+// The name Save As suggests for a picture of request `request` (its
+// lines, none when the picture has none) showing month `month` (0: the
+// request's own), else made of its title: "temperature_2008-06_0dbar".
+std::string savename(const std::vector<std::string>& request, int month, const std::string& title);
 
 // The command file saved beside picture `target`.
 std::string journalof(const std::string& target);

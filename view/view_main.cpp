@@ -1,193 +1,211 @@
-// tidecharter-view DIR            shows the plot tcferret.bat drew into DIR
+// tidecharter-view DIR             shows the plot tcferret.bat drew into DIR
 // tidecharter-view --save FILE DIR saves it as FILE, with FILE.jnl beside
 // tidecharter-view --readout FX FY DIR  prints the status bar's text for
 //                  fractions FX, FY of the picture from its top left
 //
-// The window is listed in the plot windows' list (tmp/tcferret_windows.pid)
-// for tcKillCygwinX.bat; closing it removes DIR when DIR is one that
-// tcferret.bat made for it (ownedview). The drive root is the one the
-// viewer was started for ($TIDECHARTER_DRIVE_C), never taken from DIR.
+// One process holds the plot windows of a drive root ($TIDECHARTER_DRIVE_C,
+// never taken from DIR) and display: `tidecharter-view DIR` hands DIR to
+// it, starting it when none runs, and returns once the window is on the
+// screen (status 0) or could not open (status 1, and why on stderr). That
+// process is listed in the plot windows' list (tmp/tcferret_windows.pid)
+// for tcKillCygwinX.bat, and ends when its last window closes. Closing a
+// window removes DIR when DIR is one that tcferret.bat made (ownedview).
 #include <sys/file.h>
-#include <signal.h>
+#include <sys/socket.h>
 #include <fcntl.h>
-#include <spawn.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <string>
 
 #include "toolkit/picture_window.h"
 #include "toolkit/toolkit.h"
 #include "view/plot_view.h"
+#include "view/viewer.h"
+#include "view/viewer_channel.h"
 
 namespace fs = std::filesystem;
 
-extern char** environ;
-
 namespace {
 
-// Changes to the windows' list and the last window's place are made under
-// the lock that the batch scripts take for the list.
-class ListLock {
- public:
-  explicit ListLock(const fs::path& tmp)
-      : fd_(open((tmp / ".tcferret_windows.lock").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644)) {
-    if (fd_ >= 0) flock(fd_, LOCK_EX);
-  }
-  ~ListLock() {
-    if (fd_ >= 0) close(fd_);
-  }
-
- private:
-  int fd_;
-};
-
-void listwindow(const fs::path& tmp, bool add) {
-  ListLock lock(tmp);
-  const fs::path list = tmp / "tcferret_windows.pid";
+// Changes to the windows' list are made under the lock that the batch
+// scripts take for it.
+void listviewer(const std::string& tmp, bool add) {
+  const int lock = open((tmp + "/.tcferret_windows.lock").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (lock >= 0) flock(lock, LOCK_EX);
+  const std::string list = tmp + "/tcferret_windows.pid";
   const std::string me = std::to_string(getpid());
   if (add) {
-    std::ofstream(list.string(), std::ios::app) << me << '\n';
-    return;
+    std::ofstream(list, std::ios::app) << me << '\n';
+  } else if (fs::exists(list)) {
+    std::vector<std::string> kept;
+    for (const std::string& line : readlines(list))
+      if (line != me) kept.push_back(line);
+    std::error_code ignored;
+    if (kept.empty()) {
+      fs::remove(list, ignored);
+    } else {
+      const std::string partial = list + "." + me;
+      {
+        std::ofstream out(partial);
+        for (const std::string& line : kept) out << line << '\n';
+      }
+      fs::rename(partial, list, ignored);
+    }
   }
-  std::vector<std::string> kept;
-  for (const std::string& line : readlines(list.string()))
-    if (line != me) kept.push_back(line);
-  if (!fs::exists(list)) return;
-  std::error_code ignored;
-  if (kept.empty()) {
-    fs::remove(list, ignored);
-    return;
-  }
-  const fs::path partial = tmp / ("tcferret_windows.pid." + me);
-  {
-    std::ofstream out(partial.string());
-    for (const std::string& line : kept) out << line << '\n';
-  }
-  fs::rename(partial, list, ignored);
+  if (lock >= 0) close(lock);
 }
 
-// Whether a viewer other than this one is listed and still running: the
-// cascade starts afresh once every window was closed.
-bool otherwindows(const fs::path& tmp) {
-  for (const std::string& line : readlines((tmp / "tcferret_windows.pid").string())) {
-    const pid_t pid = static_cast<pid_t>(std::atol(line.c_str()));
-    if (pid > 0 && pid != getpid() && (kill(pid, 0) == 0 || errno == EPERM)) return true;
-  }
-  return false;
-}
-
-class PlotWindow : public toolkit::PictureWindowOwner {
- public:
-  PlotWindow(const PlotFiles& files, const fs::path& tmp, bool owned)
-      : files_(files), tmp_(tmp), owned_(owned) {
-    const std::vector<std::string> commands = readlines(files.commands);
-    kind_ = plotkind(commands);
-    title_ = plottitle(commands);
-    axes_ = readaxes(files.axes);
-  }
-
-  const std::string& title() const { return title_; }
-
-  toolkit::ScreenArea place(const toolkit::ScreenArea& area, int w, int h, int extra) override {
-    // The last window's place, kept beside the windows' list.
-    ListLock lock(tmp_);
-    const std::string record = (tmp_ / ".tcferret_last_window").string();
-    toolkit::ScreenArea last;
-    std::ifstream in(record);
-    if (!(in >> last.x >> last.y >> last.width >> last.height) || !otherwindows(tmp_)) last = {};
-    const toolkit::ScreenArea next = cascade(area, last, w, h, extra);
-    std::ofstream(record) << next.x << ' ' << next.y << ' ' << next.width << ' ' << next.height << '\n';
-    return next;
-  }
-
-  std::string readout(double fx, double fy) override { return readouttext(kind_, axes_, fx, fy); }
-  std::string replaces(const std::string& file) override {
-    const fs::path journal = journalof(file);
-    std::error_code ignored;
-    if (!fs::exists(fs::symlink_status(journal, ignored))) return "";
-    return journal.filename().string() + " already exists beside it: its commands are replaced too.";
-  }
-  std::string save(const std::string& file) override { return saveplot(files_, file, true); }
-  std::string pointAction() override {
-    const bool has = kind_ == PlotKind::Map && !pointrequest(readlines(files_.commands), 0, 0, "x.ps").empty();
-    return has ? "Time Series at This Point (Ctrl+click)" : "";
-  }
-
-  // The batch run fills the time-series dialog and writes its command
-  // file; tcferret.bat draws that in a window of its own.
-  std::string pointChosen(double fx, double fy) override {
-    double lon, lat;
-    if (!axispoint(axes_, fx, fy, lon, lat)) return "The point lies outside the map.";
-    // Its own directory in the drive's tmp, whatever DIR is.
-    std::string made = (tmp_ / "point.XXXXXX").string();
-    if (!mkdtemp(made.data())) return "No time series could be drawn here:\ncannot make a directory in " + tmp_.string();
-    const fs::path work = made;
-    std::error_code ignored;
-    const fs::path request = work / "point.ini";
-    std::ofstream(request.string()) << pointrequest(readlines(files_.commands), lon, lat, "series.ps");
-    const fs::path log = work / "batch.log";
-    const std::string drive = IOsDriveRoot();
-    const std::string self = fs::read_symlink("/proc/self/exe", ignored).string();
-    fs::path program = fs::path(self).parent_path() / "tidecharter";
-    if (!fs::exists(program)) program = "tidecharter";
-    const int status = runprogram({"/usr/bin/env", "TIDECHARTER_DRIVE_C=" + drive, program.string(), "--batch",
-                            request.string(), "--out", work.string()},
-                           log.string());
-    const std::vector<std::string> journal = readlines((work / "series.jnl").string());
-    if (status != 0 || journal.empty()) {
-      std::string said;
-      for (const std::string& line : readlines(log.string())) said += line + "\n";
-      fs::remove_all(work, ignored);
-      return "No time series could be drawn here:\n" + said;
-    }
-    // Drawn in a window: the same command file without its metafile line
-    // and the batch run's heading.
-    const fs::path commands = tmp_ / ("tcferretinpoint" + std::to_string(getpid()) + ".txt");
-    {
-      std::ofstream out(commands.string());
-      for (const std::string& line : windowcommands(journal)) out << line << '\n';
-    }
-    fs::remove_all(work, ignored);
-    if (!getenv("TIDECHARTER_VIEW")) setenv("TIDECHARTER_VIEW", self.c_str(), 1);
-    // Not waited for: the new window's batch file returns once it is shown.
-    const std::string script = (tmp_.parent_path() / "bin" / "tcferret.bat").string();
-    runprogram({"/bin/sh", "-c", "{ sh \"$0\" \"$1\"; rm -f \"$1\"; } > /dev/null 2>&1 &", script, commands.string()},
-        "/dev/null");
-    return "";
-  }
-
-  void closeAll() override {
-    const std::string script = (tmp_.parent_path() / "bin" / "tcKillCygwinX.bat").string();
-    char* argv[] = {const_cast<char*>("/bin/sh"), const_cast<char*>(script.c_str()), nullptr};
-    pid_t pid;
-    posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ);
-  }
-
-  // tcferret.bat waits for this; a directory the viewer did not get from
-  // it is left as it is.
-  void shown() override {
-    if (owned_) std::ofstream((fs::path(files_.dir) / "shown").string()) << "shown\n";
-  }
-
-  void closing() override {
-    listwindow(tmp_, false);
-    std::error_code ignored;
-    if (owned_) fs::remove_all(files_.dir, ignored);
-  }
-
- private:
-  PlotFiles files_;
-  fs::path tmp_;
-  bool owned_;
-  PlotKind kind_;
-  std::string title_;
-  PlotAxes axes_;
+// A connection of a `tidecharter-view DIR` to the windows' process.
+struct Asker {
+  Viewer* viewer;
+  int fd;
+  int watch = 0;
+  std::string heard;
 };
+
+void answer(int fd, const std::string& text) {
+  writeline(fd, text);
+  close(fd);
+}
+
+void heard(void* data) {
+  auto* asker = static_cast<Asker*>(data);
+  char buffer[4096];
+  const ssize_t got = read(asker->fd, buffer, sizeof buffer);
+  if (got > 0) asker->heard.append(buffer, static_cast<size_t>(got));
+  const auto end = asker->heard.find('\n');
+  if (got > 0 && end == std::string::npos && asker->heard.size() < 65536) return;
+  toolkit::Unwatch(asker->watch);
+  std::unique_ptr<Asker> done(asker);
+  if (end == std::string::npos || asker->heard.compare(0, 5, "open ") != 0) {
+    close(asker->fd);
+    return;
+  }
+  const int fd = asker->fd;
+  asker->viewer->open(asker->heard.substr(5, end - 5), [fd](const std::string& text) { answer(fd, text); });
+}
+
+struct Listener {
+  Viewer* viewer;
+  int fd;
+};
+
+void accepted(void* data) {
+  auto* listener = static_cast<Listener*>(data);
+  const int fd = accept4(listener->fd, nullptr, nullptr, SOCK_CLOEXEC);
+  if (fd < 0) return;
+  if (!sameuser(fd)) {
+    close(fd);
+    return;
+  }
+  auto* asker = new Asker{listener->viewer, fd, 0, ""};
+  asker->watch = toolkit::Watch(fd, heard, asker);
+}
+
+// The windows' process: `first` is its first window's directory, whose
+// answer goes to `ready`; later ones come through `listening` (-1: this
+// process serves its own window alone).
+int serve(const std::string& first, int ready, int listening, const ViewerChannel& channel) {
+  std::string problem;
+  if (!toolkit::StartPictureWindows(problem)) {
+    writeline(ready, "failed " + problem);
+    return 1;
+  }
+  Viewer viewer(viewerpaths());
+  listviewer(viewer.paths().tmp, true);
+  Listener listener{&viewer, listening};
+  if (listening >= 0) toolkit::Watch(listening, accepted, &listener);
+  toolkit::OnTermination([](void* v) { static_cast<Viewer*>(v)->closeall(); }, &viewer);
+  viewer.open(first, [ready](const std::string& text) { answer(ready, text); });
+  toolkit::RunPictureWindows();
+  if (listening >= 0) {
+    const int lock = lockviewer(channel);
+    unlistenviewer(channel, listening);
+    if (lock >= 0) close(lock);
+  }
+  listviewer(viewer.paths().tmp, false);
+  return 0;
+}
+
+// Starts the windows' process for `dir` in a session of its own and waits
+// for its answer. The start's `lock` is let go once the process exists:
+// later requests then wait in the listening socket's queue.
+int startviewer(const std::string& dir, int listening, int lock, const ViewerChannel& channel) {
+  int pipe[2];
+  if (pipe2(pipe, O_CLOEXEC) != 0) return 1;
+  const pid_t child = fork();
+  if (child == 0) {
+    if (lock >= 0) close(lock);
+    close(pipe[0]);
+    setsid();
+    // Its output goes to its own log, not to whoever started it.
+    const std::string log = viewerpaths().tmp + "/tidecharter-view.log";
+    const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (in >= 0) dup2(in, 0);
+    if (out >= 0) {
+      dup2(out, 1);
+      dup2(out, 2);
+    }
+    std::_Exit(serve(dir, pipe[1], listening, channel));
+  }
+  close(pipe[1]);
+  if (listening >= 0) close(listening);
+  if (lock >= 0) close(lock);
+  std::string said;
+  const bool answered = child > 0 && readline(pipe[0], said, 120);
+  close(pipe[0]);
+  if (answered && said == "shown") return 0;
+  std::fprintf(stderr, "tidecharter-view: %s\n",
+               answered && said.rfind("failed ", 0) == 0 ? said.substr(7).c_str() : "the plot window did not open");
+  return 1;
+}
+
+// Hands `dir` to the windows' process of this drive root and display,
+// starting one where none answers.
+int show(const std::string& dir) {
+  const std::string absolute = fs::absolute(dir).lexically_normal().string();
+  const char* display = std::getenv("DISPLAY");
+  ViewerChannel channel;
+  std::string problem;
+  if (!openchannel(IOsDriveRoot(), display ? display : "", channel, problem)) {
+    // Nothing shared can be trusted: a process of this window's own.
+    std::fprintf(stderr, "tidecharter-view: %s: the window has a process of its own\n", problem.c_str());
+    return startviewer(absolute, -1, -1, channel);
+  }
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const int lock = lockviewer(channel);
+    int fd = connectviewer(channel, problem);
+    if (fd < 0 && !problem.empty()) {
+      if (lock >= 0) close(lock);
+      std::fprintf(stderr, "tidecharter-view: %s: the window has a process of its own\n", problem.c_str());
+      return startviewer(absolute, -1, -1, channel);
+    }
+    if (fd < 0) return startviewer(absolute, listenviewer(channel, problem), lock, channel);
+    if (lock >= 0) close(lock);
+    std::string said;
+    // A process that was ending as this connected gives no answer: the
+    // next attempt starts another.
+    if (writeline(fd, "open " + absolute) && readline(fd, said, 120)) {
+      close(fd);
+      if (said == "shown") return 0;
+      std::fprintf(stderr, "tidecharter-view: %s\n", said.rfind("failed ", 0) == 0 ? said.substr(7).c_str() : said.c_str());
+      return 1;
+    }
+    close(fd);
+  }
+  std::fputs("tidecharter-view: the plot windows' process did not answer\n", stderr);
+  return 1;
+}
 
 int usage() {
   std::fputs("usage: tidecharter-view [--save FILE | --readout FX FY] DIR\n", stderr);
@@ -207,11 +225,11 @@ int main(int argc, char** argv) {
     } else if (a == "--readout" && i + 2 < argc) {
       fx = std::atof(argv[++i]);
       fy = std::atof(argv[++i]);
-    }
-    else if (!a.empty() && a[0] != '-' && dir.empty())
+    } else if (!a.empty() && a[0] != '-' && dir.empty()) {
       dir = a;
-    else
+    } else {
       return usage();
+    }
   }
   if (dir.empty()) return usage();
   const PlotFiles files = plotfiles(dir);
@@ -220,22 +238,12 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!save.empty()) {
-    const std::string problem = saveplot(files, save, false);
+    const std::string problem = saveplot(files, save, SavedCommands::Beside, viewerpaths().bin);
     if (problem.empty()) return 0;
     std::fprintf(stderr, "tidecharter-view: %s\n", problem.c_str());
     return 1;
   }
-
-  const fs::path tmp = fs::path(IOsDriveRoot()) / "tidecharter" / "tmp";
-  // Its own process group: tcKillCygwinX.bat ends the group.
-  setsid();
-  PlotWindow window(files, tmp, ownedview(dir, tmp.string()));
-  listwindow(tmp, true);
-  std::string problem;
-  const int status = toolkit::RunPictureWindow(window.title(), files.picture, window, problem);
-  if (status != 0) {
-    window.closing();
-    std::fprintf(stderr, "tidecharter-view: %s\n", problem.c_str());
-  }
-  return status;
+  // A reader gone away is told by the write's error, not by a signal.
+  signal(SIGPIPE, SIG_IGN);
+  return show(dir);
 }

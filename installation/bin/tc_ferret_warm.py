@@ -190,30 +190,31 @@ def serve(path, owner, owner_start):
     # The owner is watched apart from the requests: a request that hangs
     # still ends with the owner.
     def watch():
-        while True:
-            time.sleep(0.5)
-            gone = start_time(owner) != owner_start
-            if not gone and (busy.is_set() or time.monotonic() - last[0] <= idle):
-                continue
-            if not gone:
-                # A client holds the slot's lock from before it connects
-                # until it has the answer: idle only if the lock is free.
-                slot = open_private(folder, name[:-len(".sock")] + ".lock",
-                                    os.O_WRONLY | os.O_CREAT | os.O_APPEND)
-                try:
-                    fcntl.flock(slot, fcntl.LOCK_EX | fcntl.LOCK_NB)
-                except OSError:
-                    os.close(slot)
+        try:
+            while True:
+                time.sleep(0.5)
+                gone = start_time(owner) != owner_start
+                if not gone and (busy.is_set() or time.monotonic() - last[0] <= idle):
                     continue
-            # The lock file stays while the owner may still ask for it.
-            if gone:
-                remove_files(folder, (str(owner), owner_start))
-            else:
-                try:
+                if not gone:
+                    # A client holds the slot's lock from before it connects
+                    # until it has the answer: idle only if the lock is free.
+                    slot = open_private(folder, name[:-len(".sock")] + ".lock",
+                                        os.O_WRONLY | os.O_CREAT | os.O_APPEND)
+                    try:
+                        fcntl.flock(slot, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                    except OSError:
+                        os.close(slot)
+                        continue
+                # The lock file stays while the owner may still ask for it.
+                if gone:
+                    remove_files(folder, (str(owner), owner_start))
+                else:
                     os.unlink(name, dir_fd=folder)
-                except OSError:
-                    pass
-            # With whatever a request spawned.
+                break
+        finally:
+            # With whatever a request spawned; also when the directory went
+            # away under it.
             os.killpg(0, signal.SIGKILL)
 
     threading.Thread(target=watch, daemon=True).start()
@@ -286,7 +287,11 @@ def server_name(owner, owner_start):
 
 def remove_files(folder, owner=None):
     """The files of the owner given, else of every owner that is gone."""
-    for name in os.listdir(folder):
+    try:
+        names = os.listdir(folder)
+    except OSError:
+        return
+    for name in names:
         pid, start = (name.split("-") + ["", ""])[:2]
         if (pid, start) == owner or owner is None and start_time(pid) != start:
             try:

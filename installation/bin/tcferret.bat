@@ -1,5 +1,5 @@
 #!/bin/sh
-# usage: tcferret.bat FILE
+# usage: tcferret.bat FILE [DIR]
 #
 # Runs Ferret on FILE, a /cygdrive/c/... (or c:\...) path.
 #  - A script ending in .jnl (GetDates.jnl) runs without a display and this
@@ -14,7 +14,12 @@
 #  - Any other command file is drawn without a display too, and shown in a
 #    plot window (tidecharter-view, or the program TIDECHARTER_VIEW names).
 #    This returns as soon as the window is on the screen; the window stays
-#    until the user closes it or tcKillCygwinX.bat does.
+#    until the user closes it or tcKillCygwinX.bat does.  The dialog's
+#    request kept beside FILE (its name with .ini) goes with it, for the
+#    window's months.
+#  - With DIR, the command file is drawn for a plot window that shows it
+#    already: into DIR as picture.ps with axes.txt, Ferret's output in
+#    DIR/ferret.log.
 # Ferret's output goes to c:\tidecharter\tmp\tcferret.log (the window's to
 # tcferret_<pid>.log).
 # Environment: TC_PYTHON, the Python that runs PyFerret (default
@@ -123,11 +128,38 @@ if [ -n "$meta" ]; then
   exit 0
 fi
 
-# A plot window: Ferret draws the picture headless and Ghostscript makes
-# it 3840 pixels wide, sharp on a maximised 4K screen (twice as fast as
-# Ferret's own PNG that size); tidecharter-view shows it.  The viewer is
-# the only thing left running; it lists itself in tcferret_windows.pid for
-# tcKillCygwinX.bat and removes its directory when it closes.
+# A picture for a plot window, drawn headless into directory $1 with
+# where its axes lie on the page, for the cursor's readout.
+draw_for_window() {
+  cat > "$1/after.jnl" <<EOF_AFTER
+say/outfile="$1/axes.txt"/clobber page (\$PPL\$WIDTH) (\$PPL\$HEIGHT) (\$PPL\$XORG) (\$PPL\$YORG) (\$PPL\$XLEN) (\$PPL\$YLEN)
+say/outfile="$1/axes.txt"/append x (\$XAXIS_MIN) (\$XAXIS_MAX)
+say/outfile="$1/axes.txt"/append y (\$YAXIS_MIN) (\$YAXIS_MAX)
+say/outfile="$1/axes.txt"/append reversed (\$XAXIS_REVERSED"0") (\$YAXIS_REVERSED"0")
+EOF_AFTER
+  if ! tc_ferret_picture "$file" "$1/picture.ps" "$log" "$1/after.jnl"; then
+    rm -f "$1/axes.txt"
+    draw_problem "$2" "$1/picture.ps"
+  fi
+  rm -f "$1/after.jnl"
+}
+
+if [ $# -ge 2 ]; then
+  tc_map_path "$2"
+  dir=$tc_path
+  [ -d "$dir" ] || tc_die "no such directory: $2"
+  log="$dir/ferret.log"
+  [ "$file" -ef "$dir/commands.txt" ] || cp "$file" "$dir/commands.txt"
+  draw_for_window "$dir" "$1"
+  [ -s "$dir/picture.ps" ] || tc_die "Ferret drew nothing for $1, see $log"
+  exit 0
+fi
+
+# A plot window: Ferret draws the picture headless, and the plot windows'
+# process (tidecharter-view) renders it at the window's size and shows it;
+# it answers once the window is on the screen.  It lists itself in
+# tcferret_windows.pid for tcKillCygwinX.bat and removes the window's
+# directory when the window closes.
 viewer=${TIDECHARTER_VIEW:-$(command -v tidecharter-view || true)}
 [ -n "$viewer" ] && [ -x "$viewer" ] ||
   tc_die "no plot viewer: tidecharter-view is not installed (TIDECHARTER_VIEW names another)"
@@ -140,31 +172,15 @@ view=$(mktemp -d "$TC_TMP/view.XXXXXX")
 TIDECHARTER_DRIVE_C=$TC_DRIVE
 export TIDECHARTER_DRIVE_C
 cp "$file" "$view/commands.txt"
-# Where the axes lie on the page, for the cursor's readout.
-cat > "$view/after.jnl" <<EOF_AFTER
-say/outfile="$view/axes.txt"/clobber page (\$PPL\$WIDTH) (\$PPL\$HEIGHT) (\$PPL\$XORG) (\$PPL\$YORG) (\$PPL\$XLEN) (\$PPL\$YLEN)
-say/outfile="$view/axes.txt"/append x (\$XAXIS_MIN) (\$XAXIS_MAX)
-say/outfile="$view/axes.txt"/append y (\$YAXIS_MIN) (\$YAXIS_MAX)
-say/outfile="$view/axes.txt"/append reversed (\$XAXIS_REVERSED"0") (\$YAXIS_REVERSED"0")
-EOF_AFTER
-if ! tc_ferret_picture "$file" "$view/picture.ps" "$log" "$view/after.jnl"; then
-  rm -f "$view/axes.txt"
-  draw_problem "$1" "$view/picture.ps"
+request="${file%.*}.ini"
+if [ -f "$request" ] && ! [ "$request" -ot "$file" ]; then
+  cp "$request" "$view/request.ini"
 fi
-rm -f "$view/after.jnl"
-tc_ps_raster "$view/picture.ps" "$view/picture.png" png16m 3840 || true
+draw_for_window "$view" "$1"
 window_log="$TC_TMP/tcferret_$$.log"
-"$viewer" "$view" < /dev/null > "$window_log" 2>&1 &
-shown=$!
-
-# Return once the window is on the screen (or the viewer gave up).
-waited=0
-while [ ! -e "$view/shown" ] && kill -0 "$shown" 2>/dev/null && [ "$waited" -lt 300 ]; do
-  sleep 0.1
-  waited=$((waited + 1))
-done
-if [ ! -e "$view/shown" ] && ! kill -0 "$shown" 2>/dev/null; then
+if ! "$viewer" "$view" < /dev/null > "$window_log" 2>&1; then
   rm -rf "$view"
   tc_die "the plot window did not open on $DISPLAY: $(tail -n 1 "$window_log")"
 fi
+rm -f "$window_log"
 exit 0

@@ -585,12 +585,6 @@ def start_xvfb(display):
     return None
 
 
-def view_of(viewer):
-    """The directory a running viewer shows."""
-    with open(f"/proc/{viewer}/cmdline") as f:
-        return f.read().split("\0")[1]
-
-
 def salinity_window_file(root, slot):
     labels = map_labels("Argo Salinity", 25, -60, 130, 250, "Jun 2008", "at   0 dbar")
     return root.write_command_file(
@@ -668,37 +662,38 @@ class PlotWindow(unittest.TestCase):
                 windows[words[0]] = (*map(int, words[2:6]), words[7])
         return windows
 
-    def open_window(self, slot):
-        """Runs tcferret.bat on a map; returns the new viewer's process
-        group and the seconds tcferret.bat took."""
-        listed = self.root.tmp_file("tcferret_windows.pid")
-        before = read_words(listed)
-        result, seconds = self.root.run("tcferret.bat", salinity_window_file(self.root, slot),
-                                        env=self.env)
+    def views(self):
+        return {d for d in os.listdir(self.root.tmp) if d.startswith("view.")}
+
+    def viewers(self):
+        """The running plot windows' processes listed for tcKillCygwinX.bat."""
+        return [g for g in read_words(self.root.tmp_file("tcferret_windows.pid")) if running(g)]
+
+    def open_window(self, slot, script=salinity_window_file):
+        """Runs tcferret.bat on a map; returns the windows' process, the
+        seconds tcferret.bat took and the new window's directory."""
+        before = self.views()
+        result, seconds = self.root.run("tcferret.bat", script(self.root, slot), env=self.env)
         self.assertEqual(result.returncode, 0, result.stderr)
-        groups = [g for g in read_words(listed) if g not in before]
-        self.assertEqual(len(groups), 1)
-        return groups[0], seconds
+        viewers = self.viewers()
+        self.assertEqual(len(viewers), 1)
+        made = self.views() - before
+        self.assertEqual(len(made), 1)
+        return viewers[0], seconds, os.path.join(self.root.tmp, made.pop())
 
     def test_window_opens_returns_and_closes(self):
-        first, seconds = self.open_window(4)
+        first, seconds, _ = self.open_window(4)
         print(f"\ntcferret.bat returned after {seconds:.2f} s with the window shown",
               file=sys.stderr)
-        # Ferret drew headless and is gone: the viewer alone stays.
-        self.assertEqual(list(group_members(first).values()), ["tidecharter-vie"])
+        self.assertIn("tidecharter-vie", group_members(first).values())
         self.assertTrue(wait_until(lambda: len(self.plot_windows()) == 1, 5))
         (x1, y1, w1, h1, title), = self.plot_windows().values()
         self.assertEqual(title, "Argo Salinity - Jun 2008 - at 0 dbar")
-        # White, and sharp on a 4K screen.
-        view = [d for d in os.listdir(self.root.tmp) if d.startswith("view.")]
-        picture = os.path.join(self.root.tmp, view[0], "picture.png")
-        size = self.x("identify", "-format", "%w %h", picture).split()
-        self.assertAlmostEqual(max(map(int, size)), 3840, delta=10)
-        corner = self.x("convert", picture, "-format", "%[pixel:p{5,5}]", "info:")
-        self.assertIn(corner, ("white", "srgb(255,255,255)"))
 
-        # The next one cascades from it, inside the screen.
-        second, _ = self.open_window(4)
+        # The next one is the same process's, cascading from it, inside
+        # the screen.
+        second, _, _ = self.open_window(4)
+        self.assertEqual(second, first)
         self.assertTrue(wait_until(lambda: len(self.plot_windows()) == 2, 5))
         x2, y2, w2, h2, _ = [g for g in self.plot_windows().values() if g[:2] != (x1, y1)][0]
         self.assertEqual((x2 - x1, y2 - y1), (32, 32))
@@ -708,53 +703,53 @@ class PlotWindow(unittest.TestCase):
         result, _ = self.root.run("tcKillCygwinX.bat")
         self.assertEqual(result.returncode, 0)
         self.assertTrue(wait_until(lambda: not self.plot_windows(), 5))
-        self.assertTrue(wait_until(lambda: not group_members(first) and not group_members(second), 5))
-        self.assertFalse([d for d in os.listdir(self.root.tmp) if d.startswith("view.")])
+        self.assertTrue(wait_until(lambda: not group_members(first), 5))
+        self.assertFalse(self.views())
         self.assertIsNone(self.xvfb.poll(), "the X server must keep running")
 
         # With every window closed, the cascade starts afresh.
-        third, _ = self.open_window(4)
+        third, _, _ = self.open_window(4)
         self.assertTrue(wait_until(lambda: len(self.plot_windows()) == 1, 5))
         self.assertEqual(next(iter(self.plot_windows().values()))[:2], (x1, y1))
         self.root.run("tcKillCygwinX.bat")
         self.assertTrue(wait_until(lambda: not group_members(third), 5))
 
-    def test_closed_window_ends_its_viewer(self):
-        # Closing one of two windows ends its viewer and removes its
-        # files; the other one stays, also once minimised.
+    def test_closing_windows(self):
+        # Closing one of two windows removes its files and leaves the
+        # other, also once minimised; closing the last ends the process.
         listed = self.root.tmp_file("tcferret_windows.pid")
-        groups = [self.open_window(slot)[0] for slot in (6, 7)]
+        viewer, _, one = self.open_window(6)
+        _, _, other = self.open_window(7)
         self.assertTrue(wait_until(lambda: len(self.plot_windows()) == 2, 5))
-        views = {g: view_of(g) for g in groups}
         closing = next(iter(self.plot_windows()))
         self.x("wmctrl", "-i", "-c", closing)
-        self.assertTrue(wait_until(lambda: not all(group_members(g) for g in groups), 3),
-                        "no viewer ended within 3 s of its window closing")
-        closed, kept = sorted(groups, key=lambda g: bool(group_members(g)))
-        self.assertNotIn(closed, read_words(listed))
-        self.assertFalse(os.path.exists(views[closed]))
+        self.assertTrue(wait_until(lambda: os.path.exists(one) != os.path.exists(other), 3),
+                        "no window's files went within 3 s of its closing")
         left = list(self.plot_windows())
         self.assertEqual(len(left), 1)
         self.x("xdotool", "windowminimize", left[0])
         self.assertTrue(wait_until(lambda: "Iconic" in self.x("xprop", "-id", left[0], "WM_STATE"), 5))
-        self.assertFalse(wait_until(lambda: not group_members(kept), 1), "the open window's viewer ended")
-        self.assertIn(kept, read_words(listed))
+        self.assertFalse(wait_until(lambda: not group_members(viewer), 1), "the open window's process ended")
+        self.assertIn(viewer, read_words(listed))
 
-        self.root.run("tcKillCygwinX.bat")
-        self.assertTrue(wait_until(lambda: not group_members(kept), 5))
+        self.x("wmctrl", "-i", "-c", left[0])
+        self.assertTrue(wait_until(lambda: not group_members(viewer), 5))
+        self.assertFalse(os.path.exists(one) or os.path.exists(other))
+        self.assertNotIn(viewer, read_words(listed))
 
     def test_point_to_series(self):
         # Ctrl+click on a map: the batch run writes the time series there,
         # shown in a window of its own.
-        group, _ = self.open_window(10)
+        _, _, view = self.open_window(10)
         self.assertTrue(wait_until(lambda: len(self.plot_windows()) == 1, 5))
         (first, (x, y, w, h, _)), = self.plot_windows().items()
+        before = self.views()
         self.x("xdotool", "mousemove", str(x + w // 2), str(y + h // 2),
                "keydown", "ctrl", "click", "1", "keyup", "ctrl")
         self.assertTrue(wait_until(lambda: len(self.plot_windows()) == 2, 120),
                         "no time-series window within 120 s")
-        series = [g for g in read_words(self.root.tmp_file("tcferret_windows.pid")) if g != group]
-        with open(os.path.join(view_of(series[0]), "commands.txt")) as f:
+        series, = self.views() - before
+        with open(os.path.join(self.root.tmp, series, "commands.txt")) as f:
             commands = f.read()
         self.assertIn("go fer_psal_line", commands)
         self.assertNotIn("set mode metafile", commands.lower())
@@ -764,33 +759,43 @@ class PlotWindow(unittest.TestCase):
         self.assertTrue(wait_until(lambda: not self.plot_windows(), 5))
 
     def test_save_as_and_faults(self):
-        group, _ = self.open_window(8)
-        view = view_of(group)
+        _, _, view = self.open_window(8)
         viewer = os.environ["TIDECHARTER_VIEW"]
+        drive = self.root.environment()
+        # A directory of the user's own, not tcferret.bat's.
+        theirs = tempfile.mkdtemp(dir=self.root.path)
+        shutil.copy(os.path.join(view, "picture.ps"), theirs)
         out = tempfile.mkdtemp(dir=self.root.path)
         # Each format is what its name says, with the command file beside.
         magic = {"png": b"\x89PNG", "jpg": b"\xff\xd8", "pdf": b"%PDF", "ps": b"%!PS"}
         for kind, start in magic.items():
             target = os.path.join(out, f"salinity_{kind}.{kind}")
-            saved = subprocess.run([viewer, "--save", target, view], capture_output=True, text=True)
+            saved = subprocess.run([viewer, "--save", target, view], env=drive, capture_output=True,
+                                   text=True)
             self.assertEqual(saved.returncode, 0, saved.stderr)
             with open(target, "rb") as f:
                 self.assertEqual(f.read(len(start)), start, kind)
             with open(os.path.join(out, f"salinity_{kind}.jnl")) as f:
                 self.assertIn("go fer_psal_map", f.read())
+        # A picture saved is white, and sharp on a 4K screen.
+        picture = os.path.join(out, "salinity_png.png")
+        size = self.x("identify", "-format", "%w %h", picture).split()
+        self.assertAlmostEqual(max(map(int, size)), 3840, delta=10)
+        corner = self.x("convert", picture, "-format", "%[pixel:p{5,5}]", "info:")
+        self.assertIn(corner, ("white", "srgb(255,255,255)"))
         # Never over another picture's commands; never through a name
         # planted beside the target.
         with open(os.path.join(out, "analysis.jnl"), "w") as f:
             f.write("the user's own commands\n")
         os.symlink(os.path.join(out, "salinity_png.jnl"), os.path.join(out, ".analysis.png.partial"))
         saved = subprocess.run([viewer, "--save", os.path.join(out, "analysis.png"), view],
-                               capture_output=True, text=True)
+                               env=drive, capture_output=True, text=True)
         self.assertEqual(saved.returncode, 1)
         self.assertIn("analysis.jnl exists", saved.stderr)
         self.assertFalse(os.path.exists(os.path.join(out, "analysis.png")))
         os.remove(os.path.join(out, "analysis.jnl"))
         saved = subprocess.run([viewer, "--save", os.path.join(out, "analysis.png"), view],
-                               capture_output=True, text=True)
+                               env=drive, capture_output=True, text=True)
         self.assertEqual(saved.returncode, 0, saved.stderr)
         with open(os.path.join(out, "salinity_png.jnl")) as f:
             self.assertIn("go fer_psal_map", f.read())
@@ -817,13 +822,14 @@ class PlotWindow(unittest.TestCase):
         # A directory that cannot be written says so and is left as it was.
         blocked = os.path.join(out, "salinity_png.png", "x.pdf")
         before = sorted(os.listdir(out))
-        saved = subprocess.run([viewer, "--save", blocked, view], capture_output=True, text=True)
+        saved = subprocess.run([viewer, "--save", blocked, view], env=drive, capture_output=True,
+                               text=True)
         self.assertEqual(saved.returncode, 1)
         self.assertIn("cannot save into", saved.stderr)
         if os.geteuid() != 0:
             os.chmod(out, 0o555)
             saved = subprocess.run([viewer, "--save", os.path.join(out, "y.png"), view],
-                                   capture_output=True, text=True)
+                                   env=drive, capture_output=True, text=True)
             os.chmod(out, 0o755)
             self.assertIn("cannot be written", saved.stderr)
         self.assertEqual(sorted(os.listdir(out)), before)
@@ -833,33 +839,19 @@ class PlotWindow(unittest.TestCase):
         # it removes the directory tcferret.bat made for it, and no other.
         broken = tempfile.mkdtemp(prefix="view.", dir=self.root.tmp)
         open(os.path.join(broken, "made_by_tcferret"), "w").close()
-        with open(os.path.join(broken, "picture.png"), "wb") as f:
-            f.write(b"\x89PNG not a picture")
+        with open(os.path.join(broken, "picture.ps"), "w") as f:
+            f.write("%!PS-Adobe-3.0\n%%BoundingBox: 0 0 600 400\nnot a picture\n")
         with open(os.path.join(broken, "commands.txt"), "w") as f:
             f.write('label 1,1,0,0,0.17 "Argo Salinity broken"\n')
-        shown = subprocess.Popen([viewer, broken], env={**os.environ, **self.env,
-                                                        "TIDECHARTER_DRIVE_C": self.root.path},
-                                 stderr=subprocess.PIPE, text=True)
-        try:
-            self.assertTrue(wait_until(lambda: "Argo Salinity broken" in self.x("wmctrl", "-l"), 10))
-            self.assertIsNone(shown.poll())
-        finally:
-            shown.terminate()
-        self.assertEqual(shown.wait(timeout=10), 0)
-        with shown.stderr:
-            self.assertIn("cannot be read", shown.stderr.read())
-        self.assertFalse(os.path.exists(broken))
-        for display in (self.display, f":{next(d for d in free_display_digits() if d != self.digit)}"):
-            theirs = tempfile.mkdtemp(dir=self.root.path)
-            shutil.copy(os.path.join(out, "salinity_png.png"), os.path.join(theirs, "picture.png"))
-            shown = subprocess.Popen([viewer, theirs], env={**os.environ, "DISPLAY": display},
-                                     stderr=subprocess.DEVNULL)
-            if display == self.display:
-                self.assertTrue(wait_until(lambda: "Argo Salinity" in self.x("wmctrl", "-l") or
-                                           "Tidecharter plot" in self.x("wmctrl", "-l"), 10))
-                shown.terminate()
-            shown.wait(timeout=10)
-            self.assertEqual(os.listdir(theirs), ["picture.png"])
+        for shown in (broken, theirs):
+            result = subprocess.run([viewer, shown], env={**os.environ, **self.env,
+                                                          "TIDECHARTER_DRIVE_C": self.root.path},
+                                    capture_output=True, text=True, timeout=60)
+            self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertTrue(wait_until(lambda: "Argo Salinity broken" in self.x("wmctrl", "-l"), 10))
+        self.root.run("tcKillCygwinX.bat")
+        self.assertTrue(wait_until(lambda: not os.path.exists(broken), 5))
+        self.assertEqual(os.listdir(theirs), ["picture.ps"])
 
         # Without a display it fails and says so (one still free now).
         dead = next(d for d in free_display_digits() if d != self.digit)
@@ -867,6 +859,11 @@ class PlotWindow(unittest.TestCase):
                                   env={"DISPLAY": f":{dead}"})
         self.assertEqual(result.returncode, 1)
         self.assertIn("the plot window did not open", result.stderr)
+        result = subprocess.run([viewer, theirs], env={**os.environ, "DISPLAY": f":{dead}",
+                                                       "TIDECHARTER_DRIVE_C": self.root.path},
+                                capture_output=True, text=True, timeout=60)
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(os.listdir(theirs), ["picture.ps"])
 
     def test_window_ends_with_its_display(self):
         # A window whose X server went away must not leave Ferret waiting
