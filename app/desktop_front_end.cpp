@@ -1,11 +1,14 @@
 #include "app/desktop_front_end.h"
 
 #include "ferret/jpg_export.h"
+#include "plots/plot_request.h"
 #include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 void DesktopFrontEnd::runferret(const PlotSlot& slot, const FerretRun& run) {
   if (run.action == kActionPlot) {
+    // Beside the command file, for the plot window to ask for other months.
+    writeplotrequest(slot);
     plotrun(slot, run.waitSeconds);
   } else if (run.action == kActionJpg) {
     int ierror = 0;

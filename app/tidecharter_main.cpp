@@ -9,6 +9,7 @@
 #include "app/load_dialogs.h"
 #include "app/main_menu.h"
 #include "app/startup_checks.h"
+#include "ferret/command_file.h"
 #include "ferret/record.h"
 #include "toolkit/toolkit.h"
 #include "update/end_dates.h"
@@ -91,6 +92,7 @@ int tidecharter_main() {
   std::ifstream argofile(IOsHostPath(kEndDateFiles[0]));
   int argoend = 0;
   followdata(app, argofile && readenddate(argofile, argoend));
+  plotwarmup();
   WDialogSelect(app.edition == 1 ? 101 : 108);
 
   mainmenuloop(app);

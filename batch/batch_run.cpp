@@ -1,16 +1,24 @@
 #include "batch/batch_run.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <random>
 
 #include "core/core_state.h"
 #include "batch/batch_front_end.h"
+#include "batch/batch_jobs.h"
 #include "batch/fill_dialog.h"
+#include "batch/frame_levels.h"
+#include "batch/product_frames.h"
 #include "batch/request_file.h"
 #include "ferret/command_file.h"
 #include "ferret/dates.h"
@@ -23,17 +31,9 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 const char* const kBatchPlot = "c:\\tidecharter\\bin\\tcBatchPlot.bat";
-
-// One picture on its way from the request file to its file.
-struct Picture {
-  const ProductRequest* request = nullptr;
-  std::vector<std::string> errors;  // whole messages; the picture is not drawn
-  fs::path picture;                 // where it goes
-  std::string shown;                // the same as the user named it
-  fs::path commandFile, log;        // in the run's directory
-  Clock::time_point started;
-  double seconds = 0.0;
-};
+const char* const kBatchAnimate = "c:\\tidecharter\\bin\\tcBatchAnimate.bat";
+// Months the range pass looks at for one colour scale.
+constexpr int kRangeMonths = 24;
 
 // The run's own directory for command files, end dates and logs; removed
 // at the end.
@@ -58,14 +58,6 @@ class WorkDirectory {
  private:
   fs::path path_;
 };
-
-std::string collapsed(const std::string& text) {
-  std::string out;
-  for (char c : text)
-    if (c != ' ' || (!out.empty() && out.back() != ' ')) out += c;
-  while (!out.empty() && out.back() == ' ') out.pop_back();
-  return out;
-}
 
 bool writable(const fs::path& dir) {
   const fs::path probe = dir / ".tidecharter-batch-probe";
@@ -132,169 +124,305 @@ std::vector<std::string> readenddates(CoreState& app, const fs::path& dir, int s
   return unknown;
 }
 
-// Comment lines heading a picture's command file: enough to tell where it
-// came from and to draw it again.
-std::vector<std::string> heading(const RequestFile& file, const ProductRequest& p, const fs::path& picture,
-                                 const CoreState& app) {
-  fs::path journal = picture;
-  journal.replace_extension(".jnl");
-  return {"! " + picture.string() + ", drawn by tidecharter --batch",
-          "! request: " + fs::absolute(file.path).lexically_normal().string() + " [" + p.name + "]",
-          "! data end dates: Argo " + compactdate(app.argoend) + ", Aviso " + compactdate(app.avisoend) +
-              ", Reynolds " + compactdate(app.reynoldsend),
-          "! program: Tidecharter " + collapsed(app.versiontext),
-          "! draw it again: c:\\tidecharter\\bin\\tcferret.bat " + journal.string() +
-              " (PostScript into c:\\tidecharter\\tmp, named on the metafile line)"};
-}
-
-// Where a picture would be written when the directories already there are
-// followed: a symbolic link must not lead it out of the output directory.
-// Returns the problem, or "".
-std::string leadsout(const fs::path& base, const fs::path& picture) {
-  std::error_code ignored, error, baseError;
-  fs::path there = picture.parent_path();
-  while (there != base && there.has_relative_path() &&
-         fs::symlink_status(there, ignored).type() == fs::file_type::not_found)
-    there = there.parent_path();
-  const fs::path real = fs::weakly_canonical(there, error);
-  const fs::path realBase = fs::weakly_canonical(base, baseError);
-  const fs::path inside = real.lexically_relative(realBase);
-  if (error || baseError || inside.empty() || *inside.begin() == "..")
-    return there.string() + " leads out of the output directory " + base.string();
-  return "";
-}
-
-// Fills the picture's dialog and presses Create JPG; the command file is
-// then written, or the reasons it was refused are in pic.errors.
-void prepare(CoreState& app, BatchFrontEnd& front, const RequestFile& file, const fs::path& base,
-             const fs::path& shownBase, const fs::path& work, const std::vector<std::string>& unknownEnds,
-             int number, Picture& pic) {
-  const ProductRequest& p = *pic.request;
-  const FilledDialog filled = filldialog(app, p, unknownEnds);
-  if (!filled.errors.empty()) {
-    dropdialog(p);
-    for (const std::string& e : filled.errors) pic.errors.push_back(productmessage(file, p, e));
-    return;
-  }
-  const std::string output = expandoutput(p.output, filled.startIndex);
-  pic.picture = (base / output).lexically_normal();
-  pic.shown = (shownBase / output).lexically_normal().string();
-  const std::string out = leadsout(base, pic.picture);
-  if (!out.empty()) {
-    dropdialog(p);
-    pic.errors.push_back(productmessage(file, p, "output: " + pic.shown + ": " + out));
-    return;
-  }
-  pic.commandFile = work / (std::to_string(number) + ".jnl");
-  pic.log = work / (std::to_string(number) + ".log");
-  front.begin(pic.commandFile.string(), heading(file, p, pic.picture, app));
-  pressplot(app, p);
-  for (const UserMessage& m : front.refusals())
-    pic.errors.push_back(productmessage(file, p, m.title + ": " + messagetext(m, ' ', true)));
-  if (!front.ready() && pic.errors.empty())
-    pic.errors.push_back(productmessage(file, p, "no command file could be written in " + work.string()));
-}
-
-// Two pictures must not share a file, nor the .jnl beside it.
-void refuseshared(const RequestFile& file, std::vector<Picture>& pictures) {
-  std::map<fs::path, Picture*> owners;
-  for (Picture& pic : pictures) {
-    if (!pic.errors.empty()) continue;
-    fs::path journal = pic.picture;
+// The files a product writes: its pictures and the .jnl beside each, its
+// command files, or its animation.
+std::vector<fs::path> filesof(const Product& product) {
+  if (product.form == OutputForm::Animation) return {product.animation};
+  std::vector<fs::path> files;
+  for (const Frame& frame : product.frames) {
+    files.push_back(frame.target);
+    fs::path journal = frame.target;
     journal.replace_extension(".jnl");
-    auto [it, added] = owners.emplace(journal, &pic);
-    if (added) continue;
-    for (Picture* both : {it->second, &pic}) {
-      const Picture* other = both == &pic ? it->second : &pic;
-      both->errors.push_back(productmessage(
-          file, *both->request,
-          "output: " + both->shown + " and " + other->shown + " of [" + other->request->name +
-              "] would share " + journal.filename().string() + "; give them different names"));
+    if (product.form == OutputForm::Picture) files.push_back(journal);
+  }
+  return files;
+}
+
+// Two sections must not share a file, nor the .jnl beside a picture.
+void refuseshared(const RequestFile& file, std::vector<Product>& products) {
+  std::map<fs::path, Product*> owners;
+  for (Product& product : products) {
+    if (!product.errors.empty()) continue;
+    for (const fs::path& written : filesof(product)) {
+      auto [it, added] = owners.emplace(written, &product);
+      if (added || it->second == &product) continue;
+      Product* other = it->second;
+      for (Product* both : {other, &product}) {
+        const Product* them = both == &product ? other : &product;
+        auto shown = [](const Product& p) {
+          return p.form == OutputForm::Animation ? p.shownAnimation : p.frames.front().shown;
+        };
+        both->errors.push_back(productmessage(
+            file, *both->request,
+            "output: " + shown(*both) + " and " + shown(*them) + " of [" + them->request->name + "] would share " +
+                written.filename().string() + "; give them different names"));
+      }
+      break;
     }
   }
 }
 
+std::vector<std::string> readlines(const fs::path& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
 std::string goline(const fs::path& commandFile) {
-  std::ifstream in(commandFile);
-  std::string line;
-  while (std::getline(in, line)) {
-    const std::string text = collapsed(line.substr(std::min(line.find_first_not_of(' '), line.size())));
+  for (const std::string& line : readlines(commandFile)) {
+    std::string text;
+    for (char c : line.substr(std::min(line.find_first_not_of(' '), line.size())))
+      if (c != ' ' || (!text.empty() && text.back() != ' ')) text += c;
+    while (!text.empty() && text.back() == ' ') text.pop_back();
     if (text.size() > 3 && (text.compare(0, 3, "go ") == 0 || text.compare(0, 3, "GO ") == 0)) return text;
   }
   return "";
 }
 
-// Why tcBatchPlot.bat failed: its own last word on it, else its status.
-std::string failure(const fs::path& log, int code) {
-  std::ifstream in(log);
-  std::string line, last, own;
-  const std::string prefix = "tcBatchPlot.bat: ";
-  while (std::getline(in, line)) {
+// Why a batch script failed: its own last word on it, else its status.
+std::string failure(const fs::path& log, int code, const std::string& script) {
+  std::string last, own;
+  const std::string prefix = script + ": ";
+  for (const std::string& line : readlines(log)) {
     if (line.empty()) continue;
     last = line;
     if (line.compare(0, prefix.size(), prefix) == 0) own = line.substr(prefix.size());
   }
   if (!own.empty()) return own;
   if (!last.empty()) return last;
-  return "tcBatchPlot.bat ended with status " + std::to_string(code);
+  return script + " ended with status " + std::to_string(code);
 }
 
-void printerrors(const Picture& pic) {
-  for (const std::string& e : pic.errors) std::fprintf(stderr, "%s\n", e.c_str());
+void say(const std::string& text) {
+  std::printf("%s\n", text.c_str());
+  std::fflush(stdout);
 }
 
-// Draws the prepared pictures, one per processor at a time, and says how
-// each went as it ends.
-void draw(const RequestFile& file, std::vector<Picture>& pictures) {
-  const int slots = std::max(1, IOsProcessorCount());
-  std::map<int, Picture*> running;
-  std::size_t next = 0;
-  for (;;) {
-    while (!IOsInterrupted() && static_cast<int>(running.size()) < slots && next < pictures.size()) {
-      Picture& pic = pictures[next++];
-      if (!pic.errors.empty()) continue;
-      std::error_code error;
-      fs::create_directories(pic.picture.parent_path(), error);
-      if (error) {
-        pic.errors.push_back(productmessage(file, *pic.request, "cannot make " +
-                                                pic.picture.parent_path().string() + ": " + error.message()));
-        printerrors(pic);
-        continue;
-      }
-      pic.started = Clock::now();
-      const int pid = IOsStartProgram({kBatchPlot, pic.commandFile.string(), pic.picture.string()}, pic.log.string());
-      if (pid < 0) {
-        pic.errors.push_back(productmessage(file, *pic.request, std::string("cannot start ") + kBatchPlot));
-        printerrors(pic);
-        continue;
-      }
-      running[pid] = &pic;
+void complain(const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+
+std::string seconds(Clock::time_point since) {
+  char text[24];
+  std::snprintf(text, sizeof text, " (%.1f s)", std::chrono::duration<double>(Clock::now() - since).count());
+  return text;
+}
+
+bool makedirectory(const RequestFile& file, const Product& product, const fs::path& dir, std::string& failed) {
+  std::error_code error;
+  fs::create_directories(dir, error);
+  if (!error) return true;
+  failed = "cannot make " + dir.string() + ": " + error.message();
+  complain(productmessage(file, *product.request, failed));
+  return false;
+}
+
+// One colour scale for the months of each section that draws several with
+// the default levels: the range pass over some of its months, split among
+// the processors and run side by side, then every month's command file
+// again with the levels chosen from all their values.
+void sharelevels(FrameContext& run, std::vector<Product>& products) {
+  struct Pass {
+    Product* product;
+    std::vector<fs::path> logs;  // of its parts
+    std::vector<std::string> said;
+    std::string failed;
+  };
+  std::vector<Pass> passes;
+  std::vector<BatchJob> jobs;
+  const int parts = std::max(1, IOsProcessorCount());
+  for (Product& product : products) {
+    const ProductRequest& p = *product.request;
+    if (!product.errors.empty() || !p.first.given || product.frames.size() < 2 || !p.fill.empty()) continue;
+    if (!takeslevels(run, product)) continue;
+    const int first = product.frames.front().month;
+    const std::vector<int> months = samplemonths(first, product.frames.back().month, kRangeMonths);
+    Pass pass{&product, {}, {}, ""};
+    for (int part = 0; part < parts && part < static_cast<int>(months.size()); ++part) {
+      const std::string name = "range" + std::to_string(passes.size() + 1) + "-" + std::to_string(part + 1);
+      std::ofstream out(run.work / (name + ".jnl"));
+      out << "define symbol tcrange = 1\n";
+      for (std::size_t i = part; i < months.size(); i += parts)
+        out << goline(product.frames[months[i] - first].commandFile) << "\n";
+      pass.logs.push_back(run.work / (name + ".log"));
     }
-    if (running.empty()) break;
-    int code = 0;
-    const int pid = IOsWaitProgram(code);
-    const auto it = running.find(pid);
-    if (it == running.end()) {
-      if (pid < 0) break;
-      continue;
-    }
-    Picture& pic = *it->second;
-    running.erase(it);
-    pic.seconds = std::chrono::duration<double>(Clock::now() - pic.started).count();
-    if (code != 0 && IOsInterrupted()) {
-      pic.errors.push_back("interrupted");  // ended by us: no message of Ferret's
-    } else if (code != 0) {
-      pic.errors.push_back(productmessage(file, *pic.request, failure(pic.log, code)));
-      printerrors(pic);
-    } else {
-      char seconds[24];
-      std::snprintf(seconds, sizeof seconds, " (%.1f s)", pic.seconds);
-      std::printf("%s\n", productmessage(file, *pic.request, "wrote " + pic.shown + seconds).c_str());
-      std::fflush(stdout);
+    passes.push_back(pass);
+  }
+  for (std::size_t n = 0; n < passes.size(); ++n) {
+    for (const fs::path& log : passes[n].logs) {
+      fs::path commands = log;
+      commands.replace_extension(".jnl");
+      jobs.push_back({{kBatchPlot, "-levels", commands.string()}, log.string(), nullptr,
+                      [&passes, n, log](int status) {
+                        Pass& pass = passes[n];
+                        if (status != 0) {
+                          if (pass.failed.empty() && status != kNotRun)
+                            pass.failed = failure(log, status, "tcBatchPlot.bat");
+                          return;
+                        }
+                        const std::vector<std::string> lines = readlines(log);
+                        pass.said.insert(pass.said.end(), lines.begin(), lines.end());
+                      }});
     }
   }
-  for (; next < pictures.size(); ++next)
-    if (pictures[next].errors.empty()) pictures[next].errors.push_back("interrupted");
+  runjobs(jobs);
+  if (IOsInterrupted()) return;
+  for (Pass& pass : passes) {
+    // Panels with fixed levels give none; a pass that failed leaves each
+    // month Ferret's own choice, and says so.
+    if (!pass.failed.empty()) {
+      complain(productmessage(run.file, *pass.product->request,
+                              "no one colour scale for its months (" + pass.failed +
+                                  "); each month has levels of its own"));
+      continue;
+    }
+    const std::string levels = framelevels(pass.said);
+    if (!levels.empty() && !presslevels(run, *pass.product, levels))
+      for (const std::string& e : pass.product->errors) complain(e);
+  }
+}
+
+// The command files alone (a .jnl output), each written under a temporary
+// name beside its place and renamed.
+void writecommandfiles(const RequestFile& file, Product& product) {
+  for (Frame& frame : product.frames) {
+    if (!makedirectory(file, product, frame.target.parent_path(), frame.failed)) continue;
+    const fs::path partial = frame.target.parent_path() /
+                             ("." + frame.target.filename().string() + "." + std::to_string(getpid()) + ".partial");
+    std::ifstream in(frame.commandFile, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const int fd = open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    bool written = fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    std::error_code error(written ? 0 : errno, std::generic_category());
+    if (fd >= 0 && close(fd) != 0 && written) {
+      written = false;
+      error.assign(errno, std::generic_category());
+    }
+    if (written) fs::rename(partial, frame.target, error);
+    if (!written || error) {
+      std::error_code ignored;
+      if (fd >= 0) fs::remove(partial, ignored);
+      frame.failed = "cannot write " + frame.shown + ": " + error.message();
+      complain(productmessage(file, *product.request, frame.failed));
+      continue;
+    }
+    frame.done = true;
+    say(productmessage(file, *product.request, "wrote " + frame.shown));
+  }
+}
+
+// Ferret draws every picture and animation frame, side by side; each
+// picture is told as it ends.
+void drawframes(const RequestFile& file, std::vector<Product>& products) {
+  std::vector<BatchJob> jobs;
+  for (Product& product : products) {
+    if (!product.errors.empty() || product.form == OutputForm::CommandFile) continue;
+    const bool animation = product.form == OutputForm::Animation;
+    for (Frame& frame : product.frames) {
+      Product* p = &product;
+      Frame* f = &frame;
+      jobs.push_back(
+          {{kBatchPlot, frame.commandFile.string(), frame.target.string()}, frame.log.string(),
+           [&file, p, f] {
+             f->started = Clock::now();
+             return makedirectory(file, *p, f->target.parent_path(), f->failed);
+           },
+           [&file, p, f, animation](int status) {
+             const std::string months = p->monthly() ? f->shown + ": " : "";
+             if (status == kNotRun && IOsInterrupted()) {
+               f->failed = "interrupted";
+             } else if (status == kNotRun) {
+               f->failed = std::string("cannot start ") + kBatchPlot;
+               complain(productmessage(file, *p->request, months + f->failed));
+             } else if (status != 0 && IOsInterrupted()) {
+               f->failed = "interrupted";  // ended by us: no message of Ferret's
+             } else if (status != 0) {
+               f->failed = failure(f->log, status, "tcBatchPlot.bat");
+               std::error_code ignored;
+               f->done = f->failed.compare(0, 9, "no data: ") == 0 && fs::exists(f->target, ignored);
+               complain(productmessage(file, *p->request, months + f->failed));
+             } else {
+               f->done = true;
+               if (!animation) say(productmessage(file, *p->request, "wrote " + f->shown + seconds(f->started)));
+             }
+           }});
+    }
+  }
+  runjobs(jobs);
+}
+
+// Each animation whose frames are all there (empty ones included), by
+// ffmpeg, side by side.
+void animate(const RequestFile& file, std::vector<Product>& products) {
+  std::vector<BatchJob> jobs;
+  for (Product& product : products) {
+    if (!product.errors.empty() || product.form != OutputForm::Animation) continue;
+    const auto missing = std::count_if(product.frames.begin(), product.frames.end(),
+                                       [](const Frame& f) { return !f.done; });
+    if (missing > 0) {
+      if (!IOsInterrupted())
+        complain(productmessage(file, *product.request,
+                                "no animation: " + std::to_string(missing) + " of its " +
+                                    std::to_string(product.frames.size()) + " months were not drawn"));
+      continue;
+    }
+    Product* p = &product;
+    auto started = std::make_shared<Clock::time_point>();
+    const fs::path log = product.frameDirectory / "animate.log";
+    jobs.push_back({{kBatchAnimate, std::to_string(product.request->speed), product.frameDirectory.string(),
+                     product.animation.string()},
+                    log.string(),
+                    [&file, p, started] {
+                      *started = Clock::now();
+                      std::string failed;
+                      return makedirectory(file, *p, p->animation.parent_path(), failed);
+                    },
+                    [&file, p, started, log](int status) {
+                      if (IOsInterrupted()) return;
+                      if (status != 0) {
+                        complain(productmessage(file, *p->request,
+                                                status == kNotRun ? std::string("cannot start ") + kBatchAnimate
+                                                                  : failure(log, status, "tcBatchAnimate.bat")));
+                        return;
+                      }
+                      p->animated = true;
+                      say(productmessage(file, *p->request,
+                                         "wrote " + p->shownAnimation + ", " + std::to_string(p->frames.size()) +
+                                             " months at " + std::to_string(p->request->speed) + " a second" +
+                                             seconds(*started)));
+                    }});
+  }
+  runjobs(jobs);
+}
+
+// How many files a product was to write, and how many it wrote: every
+// picture or command file, or its one animation (with no empty frame).
+std::pair<int, int> tally(const Product& product) {
+  if (!product.errors.empty()) return {1, 0};
+  if (product.form == OutputForm::Animation) {
+    const bool whole = std::all_of(product.frames.begin(), product.frames.end(),
+                                   [](const Frame& f) { return f.done && f.failed.empty(); });
+    return {1, product.animated && whole ? 1 : 0};
+  }
+  const int good = static_cast<int>(std::count_if(product.frames.begin(), product.frames.end(),
+                                                  [](const Frame& f) { return f.done && f.failed.empty(); }));
+  return {static_cast<int>(product.frames.size()), good};
+}
+
+// The animations need ffmpeg; without it they are refused before anything
+// is drawn.
+bool haveffmpeg() {
+  const char* given = std::getenv("TC_FFMPEG");
+  const std::string program = given && *given ? given : "ffmpeg";
+  if (program.find('/') != std::string::npos) return access(program.c_str(), X_OK) == 0;
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/bin:/bin";
+  for (std::size_t at = 0; at <= dirs.size();) {
+    const std::size_t colon = std::min(dirs.find(':', at), dirs.size());
+    const std::string dir = dirs.substr(at, colon - at);
+    if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+    at = colon + 1;
+  }
+  return false;
 }
 
 }  // namespace
@@ -358,35 +486,57 @@ int batchmain(const BatchOptions& options) {
 
   BatchFrontEnd front;
   app.frontend = &front;
-  std::vector<Picture> pictures;
+  FrameContext run{app, front, file, base, given, work.path(), unknownEnds};
+  const bool ffmpeg = haveffmpeg();
+  std::vector<Product> products;
   for (const ProductRequest& p : file.products) {
-    Picture pic;
-    pic.request = &p;
-    pic.errors = p.errors;
-    if (pic.errors.empty())
-      prepare(app, front, file, base, given, work.path(), unknownEnds, static_cast<int>(pictures.size()) + 1,
-              pic);
-    pictures.push_back(std::move(pic));
+    Product product;
+    product.request = &p;
+    product.errors = p.errors;
+    product.form = outputform(p.output);
+    if (product.errors.empty() && product.form == OutputForm::Animation && !ffmpeg)
+      product.errors.push_back(productmessage(file, p,
+                                              "output: " + p.output +
+                                                  ": an animation needs ffmpeg, which is not installed; install "
+                                                  "the Debian package ffmpeg"));
+    if (product.errors.empty()) prepareproduct(run, product);
+    products.push_back(std::move(product));
   }
-  refuseshared(file, pictures);
-  for (const Picture& pic : pictures) printerrors(pic);
+  refuseshared(file, products);
+  for (const Product& product : products)
+    for (const std::string& e : product.errors) complain(e);
 
-  int good = 0;
+  int good = 0, total = 0;
   if (options.check) {
-    for (const Picture& pic : pictures) {
-      if (!pic.errors.empty()) continue;
+    for (const Product& product : products) {
+      ++total;
+      if (!product.errors.empty()) continue;
       ++good;
-      std::printf("%s\n", productmessage(file, *pic.request, "would draw " + pic.shown + ": " +
-                                                                 goline(pic.commandFile)).c_str());
+      const Frame& first = product.frames.front();
+      std::string what = first.shown;
+      if (product.form == OutputForm::Animation)
+        what = product.shownAnimation + ", " + std::to_string(product.frames.size()) + " months";
+      else if (product.frames.size() > 1)
+        what += " to " + product.frames.back().shown + ", " + std::to_string(product.frames.size()) + " months";
+      say(productmessage(file, *product.request, "would draw " + what + ": " + goline(first.commandFile)));
     }
-    std::printf("%s: %d of %zu pictures would be drawn\n", file.path.c_str(), good, pictures.size());
+    std::printf("%s: %d of %d pictures would be drawn\n", file.path.c_str(), good, total);
   } else {
-    draw(file, pictures);
-    for (const Picture& pic : pictures) good += pic.errors.empty() ? 1 : 0;
-    const double seconds = std::chrono::duration<double>(Clock::now() - began).count();
-    std::printf("%s: %d of %zu pictures written in %.1f s%s\n", file.path.c_str(), good, pictures.size(), seconds,
+    sharelevels(run, products);
+    for (Product& product : products)
+      if (product.errors.empty() && product.form == OutputForm::CommandFile && !IOsInterrupted())
+        writecommandfiles(file, product);
+    if (!IOsInterrupted()) drawframes(file, products);
+    if (!IOsInterrupted()) animate(file, products);
+    for (const Product& product : products) {
+      const auto [wanted, written] = tally(product);
+      total += wanted;
+      good += written;
+    }
+    const double taken = std::chrono::duration<double>(Clock::now() - began).count();
+    std::printf("%s: %d of %d pictures written in %.1f s%s\n", file.path.c_str(), good, total, taken,
                 IOsInterrupted() ? ", then interrupted" : "");
   }
   WindowClose();
-  return good == static_cast<int>(pictures.size()) ? 0 : 1;
+  return good == total ? 0 : 1;
 }

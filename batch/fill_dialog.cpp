@@ -8,26 +8,13 @@
 #include "ferret/dates.h"
 #include "plots/plot_kinds.h"
 #include "plots/plot_procedures.h"
+#include "plots/plot_request.h"
 #include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
 namespace {
 
 constexpr int kOutOfRange = 1009;
-
-// Menu texts compared without case, runs of blanks or blanks around a
-// hyphen: "north-south" is "North - South".
-std::string comparable(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    const bool blank = c == ' ' || c == '\t';
-    if (blank && (out.empty() || out.back() == ' ' || out.back() == '-')) continue;
-    if (c == '-' && !out.empty() && out.back() == ' ') out.pop_back();
-    out += blank ? ' ' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  }
-  if (!out.empty() && out.back() == ' ') out.pop_back();
-  return out;
-}
 
 std::string quote(const std::string& text) { return '"' + text + '"'; }
 
@@ -55,11 +42,11 @@ bool alldigits(const std::string& text) {
 int choose(int field, const std::string& key, const std::string& wanted, std::vector<std::string>& errors,
            bool numbers = true, int first = 1) {
   const std::vector<std::string> items = menuitems(field);
-  const std::string w = comparable(wanted);
+  const std::string w = menuwords(wanted);
   std::vector<int> prefixed;
   std::string offered;
   for (int i = first; i <= static_cast<int>(items.size()); ++i) {
-    const std::string item = comparable(items[i - 1]);
+    const std::string item = menuwords(items[i - 1]);
     if (item.empty()) continue;
     offered += (offered.empty() ? "" : ", ") + items[i - 1];
     if (item == w) {
@@ -71,7 +58,7 @@ int choose(int field, const std::string& key, const std::string& wanted, std::ve
   int found = prefixed.size() == 1 ? prefixed[0] : 0;
   if (found == 0 && numbers && alldigits(w)) {
     const int n = std::stoi(w);
-    if (n >= first && n <= static_cast<int>(items.size()) && !comparable(items[n - 1]).empty()) found = n;
+    if (n >= first && n <= static_cast<int>(items.size()) && !menuwords(items[n - 1]).empty()) found = n;
   }
   if (found) {
     selectitem(field, found);
@@ -96,7 +83,10 @@ std::string edgetext(const Edge& e) {
 
 void putedge(int valueField, int letterField, const Edge& edge, std::vector<std::string>& errors) {
   InfoError(1);
-  WDialogPutReal(valueField, edge.value);
+  // More decimals than the box shows are kept, as a user's typing keeps them.
+  const std::string format =
+      edge.decimals > 2 ? "(f" + std::to_string(edge.decimals + 5) + "." + std::to_string(edge.decimals) + ")" : "";
+  WDialogPutReal(valueField, edge.value, format);
   if (InfoError(1) == kOutOfRange)
     errors.push_back("region: " + edgetext(edge) + " is beyond what this dialog accepts there");
   choose(letterField, "region", std::string(1, edge.hemisphere), errors, false);
@@ -121,7 +111,7 @@ DataSet dataset(const CoreState& app) {
   int item = 0;
   std::string text(100, ' ');
   WDialogGetMenu(kPlotPropertyMenu, item, &text);
-  const std::string t = comparable(text);
+  const std::string t = menuwords(text);
   if (t.find("reynolds") != std::string::npos) return {"Reynolds", app.reynoldsend};
   if (t.find("aviso") != std::string::npos) return {"Aviso", app.avisoend};
   return {"Argo", app.argoend};
@@ -221,6 +211,12 @@ FilledDialog filldialog(CoreState& app, const ProductRequest& r, const std::vect
   WDialogGetMenu(k.startMonth, month);
   WDialogGetMenu(k.startYear, yearItem);
   out.startIndex = monthindex(yearItem, month);
+  WDialogGetMenu(k.endMonth, month);
+  WDialogGetMenu(k.endYear, yearItem);
+  out.endIndex = monthindex(yearItem, month);
+  WDialogGetMenu(kPlotPropertyMenu, out.property);
+  WDialogGetMenu(kPlotTypeMenu, out.plotType);
+  InfoError(1);
   return out;
 }
 

@@ -13,7 +13,8 @@
 struct CoreState;
 
 struct FilledDialog {
-  int startIndex = 0;               // the start month the dialog holds
+  int startIndex = 0, endIndex = 0;  // the start and end months the dialog holds
+  int property = 0, plotType = 0;    // their menus' items
   std::vector<std::string> errors;  // "key: what is wrong; what is accepted"
 };
 

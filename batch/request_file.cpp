@@ -90,6 +90,8 @@ bool parseedges(const std::string& text, const char* letters, float limit, Edge&
   if (!std::regex_match(text, m, edges)) return false;
   auto edge = [&](int value, int letter, Edge& e) {
     e.value = std::stof(m[value]);
+    const std::string written = m[value];
+    e.decimals = written.find('.') == std::string::npos ? 0 : static_cast<int>(written.size() - written.find('.') - 1);
     e.hemisphere = static_cast<char>(std::toupper(static_cast<unsigned char>(m[letter].str()[0])));
     return std::strchr(letters, e.hemisphere) != nullptr && e.value <= limit;
   };
@@ -116,8 +118,10 @@ std::string outputproblem(const std::string& output) {
   const std::string name = output.substr(output.find_last_of('/') + 1);
   const std::size_t dot = name.find_last_of('.');
   std::string extension = dot == std::string::npos ? "" : folded(name.substr(dot));
-  if (dot == 0 || (extension != ".jpg" && extension != ".png" && extension != ".pdf" && extension != ".ps"))
-    return "the extension picks the format: .jpg, .png, .pdf or .ps";
+  static const char* const formats[] = {".jpg", ".png", ".pdf", ".ps", ".gif", ".mp4", ".jnl"};
+  if (dot == 0 || std::find(std::begin(formats), std::end(formats), extension) == std::end(formats))
+    return "the extension picks the format: .jpg, .png, .pdf or .ps, .gif or .mp4 for an animation, "
+           ".jnl for the command file alone";
   for (std::size_t open = output.find('{'); open != std::string::npos; open = output.find('{', open + 1)) {
     const std::size_t close = output.find('}', open);
     const std::string word = close == std::string::npos ? "" : output.substr(open, close - open + 1);
@@ -165,6 +169,11 @@ void readsection(const Section& section, ProductRequest& p) {
 
   for (const Entry& e : section.entries) {
     if (std::find(kind->batchKeys.begin(), kind->batchKeys.end(), e.key) != kind->batchKeys.end()) continue;
+    if (e.key == "months" && !kind->monthframes) {
+      fault(std::string("months: ") + kind->article + " has time on an axis, so there is no month to step through; "
+            "months are for maps, sections and the products' maps");
+      continue;
+    }
     bool known = false;
     for (const PlotKind& k : plotkinds())
       known = known || std::find(k.batchKeys.begin(), k.batchKeys.end(), e.key) != k.batchKeys.end();
@@ -212,6 +221,23 @@ void readsection(const Section& section, ProductRequest& p) {
     if (const std::string* v = value(key))
       if (!parsemonth(*v, *month)) fault(std::string(key) + ": " + quote(*v) + " is not a month; YYYY-MM, latest or latest-N");
   }
+  if (const std::string* v = value("months")) {
+    static const std::regex range(R"((.+?)\s*\.\.\s*(.+))");
+    std::smatch m;
+    if (!std::regex_match(*v, m, range) || !parsemonth(m[1], p.first) || !parsemonth(m[2], p.last)) {
+      p.first.given = false;
+      fault("months: " + quote(*v) + " is not a range of months; FIRST..LAST, each YYYY-MM, latest or latest-N");
+    } else if (p.start.given || p.end.given) {
+      fault("months and start or end: give months alone, or start and end");
+    }
+  }
+  if (const std::string* v = value("speed")) {
+    static const std::regex speed(R"(\d{1,2})");
+    if (std::regex_match(*v, speed) && std::stoi(*v) >= 1 && std::stoi(*v) <= 10)
+      p.speed = std::stoi(*v);
+    else
+      fault("speed: " + quote(*v) + " is not a speed; 1 to 10 frames a second");
+  }
   if (const std::string* v = value("vectors")) {
     std::istringstream words(*v);
     std::string extra;
@@ -230,8 +256,17 @@ void readsection(const Section& section, ProductRequest& p) {
   }
   if (const std::string* v = value("output")) {
     p.output = *v;
-    const std::string problem = outputproblem(*v);
+    std::string problem = outputproblem(*v);
+    const OutputForm form = problem.empty() ? outputform(*v) : OutputForm::Picture;
+    const bool dated = v->find("{yyyy}") != std::string::npos &&
+                       (v->find("{mm}") != std::string::npos || v->find("{mon}") != std::string::npos);
+    if (problem.empty() && form == OutputForm::Animation && !p.first.given)
+      problem = "an animation needs months = FIRST..LAST";
+    else if (problem.empty() && form != OutputForm::Animation && p.first.given && !dated)
+      problem = "one file per month needs {yyyy} and {mm} or {mon} in its name (or .gif or .mp4 for one animation)";
     if (!problem.empty()) fault("output: " + quote(*v) + ": " + problem);
+    if (value("speed") && problem.empty() && form != OutputForm::Animation)
+      fault("speed: only an animation (a .gif or .mp4 output) has a speed");
   } else {
     fault("no output: the picture's file name, such as map_{yyyy}{mm}.jpg");
   }
@@ -305,6 +340,14 @@ RequestFile parserequestfile(const std::string& path, std::istream& in) {
     file.products.push_back(std::move(p));
   }
   return file;
+}
+
+OutputForm outputform(const std::string& output) {
+  const std::size_t dot = output.find_last_of('.');
+  const std::string extension = dot == std::string::npos ? "" : folded(output.substr(dot));
+  if (extension == ".gif" || extension == ".mp4") return OutputForm::Animation;
+  if (extension == ".jnl") return OutputForm::CommandFile;
+  return OutputForm::Picture;
 }
 
 std::string expandoutput(const std::string& output, int monthIndex) {

@@ -24,6 +24,7 @@ struct MonthChoice {
 struct Edge {
   float value = 0.0f;
   char hemisphere = 'N';
+  int decimals = 0;  // as written
 };
 
 struct RegionChoice {
@@ -42,6 +43,10 @@ struct ProductRequest {
   std::string upperText, lowerText;   // as written, typed into the dialog
   RegionChoice region;
   MonthChoice start, end;
+  // months = FIRST..LAST: one frame per month, each the request with start
+  // and end that month.
+  MonthChoice first, last;
+  int speed = 2;  // frames a second of an animation
   bool vectorsGiven = false;
   std::string vectorX, vectorY;
   bool fillGiven = false;
@@ -70,5 +75,10 @@ std::string productmessage(const RequestFile& file, const ProductRequest& produc
 // The output name with {yyyy}, {mm} and {mon} replaced by the year, month
 // number and three-letter name of a month index (the start month).
 std::string expandoutput(const std::string& output, int monthIndex);
+
+// What the output's extension asks for: a picture (.jpg, .png, .pdf, .ps),
+// the command file alone (.jnl) or an animation (.gif, .mp4).
+enum class OutputForm { Picture, CommandFile, Animation };
+OutputForm outputform(const std::string& output);
 
 #endif

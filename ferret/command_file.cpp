@@ -92,3 +92,5 @@ std::string labelline(double x, int xwidth, int xdecimals, double y, int ywidth,
 void plotrun(const PlotSlot& slot, int waitSeconds) {
   IOsCommand("c:\\tidecharter\\bin\\tcferret.bat " + slot.cygwinPath, 3, waitSeconds);
 }
+
+void plotwarmup() { IOsCommand("c:\\tidecharter\\bin\\tcferret.bat -warm", 1); }

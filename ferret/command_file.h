@@ -80,4 +80,8 @@ std::string labelline(double x, int xwidth, int xdecimals, double y, int ywidth,
 // `waitSeconds` (5, or 4 for line drawings).
 void plotrun(const PlotSlot& slot, int waitSeconds);
 
+// Starts what the first Plot needs (tcferret.bat -warm) without waiting,
+// so that it finds a Ferret and the plot windows' process running.
+void plotwarmup();
+
 #endif

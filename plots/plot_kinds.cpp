@@ -6,34 +6,45 @@
 #include "resources/dialog_fields.h"
 #include "toolkit/toolkit.h"
 
+namespace {
+
+bool everyplot(int, int) { return true; }
+// The isotherm depth, mixed layer and heat potential maps; the warm water
+// volume and the Nino indices are curves against time.
+bool productmaps(int property, int) { return property >= 1 && property <= 3; }
+
+}  // namespace
+
 const std::vector<PlotKind>& plotkinds() {
   static const std::vector<PlotKind> kinds = {
       {"map", 103, -1, mapviewfields, plotmapview, &CoreState::map, "map", "a map",
-       {"kind", "property", "pressure", "plot", "region", "start", "end", "land", "vectors", "fill", "output"},
+       {"kind", "property", "pressure", "plot", "region", "start", "end", "land", "vectors", "fill", "output",
+        "months", "speed"},
        kPlotUpperMenu, kPlotLowerMenu,
        kPlotStartMonthMenu, kPlotStartYearMenu, kPlotEndMonthMenu, kPlotEndYearMenu,
-       kPlotStartMonthMenu, kPlotStartYearMenu, 2},
+       kPlotStartMonthMenu, kPlotStartYearMenu, 2, everyplot},
       // The vertical section sits right of the main menu.
       {"ver", 105, 510, vertviewfields, plotvertview, &CoreState::ver, "section", "a section",
-       {"kind", "property", "pressure", "plot", "direction", "region", "start", "end", "fill", "output"},
+       {"kind", "property", "pressure", "plot", "direction", "region", "start", "end", "fill", "output", "months",
+        "speed"},
        kVertUpperMenu, kVertLowerMenu,
        kVertStartMonthMenu, kVertStartYearMenu, kVertEndMonthMenu, kVertEndYearMenu,
-       kVertStartMonthMenu, kVertStartYearMenu, 2},
+       kVertStartMonthMenu, kVertStartYearMenu, 2, everyplot},
       {"tim", 104, -1, timeviewfields, plottimeseries, &CoreState::tim, "time series", "a time series",
        {"kind", "property", "pressure", "plot", "region", "location", "start", "end", "fill", "output"},
        kPlotUpperMenu, kPlotLowerMenu,
        kPlotStartMonthMenu, kPlotStartYearMenu, kPlotEndMonthMenu, kPlotEndYearMenu,
-       kPlotEndMonthMenu, kPlotEndYearMenu, 2},
+       kPlotEndMonthMenu, kPlotEndYearMenu, 2, nullptr},
       {"lin", 109, -1, lineviewfields, plotlinedrawing, &CoreState::lin, "line", "a line",
        {"kind", "property", "pressure", "plot", "region", "location", "start", "end", "output"},
        kPlotUpperMenu, kPlotLowerMenu,
        kPlotStartMonthMenu, kPlotStartYearMenu, kPlotEndMonthMenu, kPlotEndYearMenu,
-       kPlotEndMonthMenu, kPlotEndYearMenu, 2},
+       kPlotEndMonthMenu, kPlotEndYearMenu, 2, nullptr},
       {"pro", 110, -1, prodviewfields, plotprodview, &CoreState::pro, "product", "a product",
-       {"kind", "property", "plot", "region", "start", "end", "land", "fill", "output"},
+       {"kind", "property", "plot", "region", "start", "end", "land", "fill", "output", "months", "speed"},
        0, 0,
        kPlotStartMonthMenu, kPlotStartYearMenu, kPlotEndMonthMenu, kPlotEndYearMenu,
-       kPlotStartMonthMenu, kPlotStartYearMenu, 0},
+       kPlotStartMonthMenu, kPlotStartYearMenu, 0, productmaps},
   };
   return kinds;
 }

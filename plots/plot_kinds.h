@@ -25,6 +25,10 @@ struct PlotKind {
   // The month and year menus whose default follows the Argo data,
   // `defaultBefore` months before its end.
   int defaultMonth, defaultYear, defaultBefore;
+  // Whether a picture of this property and plot type (menu items) shows
+  // one month without time on an axis, so that it can be drawn month by
+  // month; nullptr: none of the kind's pictures can.
+  bool (*monthframes)(int property, int plotType);
 };
 
 // In the main menu's order (its radio items 1 to 5).

@@ -13,7 +13,7 @@ export TIDECHARTER_DRIVE_C
 PACKAGES="build-essential cmake pkg-config qt6-base-dev libgl-dev libgtest-dev \
   ferret-vis python3-ferret ferret-datasets ghostscript xvfb x11-utils xauth \
   imagemagick xdotool netcdf-bin python3-netcdf4 python3-numpy fonts-dejavu-core \
-  xterm curl gpgv gnupg clang libclang-rt-14-dev openbox wmctrl \
+  xterm curl gpgv gnupg ffmpeg clang libclang-rt-14-dev openbox wmctrl \
   dpkg-dev desktop-file-utils appstream lintian man-db xdg-utils"
 
 say() { printf 'tidecharter: %s\n' "$*"; }

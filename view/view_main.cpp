@@ -2,6 +2,8 @@
 // tidecharter-view --save FILE DIR saves it as FILE, with FILE.jnl beside
 // tidecharter-view --readout FX FY DIR  prints the status bar's text for
 //                  fractions FX, FY of the picture from its top left
+// tidecharter-view --ready         starts the plot windows' process ahead of
+//                  the first window, and returns at once
 //
 // One process holds the plot windows of a drive root ($TIDECHARTER_DRIVE_C,
 // never taken from DIR) and display: `tidecharter-view DIR` hands DIR to
@@ -111,9 +113,13 @@ void accepted(void* data) {
   asker->watch = toolkit::Watch(fd, heard, asker);
 }
 
+// Started ahead of its windows, the process waits this long for one.
+constexpr int kReadyMs = 10 * 60 * 1000;
+
 // The windows' process: `first` is its first window's directory, whose
 // answer goes to `ready`; later ones come through `listening` (-1: this
-// process serves its own window alone).
+// process serves its own window alone). Without a first window it ends
+// after kReadyMs unless one came.
 int serve(const std::string& first, int ready, int listening, const ViewerChannel& channel) {
   std::string problem;
   if (!toolkit::StartPictureWindows(problem)) {
@@ -125,7 +131,14 @@ int serve(const std::string& first, int ready, int listening, const ViewerChanne
   Listener listener{&viewer, listening};
   if (listening >= 0) toolkit::Watch(listening, accepted, &listener);
   toolkit::OnTermination([](void* v) { static_cast<Viewer*>(v)->closeall(); }, &viewer);
-  viewer.open(first, [ready](const std::string& text) { answer(ready, text); });
+  if (first.empty()) {
+    answer(ready, "ready");
+    toolkit::After(kReadyMs, [](void* v) {
+      if (static_cast<Viewer*>(v)->empty()) toolkit::QuitPictureWindows();
+    }, &viewer);
+  } else {
+    viewer.open(first, [ready](const std::string& text) { answer(ready, text); });
+  }
   toolkit::RunPictureWindows();
   if (listening >= 0) {
     const int lock = lockviewer(channel);
@@ -164,20 +177,21 @@ int startviewer(const std::string& dir, int listening, int lock, const ViewerCha
   std::string said;
   const bool answered = child > 0 && readline(pipe[0], said, 120);
   close(pipe[0]);
-  if (answered && said == "shown") return 0;
+  if (answered && (said == "shown" || said == "ready")) return 0;
   std::fprintf(stderr, "tidecharter-view: %s\n",
                answered && said.rfind("failed ", 0) == 0 ? said.substr(7).c_str() : "the plot window did not open");
   return 1;
 }
 
 // Hands `dir` to the windows' process of this drive root and display,
-// starting one where none answers.
+// starting one where none answers; with no `dir`, only starts one.
 int show(const std::string& dir) {
-  const std::string absolute = fs::absolute(dir).lexically_normal().string();
+  const std::string absolute = dir.empty() ? "" : fs::absolute(dir).lexically_normal().string();
   const char* display = std::getenv("DISPLAY");
   ViewerChannel channel;
   std::string problem;
   if (!openchannel(IOsDriveRoot(), display ? display : "", channel, problem)) {
+    if (absolute.empty()) return 1;
     // Nothing shared can be trusted: a process of this window's own.
     std::fprintf(stderr, "tidecharter-view: %s: the window has a process of its own\n", problem.c_str());
     return startviewer(absolute, -1, -1, channel);
@@ -187,11 +201,16 @@ int show(const std::string& dir) {
     int fd = connectviewer(channel, problem);
     if (fd < 0 && !problem.empty()) {
       if (lock >= 0) close(lock);
+      if (absolute.empty()) return 1;
       std::fprintf(stderr, "tidecharter-view: %s: the window has a process of its own\n", problem.c_str());
       return startviewer(absolute, -1, -1, channel);
     }
     if (fd < 0) return startviewer(absolute, listenviewer(channel, problem), lock, channel);
     if (lock >= 0) close(lock);
+    if (absolute.empty()) {
+      close(fd);
+      return 0;
+    }
     std::string said;
     // A process that was ending as this connected gives no answer: the
     // next attempt starts another.
@@ -208,13 +227,17 @@ int show(const std::string& dir) {
 }
 
 int usage() {
-  std::fputs("usage: tidecharter-view [--save FILE | --readout FX FY] DIR\n", stderr);
+  std::fputs("usage: tidecharter-view [--save FILE | --readout FX FY] DIR\n"
+             "       tidecharter-view --ready\n", stderr);
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader gone away is told by the write's error, not by a signal.
+  signal(SIGPIPE, SIG_IGN);
+  if (argc == 2 && std::string(argv[1]) == "--ready") return show("");
   std::string save;
   std::string dir;
   double fx = -1, fy = -1;
@@ -243,7 +266,5 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tidecharter-view: %s\n", problem.c_str());
     return 1;
   }
-  // A reader gone away is told by the write's error, not by a signal.
-  signal(SIGPIPE, SIG_IGN);
   return show(dir);
 }

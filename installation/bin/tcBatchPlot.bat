@@ -1,5 +1,6 @@
 #!/bin/sh
 # usage: tcBatchPlot.bat COMMANDFILE PICTURE
+#        tcBatchPlot.bat -levels COMMANDFILE
 #        tcBatchPlot.bat -dates DIR
 #
 # The Ferret side of a batch run (tidecharter --batch): no display, and
@@ -14,19 +15,42 @@
 #    that is an empty frame (no data in the request's region or months)
 #    appears, but its last line on stderr is "no data: " and the go
 #    scripts' reason, and the exit status is 1 too.
+#  - -levels COMMANDFILE: runs the go lines of COMMANDFILE, the months of
+#    one animation or request with months, in one Ferret as a range pass
+#    (the symbol tcrange defined, see tc_map.jnl): nothing is drawn, and
+#    the "TCRANGE KIND MIN MAX" lines of the go scripts go to stdout.
 #  - -dates DIR: runs GetDates.jnl in DIR, which receives the three
 #    end-date files.
 # Ferret works in a temporary directory of its own, removed at the end.
 set -eu
 . "$(dirname "$0")/tc_paths.sh"
 
-[ $# -eq 2 ] || tc_usage "tcBatchPlot.bat COMMANDFILE PICTURE | -dates DIR"
+[ $# -eq 2 ] || tc_usage "tcBatchPlot.bat COMMANDFILE PICTURE | -levels COMMANDFILE | -dates DIR"
 tc_ferret_env
 
 if [ "$1" = -dates ]; then
   cd "$2" || tc_die "no directory $2"
   tc_headless_ferret -script "$TC_GO/GetDates.jnl" > getdates.log 2>&1 ||
     tc_die "Ferret failed on GetDates.jnl: $(tc_ferret_problem getdates.log)"
+  exit 0
+fi
+
+if [ "$1" = -levels ]; then
+  file=$(tc_host_path "$2")
+  [ -f "$file" ] || tc_die "no such command file: $2"
+  case "$file" in /*) ;; *) file="$(pwd)/$file" ;; esac
+  work=$(mktemp -d "${TMPDIR:-/tmp}/tcbatchplot.XXXXXX")
+  trap 'rm -rf "$work"' EXIT
+  trap 'exit 1' INT TERM HUP
+  cd "$work"
+  tc_derived_fresh "$work/derived.log"
+  # Each month may take as long as a picture.
+  months=$(grep -c -i '^ *go ' "$file" || true)
+  TC_FERRET_LIMIT=$(( ${TC_FERRET_LIMIT:-30} * (months + 1) ))
+  export TC_FERRET_LIMIT
+  tc_ferret_session "$file" "$work/ferret.log"
+  grep '^TCRANGE ' "$work/ferret.log" ||
+    tc_die "Ferret gave no values: $(tc_ferret_problem "$work/ferret.log")"
   exit 0
 fi
 
@@ -79,14 +103,15 @@ if ! cp "$work/picture.$format" "$part_picture" 2>/dev/null ||
   rm -f "$part_picture" "$part_journal"
   tc_die "cannot write in $dir"
 fi
-# The pair is renamed whole: an interrupt, sent to mv as well, waits the
-# moment the two renames take, or the .jnl would stay without its picture.
 # Another run publishing into the same directory waits on the directory's
 # lock, so two runs of one picture name never leave one's picture beside
-# the other's .jnl.
-trap '' INT TERM HUP
+# the other's .jnl.  The wait is in short rounds: an interrupt ends it
+# between two, however long another process holds the lock.
 exec 9<"$dir"
-flock 9
+while ! flock -w 0.2 9; do :; done
+# The pair is renamed whole: an interrupt, sent to mv as well, waits the
+# moment the two renames take, or the .jnl would stay without its picture.
+trap '' INT TERM HUP
 tc_publish "$part_journal" "$journal"
 if ! tc_publish "$part_picture" "$picture"; then
   rm -f "$journal"
@@ -94,6 +119,7 @@ if ! tc_publish "$part_picture" "$picture"; then
 fi
 part_picture=
 part_journal=
+trap 'exit 1' INT TERM HUP
 exec 9<&-
 
 nodata=$(sed -n 's/^ *Empty frame: *//p' "$work/ferret.log" | head -n 1 | sed 's/[[:space:]]*$//')

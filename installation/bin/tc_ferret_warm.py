@@ -66,7 +66,8 @@ RESET = [
 # go scripts' own additions), first words in lower case: a request made of
 # these alone leaves nothing behind that RESET does not undo.
 KNOWN = ("!", "cancel mode journal", "set mode metafile", "go fer_", "label", "ppl clsplt",
-         "set view top", "frame/file=", "say/outfile=", "define symbol tcdata_dir")
+         "set view top", "frame/file=", "say/outfile=", "define symbol tcrange ",
+         "define symbol tcdata_dir ")
 NOFOLLOW = os.O_NOFOLLOW | os.O_CLOEXEC
 
 

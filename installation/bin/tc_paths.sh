@@ -14,6 +14,7 @@
 #   tc_derived_fresh LOG bring the derived Argo fields up to date
 #   tc_headless_ferret ARGS...   PyFerret without a display
 #   tc_ferret_picture FILE PICTURE LOG [AFTER]   draw a command file headless
+#   tc_ferret_session FILE LOG   run a command file as it is, headless
 #   tc_ferret_commands FILE PICTURE LAST [AFTER] the commands that draw it
 #   tc_ferret_data FILE DIR LOG  save the values a command file would draw
 #   tc_ferret_problem LOG        Ferret's last error, on one line
@@ -152,6 +153,21 @@ tc_ferret_picture() {
     tc_ferret_commands "$1" "$2" quit "${4:-}" | tc_headless_ferret > "$3" 2>&1 || true
   fi
   [ -s "$2" ]
+}
+
+# Runs the commands of FILE as they are, with Ferret's output in LOG: in the
+# Ferret kept running for TC_FERRET_OWNER when there is one, as
+# tc_ferret_picture, else in one started for them.
+tc_ferret_session() {
+  tc_warm=3
+  if [ -n "${TC_FERRET_OWNER:-}" ]; then
+    : > "$2"
+    "${TC_PYTHON:-/usr/bin/python3}" "$TC_BIN/tc_ferret_warm.py" draw "$2" < "$1" 2>> "$2" &&
+      tc_warm=0 || tc_warm=$?
+  fi
+  if [ "$tc_warm" = 3 ]; then
+    { cat "$1"; echo quit; } | tc_headless_ferret > "$2" 2>&1 || true
+  fi
 }
 
 tc_ferret_commands() {

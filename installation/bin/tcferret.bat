@@ -1,5 +1,6 @@
 #!/bin/sh
 # usage: tcferret.bat FILE [DIR]
+#        tcferret.bat -warm
 #
 # Runs Ferret on FILE, a /cygdrive/c/... (or c:\...) path.
 #  - A script ending in .jnl (GetDates.jnl) runs without a display and this
@@ -20,6 +21,9 @@
 #  - With DIR, the command file is drawn for a plot window that shows it
 #    already: into DIR as picture.ps with axes.txt, Ferret's output in
 #    DIR/ferret.log.
+#  - -warm starts, ahead of the first picture, the Ferret kept running for
+#    the program (TC_FERRET_OWNER) and the plot windows' process, and
+#    returns at once.
 # Ferret's output goes to c:\tidecharter\tmp\tcferret.log (the window's to
 # tcferret_<pid>.log).
 # Environment: TC_PYTHON, the Python that runs PyFerret (default
@@ -28,7 +32,18 @@ set -eu
 # Run at every start of the program: no process to find our own directory.
 case "$0" in */*) . "${0%/*}/tc_paths.sh" ;; *) . ./tc_paths.sh ;; esac
 
-[ $# -ge 1 ] || tc_usage "tcferret.bat FILE"
+[ $# -ge 1 ] || tc_usage "tcferret.bat FILE [DIR] | -warm"
+if [ "$1" = -warm ]; then
+  tc_ferret_env
+  if [ -n "${TC_FERRET_OWNER:-}" ]; then
+    : | "${TC_PYTHON:-/usr/bin/python3}" "$TC_BIN/tc_ferret_warm.py" draw /dev/null > /dev/null 2>&1 &
+  fi
+  viewer=${TIDECHARTER_VIEW:-$(command -v tidecharter-view || true)}
+  if [ -n "$viewer" ] && [ -x "$viewer" ]; then
+    DISPLAY=$(tc_display) TIDECHARTER_DRIVE_C=$TC_DRIVE "$viewer" --ready > /dev/null 2>&1 &
+  fi
+  exit 0
+fi
 tc_map_path "$1"
 file=$tc_path
 [ -f "$file" ] || tc_die "no such command file: $1"

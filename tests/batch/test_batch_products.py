@@ -3,6 +3,7 @@
 drawn end to end in every kind and format, in a drive root of its own."""
 
 import contextlib
+import fcntl
 import os
 import re
 import shutil
@@ -118,7 +119,7 @@ start = 2008-13
 output = g.jpg
 [bad-output]
 kind = map
-output = h.gif
+output = h.tif
 [bad-placeholder]
 kind = map
 output = map_{yy}.jpg
@@ -148,6 +149,35 @@ output = shared.png
 [shared-b]
 kind = product
 output = shared.pdf
+[months-of-a-series]
+kind = time series
+months = 2008-01..2008-03
+output = s{yyyy}{mm}.png
+[months-of-a-curve]
+kind = product
+property = argo warm
+months = 2008-01..2008-03
+output = w{yyyy}{mm}.png
+[months-reversed]
+kind = map
+months = 2008-03..2008-01
+output = r{yyyy}{mm}.png
+[months-beyond-the-data]
+kind = map
+months = 2008-06..2008-10
+output = beyond.gif
+[months-and-start]
+kind = map
+months = 2008-01..2008-03
+start = 2008-01
+output = x{yyyy}{mm}.png
+[months-into-one-picture]
+kind = map
+months = 2008-01..2008-03
+output = one.png
+[animation-without-months]
+kind = map
+output = y.gif
 """)
         faulty = "faulty.ini"
         result = self.batch("--batch", faulty, "--check")
@@ -160,7 +190,7 @@ output = shared.pdf
             "bad-kind": 'kind: "globe" is not a kind; one of map, section, time series, line, product',
             "bad-region": 'region: "60S-25N" is not a region; south-north west-east',
             "bad-month": 'start: "2008-13" is not a month; YYYY-MM, latest or latest-N',
-            "bad-output": "the extension picks the format: .jpg, .png, .pdf or .ps",
+            "bad-output": "the extension picks the format: .jpg, .png, .pdf or .ps, .gif or .mp4 for an animation",
             "bad-placeholder": '"{yy}" is not a placeholder; {yyyy}, {mm} or {mon}',
             "no-such-property": 'property: "chlorophyll" matches no item; one of Temperature - Argo data',
             "ambiguous-property": 'property: "dynamic" matches more than one item: Dynamic height - Argo data, '
@@ -169,12 +199,26 @@ output = shared.pdf
             "beyond-the-years": "start: Jan 2016 is not a month of the dialog, Jan 2004 to Dec 2015",
             "section-along-two-longitudes": "a north-south section runs along one longitude",
             "shared-a": "output: shared.png and shared.pdf of [shared-b] would share shared.jnl",
+            "months-of-a-series": "months: a time series has time on an axis, so there is no month to step through",
+            "months-of-a-curve": "months: this plot has time on an axis",
+            "months-reversed": "Input error: Please enter End date either equal to or greater than Start date.",
+            "months-beyond-the-data": "Input out of range: Argo grid current through Aug2008",
+            "months-and-start": "months and start or end: give months alone, or start and end",
+            "months-into-one-picture": "one file per month needs {yyyy} and {mm} or {mon} in its name",
+            "animation-without-months": "an animation needs months = FIRST..LAST",
         }
         for name, said in expected.items():
             self.assertIn(f"{faulty} [{name}]: ", result.stderr)
             self.assertIn(said, result.stderr, name)
         self.assertIn(f"{faulty} [good]: would draw good.png: go fer_temp_map 56 56 ", result.stdout)
-        self.assertIn("1 of 18 pictures would be drawn", result.stdout)
+        self.assertIn("1 of 25 pictures would be drawn", result.stdout)
+        # Without ffmpeg an animation is refused, naming the Debian package.
+        self.write("animation.ini", "[film]\nkind = map\nmonths = 2008-01..2008-03\noutput = film.mp4\n")
+        env = self.drive.environment({"TC_FFMPEG": os.path.join(self.work, "no-ffmpeg")})
+        result = subprocess.run([PROGRAM, "--batch", "animation.ini", "--check"], capture_output=True, text=True,
+                                env=env, timeout=600, cwd=self.work)
+        self.assertIn("animation.ini [film]: output: film.mp4: an animation needs ffmpeg, which is not installed; "
+                      "install the Debian package ffmpeg", result.stderr)
 
         # A directory that cannot be made stops the run before anything.
         blocker = self.write("blocker", "a file, not a directory\n")
@@ -327,9 +371,14 @@ output = land.ps
         self.assertLess(len(files), 22)
         pictures = sorted(os.path.splitext(f)[0] for f in files if not f.endswith(".jnl"))
         self.assertEqual(pictures, sorted(os.path.splitext(f)[0] for f in files if f.endswith(".jnl")))
-        self.assertEqual(processes(lambda pid: os.readlink(f"/proc/{pid}/cwd").startswith(tmp)), [])
-        # The Ferrets kept for the run end with it, and their sockets.
+        # The Ferrets kept for the run end with it (killed, a large one takes
+        # a moment to go), and their sockets.
         deadline = time.monotonic() + 10
+        def inside():
+            return processes(lambda pid: os.readlink(f"/proc/{pid}/cwd").startswith(tmp))
+        while inside() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertEqual(inside(), [])
         while os.listdir(os.path.join(tmp, f"tcferret-{os.getuid()}")) and time.monotonic() < deadline:
             time.sleep(0.1)
         self.assertEqual(os.listdir(os.path.join(tmp, f"tcferret-{os.getuid()}")), [])
@@ -353,6 +402,84 @@ output = land.ps
             plot.wait(30)
             outcomes.add(tuple(sorted(os.listdir(pair))))
         self.assertLessEqual(outcomes, {(), ("p.jnl", "p.ps")})
+
+        # Waiting for the directory's lock, which another process holds, it
+        # still ends at an interrupt and leaves nothing. (Started with the
+        # signals at their defaults, as the program starts it: a shell that
+        # finds SIGINT ignored, as in a background job, cannot trap it.)
+        shutil.rmtree(pair)
+        os.makedirs(pair)
+        held = os.open(pair, os.O_RDONLY)
+        self.addCleanup(os.close, held)
+        fcntl.flock(held, fcntl.LOCK_EX)
+        plot = subprocess.Popen(["sh", os.path.join(self.drive.bin, "tcBatchPlot.bat"), EXAMPLE,
+                                 os.path.join(pair, "p.ps")], start_new_session=True, stderr=subprocess.DEVNULL,
+                                env=self.drive.environment({"TC_PYTHON": standin}),
+                                preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
+        while len(os.listdir(pair)) < 2:
+            self.assertIsNone(plot.poll())
+            time.sleep(0.01)
+        os.killpg(plot.pid, signal.SIGINT)
+        self.assertEqual(plot.wait(10), 1)
+        self.assertEqual(os.listdir(pair), [])
+
+    def test_months_as_pictures_command_files_and_an_animation(self):
+        self.write("months.ini", """
+[film]
+kind = map
+months = 2008-04..2008-06
+speed = 3
+output = film/temperature.gif
+[sections]
+kind = section
+months = latest-1..latest
+output = section_{yyyy}{mm}.png
+[steps]
+kind = map
+property = salinity
+months = 2008-01..latest
+output = steps/m{yyyy}{mm}.jnl
+""")
+        out = os.path.join(self.work, "months")
+        result = self.batch("--batch", "months.ini", "--out", "months")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn("months.ini: 11 of 11 pictures written", result.stdout)
+        self.assertIn("months.ini [film]: wrote months/film/temperature.gif, 3 months at 3 a second", result.stdout)
+        self.assertEqual(sorted(os.listdir(os.path.join(out, "film"))), ["temperature.gif"])
+
+        # Three frames that differ, with the same colour key (the right
+        # edge of the picture) in each.
+        frames = os.path.join(self.work, "frames")
+        os.makedirs(frames)
+        subprocess.run(["/usr/bin/convert", os.path.join(out, "film", "temperature.gif"), "-coalesce",
+                        os.path.join(frames, "f%d.ppm")], check=True)
+        self.assertEqual(sorted(os.listdir(frames)), ["f0.ppm", "f1.ppm", "f2.ppm"])
+        def part(name, left, right):
+            """Columns left% to right% of a frame."""
+            path = os.path.join(frames, name)
+            width = int(subprocess.run(["/usr/bin/identify", "-format", "%w", path], capture_output=True,
+                                       text=True, check=True).stdout)
+            crop = f"{width * (right - left) // 100}x10000+{width * left // 100}+0"
+            return subprocess.run(["/usr/bin/convert", path, "-crop", crop, "+repage", "ppm:-"],
+                                  capture_output=True, check=True).stdout
+        keys = {part(f"f{i}.ppm", 92, 100) for i in range(3)}
+        maps = {part(f"f{i}.ppm", 0, 85) for i in range(3)}
+        self.assertEqual((len(keys), len(maps)), (1, 3))
+
+        self.assertEqual(sorted(os.listdir(out)), ["film", "section_200807.jnl", "section_200807.png",
+                                                   "section_200808.jnl", "section_200808.png", "steps"])
+        # The command files alone, each with the levels all months share.
+        steps = sorted(os.listdir(os.path.join(out, "steps")))
+        self.assertEqual(steps, [f"m2008{m:02d}.jnl" for m in range(1, 9)])
+        levels = set()
+        for name in steps:
+            with open(os.path.join(out, "steps", name)) as f:
+                text = f.read()
+            shared = re.search(r"^! levels (\(-inf\)\([-\d.]+,[-\d.]+,[\d.]+\)\(inf\))$", text, re.M).group(1)
+            month = int(name[5:7])
+            self.assertRegex(text, rf"\n go fer_psal_map +{48 + month} {48 + month} .* {re.escape(shared)} *\n")
+            levels.add(shared)
+        self.assertEqual(len(levels), 1)
 
     def test_argo_data_to_2016_and_a_shallow_pressure(self):
         # Argo data imported alone to January 2016 (on the real levels, 2.5

@@ -18,8 +18,11 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "batch/batch_front_end.h"
+#include "batch/fill_dialog.h"
 #include "ferret/drive_root.h"
 #include "locations/location_menu.h"
+#include "plots/plot_kinds.h"
 #include "plots/plot_procedures.h"
 #include "core/user_message.h"
 #include "resources/dialog_fields.h"
@@ -269,6 +272,68 @@ TEST_F(TimLinDialogs, LocationFileAtStartUp) {
   EXPECT_EQ(box.seen.substr(0, 12), "Tidecharter/");
   EXPECT_NE(box.seen.find("c:\\tidecharter\\bin\\pacific\\TDC_city_locations.csv"), std::string::npos)
       << box.seen;
+}
+
+// Each kind's dialog filled away from its defaults and plotted: the request
+// beside the command file, read back by the batch run, fills the dialog
+// again to the same command file (less the batch run's metafile line).
+TEST_F(TimLinDialogs, RequestBesideThePlotDrawsTheSameCommandFile) {
+  struct Case {
+    int dialog;
+    std::vector<std::pair<int, int>> items;    // menu field, item
+    std::vector<std::pair<int, float>> boxes;  // region box, value
+    const char* fill;
+  };
+  const Case cases[] = {
+      {103, {{kPlotPropertyMenu, 2}, {kPlotUpperMenu, 3}, {kPlotLowerMenu, 6}, {kPlotTypeMenu, 3},
+             {kPlotWestLetterMenu, 2}, {kPlotStartMonthMenu, 3}, {kPlotStartYearMenu, 4}, {kPlotLandMenu, 1}},
+       {{kPlotWestBox, 150.125f}, {kPlotNorthBox, 10.5f}}, "(-1,1,0.1)"},
+      {105, {{kPlotPropertyMenu, 3}, {kVertDirectionMenu, 2}, {kPlotTypeMenu, 2}, {kVertLowerMenu, 11},
+             {kVertEndMonthMenu, 2}, {kVertEndYearMenu, 6}},
+       {{kPlotSouthBox, 10.0f}, {kPlotEastBox, 260.0f}}, nullptr},
+      {104, {{kPlotPropertyMenu, 4}, {kPlotLocationMenu, 3}, {kPlotTypeMenu, 3}}, {}, "(-2,2,0.5)"},
+      {109, {{kPlotPropertyMenu, 2}, {kPlotLowerMenu, 3}}, {{kPlotEastBox, 230.0f}}, nullptr},
+      {110, {{kPlotPropertyMenu, 1}, {kPlotTypeMenu, 2}, {kPlotEndMonthMenu, 12}, {kPlotEndYearMenu, 4}},
+       {{kPlotNorthBox, 20.0f}}, "(50,250,25)"},
+  };
+  for (const Case& c : cases) {
+    const PlotKind& kind = *plotkindofdialog(c.dialog);
+    SCOPED_TRACE(kind.batchName);
+    if (c.dialog != 104 && c.dialog != 109) loadparameterdialog(app, c.dialog);
+    for (auto [field, item] : c.items) choose(c.dialog, field, item);
+    kind.fields(app);
+    WDialogSelect(c.dialog);
+    for (auto [box, value] : c.boxes) WDialogPutReal(box, value);
+    if (c.fill) {
+      WDialogPutRadioButton(kPlotOwnLevelsRadio);
+      WDialogPutString(kPlotLevelsBox, c.fill);
+    }
+    messages.clear();
+    press(c.dialog, kPlotButton, kind.plot);
+    ASSERT_TRUE(messages.empty()) << messages[0].line1;
+    const std::string slot = std::string("tmp/tcferretin") + kind.code + "1";
+    std::istringstream ini(drive.read(slot + ".ini") + "output = again.ps\n");
+    const RequestFile request = parserequestfile("again.ini", ini);
+    ASSERT_EQ(request.products.size(), 1u) << drive.read(slot + ".ini");
+    ASSERT_EQ(request.products[0].errors, std::vector<std::string>{});
+
+    BatchFrontEnd batch;
+    app.frontend = &batch;
+    batch.begin(drive.path("tmp/again.jnl"), {});
+    EXPECT_EQ(filldialog(app, request.products[0], {}).errors, std::vector<std::string>{});
+    pressplot(app, request.products[0]);
+    app.frontend = &noting;
+    std::vector<std::string> again = drive.lines("tmp/again.jnl");
+    ASSERT_GT(again.size(), 3u);
+    EXPECT_EQ(again[1].substr(0, 17), "set mode metafile");
+    again.erase(again.begin() + 1);
+    EXPECT_EQ(again, drive.lines(slot + ".txt"));
+    if (c.dialog == 104 || c.dialog == 109) {
+      WDialogLoad(c.dialog);
+      fillLocationMenu(app);
+    }
+  }
+  EXPECT_NE(drive.read("tmp/tcferretinmap1.ini").find("\nproperty = Salinity - Argo data\n"), std::string::npos);
 }
 
 }  // namespace
