@@ -33,6 +33,7 @@ import csv
 import datetime
 import os
 import re
+import signal
 import sys
 import tempfile
 
@@ -160,8 +161,9 @@ def point_text(kind, value):
 
 # --------------------------------------------------------- reading
 
-def read_saved(folder):
-    """The variables the go scripts saved in `folder`, in their order."""
+def read_saved(folder, empty=False):
+    """The variables the go scripts saved in `folder`, in their order;
+    with `empty`, none when it is empty (a month without data)."""
     try:
         names = [n for n in os.listdir(folder) if re.match(r"\d+_\w+\.nc$", n)]
     except OSError as error:
@@ -169,7 +171,7 @@ def read_saved(folder):
     fields = []
     for name in sorted(names, key=lambda n: int(n.split("_")[0])):
         fields += read_file(os.path.join(folder, name))
-    if not fields:
+    if not fields and not empty:
         raise Refused(f"{folder}: the go scripts saved nothing there")
     return fields
 
@@ -215,17 +217,27 @@ def read_file(path):
 
 
 def stack(files):
-    """Fields of several requests, one month each, along a time axis."""
-    first = files[0]
-    months = []
-    for fields in files:
+    """Fields of consecutive months, one request each, along a time axis;
+    a month without data (no fields) is all missing."""
+    known = [(n, fields) for n, fields in enumerate(files) if fields]
+    if not known:
+        raise Refused("no data in any of the months")
+    first = known[0][1]
+    start = None
+    for n, fields in known:
         words = fields[0].months.split()
         if len(words) != 2 or words[0] != words[1] or any(k == "T" for k, _ in fields[0].axes):
             raise Refused("only pictures of one month each can be stacked along time")
-        months.append(float(words[0]))
+        if start is None:
+            start = int(words[0]) - n
+        if int(words[0]) != start + n:
+            raise Refused("the months to stack do not follow one another")
         if [f.name for f in fields] != [f.name for f in first] or \
                 [f.grid() for f in fields] != [f.grid() for f in first]:
             raise Refused("the months to stack hold different variables or grids")
+    months = [float(start + n) for n in range(len(files))]
+    files = [fields or [Field(f.name, np.full(f.values.shape, np.nan), f.axes, f.points, {}) for f in first]
+             for fields in files]
     stacked = []
     for i, field in enumerate(first):
         values = np.stack([fields[i].values for fields in files])
@@ -411,10 +423,13 @@ def main(argv=None):
                         help="the directory the go scripts saved into; several (one month each) are "
                         "stacked along time")
     args = parser.parse_args(argv)
+    # Stopped (a batch run interrupted), the partial file goes too.
+    for stop in (signal.SIGTERM, signal.SIGHUP):
+        signal.signal(stop, lambda number, frame: sys.exit(128 + number))
     try:
         if not args.output.lower().endswith((".csv", ".nc")):
             raise Refused(f"{args.output}: not a data file name (.csv or .nc)")
-        files = [read_saved(path) for path in args.saved]
+        files = [read_saved(path, len(args.saved) > 1) for path in args.saved]
         fields = files[0] if len(files) == 1 else stack(files)
         write(args.output, fields, facts(fields[0], args.journal))
     except Refused as problem:
