@@ -171,8 +171,13 @@ case "$format" in
   jpg) tc_ps_raster "$drawn" "$work/picture.jpg" jpeg || tc_die "Ghostscript failed" ;;
   png) tc_ps_raster "$drawn" "$work/picture.png" png16m || tc_die "Ghostscript failed" ;;
   csv|nc)
+    # Its message names the file the user asked for, not the one in $work.
     /usr/bin/python3 "$TC_BIN/tc_plot_data.py" --journal "$file" "$work/picture.$format" "$work/saved" \
-      2> "$work/data.log" || tc_die "$(sed 's/^tc_plot_data.py: //' "$work/data.log" | tail -n 1)" ;;
+      2> "$work/data.log" ||
+      tc_die "$(tail -n 1 "$work/data.log" | tc_was="$work/picture.$format" tc_is="$picture" awk '
+        { sub(/^tc_plot_data.py: /, ""); at = index($0, ENVIRON["tc_was"])
+          if (at) $0 = substr($0, 1, at - 1) ENVIRON["tc_is"] substr($0, at + length(ENVIRON["tc_was"]))
+          print }')" ;;
 esac
 
 # Both files under temporary names beside their places first, then renamed.

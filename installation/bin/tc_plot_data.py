@@ -177,13 +177,18 @@ def read_saved(folder, empty=False):
 
 
 def read_file(path):
-    """The tc_save_ variables of one file the go scripts saved."""
+    """The tc_save_ variables of one file the go scripts saved; one that
+    Ferret could not write whole (a full disk) is refused."""
     try:
-        nc = netCDF4.Dataset(path)
-    except OSError as error:
-        raise Refused(f"{path}: cannot be read: {error.strerror or error}")
+        return read_variables(path)
+    except (OSError, RuntimeError, ValueError, IndexError) as error:
+        raise Refused(f"what Ferret saved cannot be read, a full disk perhaps ({os.path.basename(path)}: "
+                      f"{getattr(error, 'strerror', None) or error})")
+
+
+def read_variables(path):
     fields = []
-    with nc:
+    with netCDF4.Dataset(path) as nc:
         nc.set_auto_mask(False)
         for name, var in nc.variables.items():
             if not name.upper().startswith("TC_SAVE_"):
@@ -314,7 +319,9 @@ def write_csv(out, fields, lines):
 
 
 def write_netcdf(path, fields, lines):
-    with netCDF4.Dataset(path, "w", format="NETCDF4_CLASSIC") as nc:
+    # The classic format: any reader takes it, and a full disk is an error,
+    # where the HDF5 library may crash.
+    with netCDF4.Dataset(path, "w", format="NETCDF3_64BIT_OFFSET") as nc:
         nc.Conventions = "CF-1.8"
         nc.title = fields[0].long_name
         if fields[0].data:
@@ -362,7 +369,7 @@ def write_netcdf(path, fields, lines):
 
         for field in fields:
             names = [coordinate(kind, values) for kind, values in field.axes]
-            var = nc.createVariable(field.name, "f4", names, fill_value=FILL, zlib=True, complevel=4)
+            var = nc.createVariable(field.name, "f4", names, fill_value=FILL)
             var.long_name = field.long_name
             var.units = UNITS.get(field.units, (field.units, field.units))[1]
             scalars = [coordinate(k, np.array([field.points[k]]), True) for k in ORDER if k in field.points]
@@ -435,9 +442,12 @@ def main(argv=None):
     except Refused as problem:
         print(f"tc_plot_data.py: {problem}", file=sys.stderr)
         return 1
-    except OSError as error:
-        print(f"tc_plot_data.py: cannot write {args.output}: {error.strerror or error}", file=sys.stderr)
-        return 1
+    except (OSError, RuntimeError) as error:
+        print(f"tc_plot_data.py: cannot write {args.output}: {getattr(error, 'strerror', None) or error}",
+              file=sys.stderr, flush=True)
+        # The NetCDF library may crash tidying up a file it failed to
+        # write; the partial file is gone already.
+        os._exit(1)
     return 0
 
 
