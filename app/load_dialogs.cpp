@@ -8,7 +8,7 @@
 
 void loaddialogs(AppState& app) {
   WDialogLoad(app.edition == 1 ? 101 : 108);
-  WDialogPutString(kMainVersionLabel, app.versiontext);
+  WDialogPutString(kMainVersionLabel, versionlabel(app));
 
   for (const PlotKind& kind : plotkinds()) loadparameterdialog(app, kind.dialog);
   WDialogLoad(107);

@@ -50,7 +50,7 @@ void mainmenubutton(AppState& app) {
       followdata(app, false);
       readversiontext(app);
       WDialogSelect(kMainMenu);
-      WDialogPutString(kMainVersionLabel, app.versiontext);
+      WDialogPutString(kMainVersionLabel, versionlabel(app));
       WDialogSelect(111);
       break;
     default:

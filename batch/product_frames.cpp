@@ -9,6 +9,7 @@
 #include "ferret/dates.h"
 #include "plots/plot_common.h"
 #include "plots/plot_kinds.h"
+#include "toolkit/toolkit.h"
 
 namespace fs = std::filesystem;
 
@@ -22,8 +23,20 @@ std::string collapsed(const std::string& text) {
   return out;
 }
 
+// A path as one word of a shell's command line: quoted when it holds
+// anything but letters, digits and / . _ - + , : @ %.
+std::string shellword(const std::string& path) {
+  if (!path.empty() && path.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                              "0123456789/._-+,:@%") == std::string::npos)
+    return path;
+  std::string quoted = "'";
+  for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 // Comment lines heading a command file: enough to tell where it came from
-// and to draw it again, and the levels every month of it shares.
+// and to draw it again, in the host's own paths, and the levels every
+// month of it shares.
 std::vector<std::string> heading(const FrameContext& run, const Product& product, const fs::path& target,
                                  const std::string& levels) {
   const ProductRequest& p = *product.request;
@@ -37,8 +50,9 @@ std::vector<std::string> heading(const FrameContext& run, const Product& product
       "! data end dates: Argo " + compactdate(app.argoend) + ", Aviso " + compactdate(app.avisoend) +
           ", Reynolds " + compactdate(app.reynoldsend),
       "! program: Tidecharter " + collapsed(app.versiontext),
-      "! draw it again: c:\\tidecharter\\bin\\tcferret.bat " + journal.string() +
-          " (PostScript into c:\\tidecharter\\tmp, named on the metafile line)"};
+      "! draw it again: " + IOsHostPath("c:\\tidecharter\\bin\\tcferret.bat") + " " +
+          shellword(journal.string()) + " (PostScript into " + IOsHostPath("c:\\tidecharter\\tmp") +
+          ", named on the metafile line)"};
   if (!levels.empty()) lines.push_back("! levels " + levels);
   return lines;
 }

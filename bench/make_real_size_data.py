@@ -8,7 +8,7 @@ Writes the five data files into DATA_DIR in the importer's layout: Argo
 temperature and salinity on the 1-degree grid (cell centres 120.5E-289.5E,
 59.5S-65.5N) with the 58 levels 2.5-1975 dbar, station counts all missing,
 SST on 1 degree and ADT on 0.25 degree, mid-month times in days since
-January 2004; then the derived fields (tc_derived.py).  The values are the
+January 2004; then the derived fields (tidecharter_data.derived).  The values are the
 Levitus climatology of Debian's ferret-datasets with the import test's
 closed-form anomalies (a seasonal wave and slower weather), plus a
 thermocline heave that follows a 4-year cycle, so D20, TCHP and the warm
@@ -27,13 +27,11 @@ import netCDF4
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOP = os.path.dirname(HERE)
 sys.path.insert(0, os.path.join(TOP, "tests", "update"))
-sys.path.insert(0, os.path.join(TOP, "installation", "bin"))
-sys.path.insert(0, os.path.join(TOP, "installation", "sampledata"))
+sys.path.insert(0, os.path.join(TOP, "installation"))
 import test_import as fixture  # noqa: E402
-import tc_derived  # noqa: E402
-import make_sample_data as sample  # noqa: E402
-
-FILL = np.float32(-99999.0)
+from tidecharter_data import derived, sample  # noqa: E402
+from tidecharter_data.months import mid_month_days  # noqa: E402
+from tidecharter_data.netcdf_io import FILL  # noqa: E402
 LON = np.arange(120.5, 290.0, 1.0)
 LAT = np.arange(-59.5, 66.0, 1.0)
 
@@ -41,7 +39,7 @@ LAT = np.arange(-59.5, 66.0, 1.0)
 def create(path, title, lon, lat, pressure, months, compressed=False):
     nc = netCDF4.Dataset(path, "w", format="NETCDF4_CLASSIC" if compressed else "NETCDF3_64BIT_OFFSET")
     nc.title, nc.history = title, f"{datetime.datetime.now():%Y-%m-%d %H:%M:%S} make_real_size_data.py"
-    sample.define_axes(nc, lon, lat, pressure, sample.month_axis(months))
+    sample.define_axes(nc, lon, lat, pressure, mid_month_days(months))
     return nc
 
 
@@ -107,7 +105,7 @@ def main(argv):
         os.replace(path + ".partial", path)
     print(f"wrote {args.months} months of real-size data into {args.data_dir} "
           f"in {time.monotonic() - started:.1f} s")
-    print(tc_derived.compute(args.data_dir))
+    print(derived.compute(args.data_dir))
     return 0
 
 

@@ -9,7 +9,7 @@
 #include "toolkit/toolkit.h"
 
 void readversiontext(CoreState& app) {
-  app.versiontext.assign(30, ' ');
+  app.versiontext.assign(45, ' ');
   const char* path = app.edition == 2 ? "c:\\tidecharter\\bin\\global\\versioninfo.txt"
                                       : "c:\\tidecharter\\bin\\pacific\\versioninfo.txt";
   std::ifstream in(IOsHostPath(path));
@@ -17,8 +17,13 @@ void readversiontext(CoreState& app) {
   std::string part;
   if (!readfixed(in, 15, part)) return;
   app.versiontext.replace(0, 15, part);
-  if (!readfixed(in, 15, part)) return;
-  app.versiontext.replace(15, 15, part);
+  if (!readfixed(in, 30, part)) return;
+  app.versiontext.replace(15, 30, part);
+}
+
+std::string versionlabel(const CoreState& app) {
+  auto trimmed = [](std::string text) { return text.erase(text.find_last_not_of(' ') + 1); };
+  return trimmed(app.versiontext.substr(0, 15)) + "\n" + trimmed(app.versiontext.substr(15));
 }
 
 bool loadlocations(CoreState& app) {

@@ -24,7 +24,7 @@ struct PlotKindState {
 
 struct CoreState {
   int edition = 1;  // 1 Pacific, 2 Global; this program is built with 1
-  std::string versiontext = std::string(30, ' ');
+  std::string versiontext = std::string(45, ' ');
   int ncity = 0;
   int argoend = 100, avisoend = 100, reynoldsend = 100;
   int multicore = 0;
@@ -41,9 +41,14 @@ struct CoreState {
   PlotKindState map{"map"}, ver{"ver"}, tim{"tim"}, lin{"lin"}, pro{"pro"};
 };
 
-// versiontext: two (A15) lines of the edition's versioninfo.txt, blanks
+// versiontext: line 1 of the edition's versioninfo.txt (A15), the version,
+// and line 2 (A30), the data line ("Sample Jan 2004 - Aug 2008"), blanks
 // where nothing was read.
 void readversiontext(CoreState& app);
+
+// The main menu's version label: the two lines of versiontext without
+// their trailing blanks, one under the other.
+std::string versionlabel(const CoreState& app);
 
 // Start-up steps 6 and 7: reads the edition's location file into
 // app.locations, sets app.ncity and logs "ReadBuoy ncity=". A file that

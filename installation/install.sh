@@ -7,6 +7,7 @@
 #   tidecharter/bin               batch scripts, notepad, xwininfo.txt,
 #                                 pacific/versioninfo.txt, pacific/TDC_city_locations.csv,
 #                                 tidecharter-import (the real products into data/)
+#   tidecharter/tidecharter_data  the data package that the Python programs use
 #   tidecharter/ferret/TMAP/go    GetDates.jnl and the go scripts
 #   tidecharter/data              the data sets (the sample is built when absent)
 #   tidecharter/Help/README_tdc.txt
@@ -119,7 +120,14 @@ install_user_file() {
   fi
 }
 
-# The shared path file and the help text learn the drive root here.
+# The data package first: the programs in bin/ import it from there.
+mkdir -p "$home/tidecharter_data"
+for module in "$here"/tidecharter_data/*.py; do
+  install_file "$module" "$home/tidecharter_data/$(basename "$module")" 644
+done
+
+# The shared path file and the help text learn the drive root here (the
+# help text also where this installation is, for its example request).
 sed "s|@TC_DRIVE@|$root|" "$here/bin/tc_paths.sh" > "$staging/tc_paths.sh"
 install_file "$staging/tc_paths.sh" "$home/bin/tc_paths.sh" 644
 for script in tcferret.bat tcMeta2PS.bat tcPS2jpg.bat tcBatchPlot.bat tcBatchAnimate.bat tcLookForX.bat \
@@ -145,7 +153,7 @@ fi
 for script in "$here"/ferret/go/*.jnl; do
   install_file "$script" "$home/ferret/TMAP/go/$(basename "$script")" 644
 done
-sed "s|@TC_DRIVE@|$root|" "$here/Help/README_tdc.txt" > "$staging/README_tdc.txt"
+sed "s|@TC_DRIVE@|$root|; s|@TC_INSTALLATION@|$here|" "$here/Help/README_tdc.txt" > "$staging/README_tdc.txt"
 install_file "$staging/README_tdc.txt" "$home/Help/README_tdc.txt" 644
 
 if [ "$rebuild" = yes ]; then
@@ -154,8 +162,9 @@ else
   /usr/bin/python3 "$here/sampledata/make_sample_data.py" "$home/data"
 fi
 
-# The monthly update's scripts and its local sample source.
-echo "Setting up the monthly update and its sample source"
+# The monthly update's scripts; the sample source's packages are built
+# when an Update first asks for one.
+echo "Setting up the monthly update"
 # (Without the lock: gpg's agent must not keep it.)
 if [ "$rebuild" = yes ]; then
   sh "$here/update/install_update.sh" --rebuild-packages "$root" 9>&-

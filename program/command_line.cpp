@@ -69,7 +69,7 @@ std::string usagetext() {
          "\n"
          "Without options, Tidecharter opens its main menu; it needs a display.\n"
          "On its first start it lays out the drive root (below) with the batch\n"
-         "scripts, Ferret scripts and a sample data set; that takes a minute.\n"
+         "scripts, Ferret scripts and a sample data set; that takes under a minute.\n"
          "\n"
          "  --batch FILE  draw every picture that the request file FILE asks for, as\n"
          "                the plot dialogs' Create JPG would, without a display and\n"
@@ -92,7 +92,8 @@ std::string usagetext() {
          "months = FIRST..LAST instead of start and end (a picture per month, or\n"
          "one .gif or .mp4 at speed = 1 to 10 frames a second); .jnl: the command\n"
          "file alone; .csv or .nc: the picture's data (with months and no month in\n"
-         "the name, one file of all the months along time).\n"
+         "the name, one file of all the months along time).\n" +
+         (source.empty() ? "" : "The example bulletin: " + source + "/examples/bulletin.ini\n") +
          "\n"
          "Exit status: 0 when every picture was written (with --check: would be),\n"
          "1 otherwise, 2 for a wrong command line.\n"

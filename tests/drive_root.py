@@ -67,6 +67,8 @@ class DriveRoot:
         return os.path.join(self.tmp, name)
 
 
+# What the tests learn of processes, all from /proc.
+
 def processes(where):
     """Pids of the running processes for which where(pid) holds; a process
     that ends while it is looked at is left out."""
@@ -84,6 +86,28 @@ def command_line(pid):
     """A process's arguments, as bytes."""
     with open(f"/proc/{pid}/cmdline", "rb") as f:
         return f.read().split(b"\0")
+
+
+def status(pid):
+    """A process's command name, state letter and process group; raises
+    OSError once it is gone."""
+    with open(f"/proc/{pid}/stat") as f:
+        stat = f.read()
+    state, _parent, group = stat.rsplit(")", 1)[1].split()[:3]
+    return stat[stat.index("(") + 1:stat.rindex(")")], state, int(group)
+
+
+def running(pid):
+    """True while the process exists and is not a zombie awaiting its
+    parent."""
+    try:
+        return status(pid)[1] != "Z"
+    except OSError:
+        return False
+
+
+def working_directory(pid):
+    return os.readlink(f"/proc/{pid}/cwd")
 
 
 def jpeg_size(path):

@@ -65,6 +65,18 @@ void lastWords(QtMsgType type, const QMessageLogContext& context, const QString&
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
+// Saving starts in the folder saved to last (by any window), else the
+// pictures' folder or home.
+QString lastFolder;
+
+QString savefolder() {
+  if (!lastFolder.isEmpty()) return lastFolder;
+  const QString home = QDir::homePath();
+  return QDir(home + "/Pictures").exists() ? home + "/Pictures" : home;
+}
+
+void savedin(const QString& file) { lastFolder = QFileInfo(file).absolutePath(); }
+
 }  // namespace
 
 // The picture, scaled to the area once per size: the owner renders it at
@@ -134,9 +146,10 @@ class PictureArea : public QWidget {
 
   void mousePressEvent(QMouseEvent* e) override {
     double fx, fy;
-    if (e->button() == Qt::LeftButton && (e->modifiers() & Qt::ControlModifier) &&
-        !owner_.pointAction().empty() && at(e->position(), fx, fy))
-      choose(fx, fy);
+    if (e->button() != Qt::LeftButton || !(e->modifiers() & Qt::ControlModifier) || !at(e->position(), fx, fy))
+      return;
+    if (owner_.pointAction().empty()) status_->showMessage(qs(owner_.noPointAction()));
+    else choose(fx, fy);
   }
 
   void contextMenuEvent(QContextMenuEvent* e) override {
@@ -298,17 +311,10 @@ class PictureWindow : public QMainWindow {
   }
 
  private:
-  // In the folder saved to last (by any window), else the pictures'
-  // folder or home; the commands go beside the picture unless unticked.
+  // The commands go beside the picture unless unticked.
   void saveAs() {
-    static QString lastFolder;
     static bool withCommands = true;
-    QString folder = lastFolder;
-    if (folder.isEmpty()) {
-      const QString home = QDir::homePath();
-      folder = QDir(home + "/Pictures").exists() ? home + "/Pictures" : home;
-    }
-    QFileDialog dialog(this, "Save Picture As", folder + "/" + qs(owner_.suggestedName()) + ".png",
+    QFileDialog dialog(this, "Save Picture As", savefolder() + "/" + qs(owner_.suggestedName()) + ".png",
                        "PNG picture (*.png);;PDF document (*.pdf);;PostScript (*.ps);;JPG picture (*.jpg)");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -324,7 +330,7 @@ class PictureWindow : public QMainWindow {
     dialog.setDefaultSuffix("png");
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     const QString file = dialog.selectedFiles().first();
-    lastFolder = QFileInfo(file).absolutePath();
+    savedin(file);
     withCommands = commands->isChecked();
     const std::string also = withCommands ? owner_.replaces(file.toStdString()) : "";
     if (!also.empty() &&
@@ -484,12 +490,16 @@ bool AskAnimation(PictureWindow* window, AnimationChoice& choice) {
   choice.last = to->currentIndex();
   choice.speed = speed->value();
   choice.mp4 = mp4->isChecked();
-  const QString file = QFileDialog::getSaveFileName(
-      window, "Save Animation As", qs(choice.folder), choice.mp4 ? "MP4 video (*.mp4)" : "GIF animation (*.gif)");
-  if (file.isEmpty()) return false;
-  choice.file = file.toStdString();
-  const std::string extension = choice.mp4 ? ".mp4" : ".gif";
-  if (QFileInfo(file).suffix().isEmpty()) choice.file += extension;
+  const QString suffix = choice.mp4 ? "mp4" : "gif";
+  const QString name = choice.name ? qs(choice.name(choice, choice.nameData)) + "." + suffix : QString();
+  QFileDialog files(window, "Save Animation As", savefolder() + "/" + name,
+                    choice.mp4 ? "MP4 video (*.mp4)" : "GIF animation (*.gif)");
+  files.setAcceptMode(QFileDialog::AcceptSave);
+  files.setOption(QFileDialog::DontUseNativeDialog);
+  files.setDefaultSuffix(suffix);
+  if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty()) return false;
+  choice.file = files.selectedFiles().first().toStdString();
+  savedin(files.selectedFiles().first());
   return true;
 }
 

@@ -31,7 +31,10 @@ struct AnimationChoice {
   int first = 0, last = 0;  // indices into months
   int speed = 2;            // frames a second, 1 to 10
   bool mp4 = false;         // else GIF
-  std::string folder;       // where the file dialog opens
+  // The name suggested for each month range chosen, without a folder or
+  // extension.
+  std::string (*name)(const AnimationChoice& choice, void* data) = nullptr;
+  void* nameData = nullptr;
   std::string file;         // out
 };
 
@@ -63,6 +66,8 @@ class PictureWindowOwner {
   // returns "" when done, else what went wrong.
   virtual std::string pointAction() = 0;
   virtual std::string pointChosen(double fx, double fy) = 0;
+  // Why a point chosen draws nothing on this picture, for the status bar.
+  virtual std::string noPointAction() = 0;
   // Every plot window, this one too, is to close.
   virtual void closeAll() = 0;
   // The picture area's size in device pixels has changed and settled.

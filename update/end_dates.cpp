@@ -38,6 +38,16 @@ bool readintegerfield(const std::string& field, int& value) {
   return true;
 }
 
+// What an import keeps in tmp while it runs (links to its new files, the
+// derived files made from them), left behind when it was killed.
+bool importleftovers() {
+  std::error_code error;
+  std::filesystem::directory_iterator entry(IOsHostPath("c:\\tidecharter\\tmp"), error);
+  for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error))
+    if (entry->path().filename().string().rfind(".import-", 0) == 0) return true;
+  return false;
+}
+
 }  // namespace
 
 void enddatequery(int timeoutSeconds) {
@@ -47,10 +57,11 @@ void enddatequery(int timeoutSeconds) {
 
 void finishstoppedcommit() {
   // The journal of renames, or the list of months an import appended in
-  // place before its journal was written.
+  // place before its journal was written, or a dead import's work.
   std::error_code error;
   if (!std::filesystem::exists(IOsHostPath("c:\\tidecharter\\data\\.append_commit"), error) &&
-      !std::filesystem::exists(IOsHostPath("c:\\tidecharter\\data\\.append_undo"), error))
+      !std::filesystem::exists(IOsHostPath("c:\\tidecharter\\data\\.append_undo"), error) &&
+      !importleftovers())
     return;
   IOsCommand("c:\\tidecharter\\bin\\tc_update_check.py recover", 3, 60);
 }

@@ -65,21 +65,35 @@ int rasterize(const std::string& bin, const std::string& postscript, const std::
 
 PlotAxes readaxes(const std::string& file) {
   PlotAxes a;
+  AxesPanel last;
   bool page = false, x = false, y = false;
   for (const std::string& line : readlines(file)) {
     std::istringstream in(line);
     std::string word;
     in >> word;
     if (word == "page")
-      page = bool(in >> a.pageWidth >> a.pageHeight >> a.xOrigin >> a.yOrigin >> a.xLength >> a.yLength);
+      page = bool(in >> a.pageWidth >> a.pageHeight >> last.xOrigin >> last.yOrigin >> last.xLength >> last.yLength);
     else if (word == "x")
-      x = bool(in >> a.xMin >> a.xMax);
+      x = bool(in >> last.xMin >> last.xMax);
     else if (word == "y")
-      y = bool(in >> a.yMin >> a.yMax);
+      y = bool(in >> last.yMin >> last.yMax);
     else if (word == "reversed")
-      in >> a.xReversed >> a.yReversed;
+      in >> last.xReversed >> last.yReversed;
+    else if (word == "viewport")
+      in >> last.vpX >> last.vpY >> last.vpScale;
   }
-  a.known = page && x && y && a.pageWidth > 0 && a.pageHeight > 0 && a.xLength > 0 && a.yLength > 0;
+  for (const std::string& line : readlines((fs::path(file).parent_path() / "panels.txt").string())) {
+    std::istringstream in(line);
+    std::string word;
+    AxesPanel p;
+    if (in >> word && word == "panel" &&
+        in >> p.vpX >> p.vpY >> p.vpScale >> p.xOrigin >> p.yOrigin >> p.xLength >> p.yLength >> p.xMin >> p.xMax >>
+            p.yMin >> p.yMax)
+      a.panels.push_back(p);
+  }
+  if (a.panels.empty() && x && y) a.panels.push_back(last);
+  a.known = page && a.pageWidth > 0 && a.pageHeight > 0 && !a.panels.empty();
+  for (const AxesPanel& p : a.panels) a.known = a.known && p.xLength > 0 && p.yLength > 0 && p.vpScale > 0;
   return a;
 }
 
@@ -104,7 +118,7 @@ std::string goscript(const std::vector<std::string>& lines, std::string* first =
   return "";
 }
 
-std::string word_trim(const std::string& text) {
+std::string trim(const std::string& text) {
   const auto first = text.find_first_not_of(" \t\r");
   if (first == std::string::npos) return "";
   return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
@@ -146,7 +160,11 @@ PlotKind plotkind(const std::vector<std::string>& commandLines) {
   if (script.find("_line") != std::string::npos) return PlotKind::Line;
   if (script.find("section") != std::string::npos)
     return direction == "e" ? PlotKind::SectionEastWest : PlotKind::SectionNorthSouth;
-  if (script.find("map") != std::string::npos) return PlotKind::Map;
+  // The derived products' maps too (the isotherm, heat potential and
+  // mixed-layer depth).
+  if (script.find("map") != std::string::npos || script == "fer_depth20" || script == "fer_tchp" ||
+      script == "fer_mld")
+    return PlotKind::Map;
   return PlotKind::Unknown;
 }
 
@@ -193,12 +211,16 @@ std::string plottitle(const std::vector<std::string>& commandLines) {
 
 bool axispoint(const PlotAxes& a, double fx, double fy, double& x, double& y) {
   if (!a.known) return false;
-  const double ux = (fx * a.pageWidth - a.xOrigin) / a.xLength;
-  const double uy = ((1.0 - fy) * a.pageHeight - a.yOrigin) / a.yLength;
-  if (ux < 0 || ux > 1 || uy < 0 || uy > 1) return false;
-  x = a.xReversed ? a.xMax - ux * (a.xMax - a.xMin) : a.xMin + ux * (a.xMax - a.xMin);
-  y = a.yReversed ? a.yMax - uy * (a.yMax - a.yMin) : a.yMin + uy * (a.yMax - a.yMin);
-  return true;
+  const double px = fx * a.pageWidth, py = (1.0 - fy) * a.pageHeight;
+  for (const AxesPanel& p : a.panels) {
+    const double ux = (px - p.vpX * a.pageWidth - p.xOrigin / p.vpScale) / (p.xLength / p.vpScale);
+    const double uy = (py - p.vpY * a.pageHeight - p.yOrigin / p.vpScale) / (p.yLength / p.vpScale);
+    if (ux < 0 || ux > 1 || uy < 0 || uy > 1) continue;
+    x = p.xReversed ? p.xMax - ux * (p.xMax - p.xMin) : p.xMin + ux * (p.xMax - p.xMin);
+    y = p.yReversed ? p.yMax - uy * (p.yMax - p.yMin) : p.yMin + uy * (p.yMax - p.yMin);
+    return true;
+  }
+  return false;
 }
 
 std::string pointrequest(const std::vector<std::string>& commandLines, double lon, double lat,
@@ -431,7 +453,7 @@ std::string saveplot(const PlotFiles& files, const std::string& target, SavedCom
   return problem;
 }
 
-std::string savename(const std::vector<std::string>& request, int month, const std::string& title) {
+std::string savename(const std::vector<std::string>& request, int first, int last, const std::string& title) {
   auto word = [](const std::string& text) {
     std::string out;
     for (char c : text) {
@@ -445,21 +467,25 @@ std::string savename(const std::vector<std::string>& request, int month, const s
   auto value = [&request](const std::string& key) {
     for (const std::string& line : request) {
       const auto equals = line.find('=');
-      if (equals == std::string::npos || lower(word_trim(line.substr(0, equals))) != key) continue;
-      return word_trim(line.substr(equals + 1));
+      if (equals == std::string::npos || lower(trim(line.substr(0, equals))) != key) continue;
+      return trim(line.substr(equals + 1));
     }
     return std::string();
+  };
+  auto key = [](int month) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d-%02d", 2004 + (month - 1) / 12, (month - 1) % 12 + 1);
+    return std::string(text);
   };
   const std::string property = value("property");
   if (property.empty()) {
     const std::string name = word(title);
     return name.empty() ? "tidecharter_plot" : name.substr(0, 60);
   }
-  std::string name = word(property.substr(0, property.find(" - ")));
-  const std::string start = value("start"), end = value("end");
-  char shown[16];
-  if (month > 0) std::snprintf(shown, sizeof shown, "%04d-%02d", 2004 + (month - 1) / 12, (month - 1) % 12 + 1);
-  name += "_" + (month > 0 ? std::string(shown) : start + (end.empty() || end == start ? "" : "_" + end));
+  const std::string start = first > 0 ? key(first) : value("start");
+  const std::string end = first > 0 ? key(last) : value("end");
+  std::string name = word(property.substr(0, property.find(" - "))) + "_" + start;
+  if (!end.empty() && end != start) name += "_" + end;
   const std::string pressure = value("pressure");
   if (!pressure.empty()) name += "_" + pressure + "dbar";
   return name;

@@ -37,19 +37,31 @@ int rasterize(const std::string& bin, const std::string& postscript, const std::
 // east-west (along a latitude, longitude across).
 enum class PlotKind { Unknown, Map, SectionNorthSouth, SectionEastWest, TimeSeries, Line, Hovmoller };
 
-// The page and axes of a drawn plot, in Ferret's page inches and axis units.
-struct PlotAxes {
-  bool known = false;
-  double pageWidth = 0, pageHeight = 0;
+// Where one plot lies on its page: in a viewport (the part of the page
+// from fractions vpX, vpY, whose inches are vpScale of the page's), its
+// axes' origin and lengths, and their ranges in axis units.
+struct AxesPanel {
+  double vpX = 0, vpY = 0, vpScale = 1;
   double xOrigin = 0, yOrigin = 0, xLength = 0, yLength = 0;
   double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
   // An axis drawn from its maximum up (pressure).
   bool xReversed = false, yReversed = false;
 };
 
-// The lines tcferret.bat writes: "page W H XORG YORG XLEN YLEN",
-// "x MIN MAX", "y MIN MAX", "reversed RX RY". The month axis of time
-// series, line drawings and Hovmoller diagrams is in month indices.
+// The page of a drawn plot and its panels (two for the derived products'
+// maps), in Ferret's page inches and axis units.
+struct PlotAxes {
+  bool known = false;
+  double pageWidth = 0, pageHeight = 0;
+  std::vector<AxesPanel> panels;
+};
+
+// The lines tcferret.bat writes into axes.txt for the last plot: "page W H
+// XORG YORG XLEN YLEN", "x MIN MAX", "y MIN MAX", "reversed RX RY",
+// "viewport X Y SCALE"; and into panels.txt beside it, where the go
+// scripts draw maps, "panel X Y SCALE XORG YORG XLEN YLEN XMIN XMAX YMIN
+// YMAX" for each. The month axis of time series, line drawings and
+// Hovmoller diagrams is in month indices.
 PlotAxes readaxes(const std::string& file);
 
 PlotKind plotkind(const std::vector<std::string>& commandLines);
@@ -90,9 +102,10 @@ std::string saveplot(const PlotFiles& files, const std::string& target, SavedCom
                      const std::string& bin);
 
 // The name Save As suggests for a picture of request `request` (its
-// lines, none when the picture has none) showing month `month` (0: the
-// request's own), else made of its title: "temperature_2008-06_0dbar".
-std::string savename(const std::vector<std::string>& request, int month, const std::string& title);
+// lines, none when the picture has none) showing months `first` to `last`
+// (0: the request's own), else made of its title:
+// "temperature_2008-06_0dbar".
+std::string savename(const std::vector<std::string>& request, int first, int last, const std::string& title);
 
 // The command file saved beside picture `target`.
 std::string journalof(const std::string& target);

@@ -98,7 +98,7 @@ std::string PlotWindow::replaces(const std::string& file) {
   return journal.filename().string() + " already exists beside it: its commands are replaced too.";
 }
 
-std::string PlotWindow::suggestedName() { return savename(request_, shown_, title_); }
+std::string PlotWindow::suggestedName() { return savename(request_, shown_, shown_, title_); }
 
 std::string PlotWindow::save(const std::string& file, bool commands) {
   return saveplot(filesof(shown_), file, commands ? SavedCommands::Replace : SavedCommands::None,
@@ -109,6 +109,11 @@ std::string PlotWindow::pointAction() {
   const Frame& f = frame(shown_);
   const bool has = plotkind(f.commands) == PlotKind::Map && !pointrequest(f.commands, 0, 0, "x.ps").empty();
   return has ? "Time Series at This Point (Ctrl+click)" : "";
+}
+
+std::string PlotWindow::noPointAction() {
+  return "A time series at a point (Ctrl+click) is offered on maps of temperature, salinity, potential "
+         "density, dynamic height, altimetric height and SST.";
 }
 
 // The batch run fills the time-series dialog and writes its command file;
@@ -184,10 +189,13 @@ void PlotWindow::step(toolkit::Step how) {
   }
   if (to < first || to > last) {
     const bool before = to < first;
-    toolkit::SetStatus(window_, monthname(before ? first : last) + " is the " + (before ? "first" : "last") +
-                                    " month of the data: there is no month " +
-                                    (how == toolkit::Step::YearBack || how == toolkit::Step::YearForward ? "a year " : "") +
-                                    (before ? "before " : "after ") + monthname(from) + ".");
+    const std::string end = monthname(before ? first : last);
+    const bool year = how == toolkit::Step::YearBack || how == toolkit::Step::YearForward;
+    toolkit::SetStatus(window_, end + " is the " + (before ? "first" : "last") + " month of the data" +
+                                    (year && from != (before ? first : last)
+                                         ? ": a year " + std::string(before ? "before " : "after ") +
+                                               monthname(from) + " lies beyond it."
+                                         : "."));
     return;
   }
   if (!months_.count(to)) {
@@ -394,8 +402,16 @@ void PlotWindow::saveAnimation() {
   choice.first = static_cast<int>(at == months.end() ? 0 : at - months.begin());
   choice.last = std::min(static_cast<int>(months.size()) - 1, choice.first + 11);
   choice.speed = speed_;
-  const char* home = getenv("HOME");
-  choice.folder = home ? home : ".";
+  struct Naming {
+    const PlotWindow* window;
+    const std::vector<int>* months;
+  } naming{this, &months};
+  choice.nameData = &naming;
+  choice.name = [](const toolkit::AnimationChoice& c, void* data) {
+    const auto* n = static_cast<const Naming*>(data);
+    const std::vector<std::string>& request = n->window->request_;
+    return savename(request, (*n->months)[c.first], (*n->months)[c.last], "");
+  };
   if (!toolkit::AskAnimation(window_, choice)) return;
   const int frames = choice.last - choice.first + 1;
   if (frames > 240 &&

@@ -34,6 +34,7 @@ class PlotWindow : public toolkit::PictureWindowOwner {
   std::string save(const std::string& file, bool commands) override;
   std::string pointAction() override;
   std::string pointChosen(double fx, double fy) override;
+  std::string noPointAction() override;
   void closeAll() override;
   void resized(int width, int height) override;
   void step(toolkit::Step step) override;

@@ -67,7 +67,7 @@ RESET = [
 # these alone leaves nothing behind that RESET does not undo.
 KNOWN = ("!", "cancel mode journal", "set mode metafile", "go fer_", "label", "ppl clsplt",
          "set view top", "frame/file=", "say/outfile=", "define symbol tcrange ",
-         "define symbol tcdata_dir ")
+         "define symbol tcdata_dir ", "define symbol tcpanels ")
 NOFOLLOW = os.O_NOFOLLOW | os.O_CLOEXEC
 
 

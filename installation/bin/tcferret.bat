@@ -144,19 +144,23 @@ if [ -n "$meta" ]; then
 fi
 
 # A picture for a plot window, drawn headless into directory $1 with
-# where its axes lie on the page, for the cursor's readout.
+# where its axes lie on the page, for the cursor's readout: the last plot's
+# (axes.txt), and each map panel's (panels.txt).
 draw_for_window() {
+  rm -f "$1/panels.txt"
+  { printf 'define symbol tcpanels = %s/panels.txt\n' "$1"; cat "$file"; } > "$1/draw.jnl"
   cat > "$1/after.jnl" <<EOF_AFTER
 say/outfile="$1/axes.txt"/clobber page (\$PPL\$WIDTH) (\$PPL\$HEIGHT) (\$PPL\$XORG) (\$PPL\$YORG) (\$PPL\$XLEN) (\$PPL\$YLEN)
 say/outfile="$1/axes.txt"/append x (\$XAXIS_MIN) (\$XAXIS_MAX)
 say/outfile="$1/axes.txt"/append y (\$YAXIS_MIN) (\$YAXIS_MAX)
 say/outfile="$1/axes.txt"/append reversed (\$XAXIS_REVERSED"0") (\$YAXIS_REVERSED"0")
+say/outfile="$1/axes.txt"/append viewport (\$VP_XLO"0") (\$VP_YLO"0") (\$VP_SCALE"1")
 EOF_AFTER
-  if ! tc_ferret_picture "$file" "$1/picture.ps" "$log" "$1/after.jnl"; then
-    rm -f "$1/axes.txt"
+  if ! tc_ferret_picture "$1/draw.jnl" "$1/picture.ps" "$log" "$1/after.jnl"; then
+    rm -f "$1/axes.txt" "$1/panels.txt"
     draw_problem "$2" "$1/picture.ps"
   fi
-  rm -f "$1/after.jnl"
+  rm -f "$1/after.jnl" "$1/draw.jnl"
 }
 
 if [ $# -ge 2 ]; then

@@ -5,15 +5,14 @@
 # install.sh has laid out the rest (tc_paths.sh and the data):
 #   tidecharter/bin              tcGetUp.bat, tcRunUp.bat, tcAppUp.bat,
 #                                tcInstallNewExe.bat, tc_update_check.py,
-#                                update_source.txt (kept when present),
-#                                update_keyring.gpg (the sample source's
-#                                public key, while the sample is the source)
+#                                update_source.txt (kept when present)
 #   tidecharter/ferret/TMAP/go   fer_append_new_month.jnl, fer_append_add.jnl
-#   tidecharter/update_source    sample packages 092008.tar.gz and
-#                                102008.tar.gz (built when absent), each
-#                                with its signature MMYYYY.tar.gz.sig
-#   tidecharter/update_signing   the sample source's key pair (made once);
-#                                its secret key never goes into bin/
+#   tidecharter/update_source    the sample update source's directory; its
+#                                packages, key pair and bin/update_keyring.gpg
+#                                come from sample_source.sh when an Update
+#                                first asks it for a month
+# --rebuild-packages removes the sample packages, which were built from the
+# data built before.
 # update_source.txt names the update directory; the sample's is
 # file:///cygdrive/c/tidecharter/update_source/.
 set -eu
@@ -21,7 +20,7 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 rebuild=
 if [ "${1:-}" = --rebuild-packages ]; then
-  rebuild=--force
+  rebuild=yes
   shift
 fi
 [ $# -eq 1 ] || { echo "usage: install_update.sh [--rebuild-packages] DRIVE_ROOT" >&2; exit 2; }
@@ -50,22 +49,15 @@ if [ ! -f "$home/bin/update_source.txt" ]; then
   printf '%s\n' "$sample_source" > "$home/bin/update_source.txt"
   echo "  installed tidecharter/bin/update_source.txt"
 fi
-# shellcheck disable=SC2086
-/usr/bin/python3 "$here/make_update_packages.py" $rebuild "$home/data" "$home/update_source"
-
-# No packages are built over data other than the sample; the key pair is
-# still made, for packages brought later.
-set -- "$home"/update_source/*.tar.gz
-[ -e "$1" ] || set --
-sh "$here/sign_update_packages.sh" --name "Tidecharter sample update source" \
-  "$home/update_signing" "$@"
-# The sample's key is trusted only while the sample is the update source;
-# an installation given another source keeps the keyring it was given.
+# Packages built from data that were built again would not fit them: the
+# next Update builds them anew.
+if [ -n "$rebuild" ]; then
+  rm -f "$home"/update_source/*.tar.gz "$home"/update_source/*.tar.gz.sig
+fi
+# An installation given another source than the sample's needs its key.
 source=$(head -n 1 "$home/bin/update_source.txt" | tr -d '\r' |
   sed 's/^[[:space:]]*//; s/[[:space:]]*$//')
-if [ "$source" = "$sample_source" ]; then
-  put "$home/update_signing/public.gpg" "$home/bin/update_keyring.gpg" 644
-elif [ ! -s "$home/bin/update_keyring.gpg" ]; then
+if [ "$source" != "$sample_source" ] && [ ! -s "$home/bin/update_keyring.gpg" ]; then
   echo "install_update.sh: no tidecharter/bin/update_keyring.gpg for the update source $source:" \
     "its packages are refused until its public key is there" >&2
 fi

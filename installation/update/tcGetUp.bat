@@ -15,8 +15,11 @@
 # without a scheme is taken as https://.  A package the user saved by hand
 # as c:\tidecharter\tmp\MMYYYY.tar.gz or MMYYYY_monthly_update.exe is taken
 # as it is, with the signature saved beside it (its name + ".sig", or
-# MMYYYY.tar.gz.sig).  A missing signature is not a failure here:
-# tcRunUp.bat refuses the unsigned package and says why.
+# MMYYYY.tar.gz.sig).  The sample source, c:\tidecharter\update_source\,
+# gets its packages and their signatures the first time one is asked for
+# (the installation's update/sample_source.sh).  A missing signature is
+# not a failure here: tcRunUp.bat refuses the unsigned package and says
+# why.
 set -eu
 . "$(dirname "$0")/tc_paths.sh"
 
@@ -95,12 +98,26 @@ fetch() {
   printf '%s:%s\n' "$rc" "$http"
 }
 
+# The sample source's packages are built the first time an Update asks
+# for one, by the installation the drive root was laid out from.
+sample_source() {
+  installation=$(sed -n 's/^source //p' "$TC_HOME/installation.txt" 2> /dev/null | head -n 1)
+  if [ -f "$installation/update/sample_source.sh" ]; then
+    note "making the sample update source"
+    sh "$installation/update/sample_source.sh" "$TC_DRIVE" >> "$log" 2>&1 ||
+      note "the sample update source could not be made"
+  fi
+}
+
 case "$source" in
   file://*)
     dir=${source#file://}
     dir=${dir#localhost}
     dir=$(tc_host_path "$dir")
     [ -d "$dir" ] || report TRYD ERRO NOHO
+    if [ "$dir" = "$TC_HOME/update_source" ] && [ ! -f "$dir/$code.tar.gz" ]; then
+      sample_source
+    fi
     [ -f "$dir/$code.tar.gz" ] || report TRYD ERRO NOFI
     cp "$dir/$code.tar.gz" "$partial" || report TRYD ERRO OTHE
     if [ -f "$dir/$code.tar.gz.sig" ]; then

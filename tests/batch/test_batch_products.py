@@ -19,7 +19,7 @@ import netCDF4
 import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from drive_root import REPO, DriveRoot, ppm_colours, processes  # noqa: E402
+from drive_root import REPO, DriveRoot, ppm_colours, processes, working_directory  # noqa: E402
 
 PROGRAM = os.environ.get("TC_PROGRAM", os.path.join(REPO, "build", "tidecharter"))
 EXAMPLE = os.path.join(REPO, "installation", "examples", "bulletin.ini")
@@ -330,7 +330,7 @@ output = land.ps
                 journal = f.read()
             self.assertIn(f"! request: {request} [", journal)
             self.assertIn("! data end dates: Argo Aug2008, Aviso Aug2008, Reynolds Aug2008", journal)
-            self.assertIn("! program: Tidecharter Version 1.0 Sample 2004-08", journal)
+            self.assertIn("! program: Tidecharter Version 1.0 Sample Jan 2004 - Aug 2008", journal)
             name = re.sub(r"\.\w+$", "", re.search(r"^! request: .* \[(.+)\]$", journal, re.M).group(1))
             kinds_formats.add((next(k for k in found[name] if k.startswith("kind")),
                                os.path.splitext(picture)[1]))
@@ -349,6 +349,16 @@ output = land.ps
         # Nothing of the program's own: slots, outputs, run log.
         self.assertEqual([f for f in os.listdir(self.drive.tmp)
                           if f.startswith(("tcferretin", "meta", "tidecharter.log"))], [])
+
+        # The heading's command draws it again as written, in the host's
+        # paths, into the PostScript it names.
+        with open(os.path.join(out, "maps", "salinity_200806.jnl")) as f:
+            again = re.search(r"^! draw it again: (.+) \(PostScript into (\S+), named", f.read(), re.M)
+        self.assertEqual(again.group(2), self.drive.tmp)
+        self.assertEqual(subprocess.run(["sh", "-c", again.group(1)], env=self.drive.environment(),
+                                        capture_output=True, timeout=300).returncode, 0)
+        shutil.move(os.path.join(self.drive.tmp, "metamap1"), os.path.join(self.work, "again.ps"))
+        self.assertGreater(colours(os.path.join(self.work, "again.ps"))[0], 2)
 
     def test_interrupted_run_leaves_nothing_behind(self):
         # Interrupted once a picture is out: the pictures being drawn end,
@@ -379,7 +389,7 @@ output = land.ps
         # a moment to go), and their sockets.
         deadline = time.monotonic() + 10
         def inside():
-            return processes(lambda pid: os.readlink(f"/proc/{pid}/cwd").startswith(tmp))
+            return processes(lambda pid: working_directory(pid).startswith(tmp))
         while inside() and time.monotonic() < deadline:
             time.sleep(0.1)
         self.assertEqual(inside(), [])

@@ -261,12 +261,12 @@ TEST(DialogLayout, ProgressLinesFitWhenFilled) {
         {kSetupRootLabel, {"/home/oceanographer/.local/share/tidecharter/drive_c"}},
         {kSetupFileLabel,
          {"building the sample data in tidecharter/data (half a minute or so)",
-          "Setting up the monthly update and its sample source"}},
+          "Setting up the monthly update"}},
         {kSetupTurnLabel, {"\\"}},
         {kSetupDetailLabel,
          {"installed tidecharter/ferret/TMAP/go/fer_alt_ht_hovmoller_monthly_anom.jnl",
           "kept your edited TDC_city_locations.csv; the new one is beside it (.new)",
-          "signed tidecharter/update_source/102008.tar.gz"}},
+          "installed tidecharter/bin/update_source.txt"}},
         {kSetupOnceLabel, {"This is done once.  Your data and files are kept."}}}},
   };
   for (const auto& [id, fills] : lines) {

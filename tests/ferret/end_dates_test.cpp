@@ -47,4 +47,17 @@ TEST(EndDates, MissingAvisoFileLeavesTheOthersRead) {
   EXPECT_EQ(reynoldsend, 61);
 }
 
+// The start-up recovery runs for a commit stopped half way, and for what
+// a killed import left in tmp; otherwise it costs nothing.
+TEST(EndDates, RecoveryRunsWhenSomethingWasLeft) {
+  DriveRoot drive;
+  drive.write("bin/tc_update_check.py", "#!/bin/sh\necho \"$@\" >> \"$0.ran\"\n");
+  std::filesystem::permissions(drive.path("bin/tc_update_check.py"), std::filesystem::perms::owner_all);
+  finishstoppedcommit();
+  EXPECT_FALSE(drive.exists("bin/tc_update_check.py.ran"));
+  std::filesystem::create_directory(drive.path("tmp/.import-derived-x"));
+  finishstoppedcommit();
+  EXPECT_EQ(drive.read("bin/tc_update_check.py.ran"), "recover\n");
+}
+
 }  // namespace

@@ -325,6 +325,17 @@ class GoScriptPictures(unittest.TestCase):
                 self.assertIn(reason, log)
                 colours, commonest = metafile_colours(meta)
                 self.assertGreater(commonest, 0.8, f"{what}: the frame should be nearly empty")
+        # Data ending in March 2005 hold no 2004-2007 mean: a difference
+        # from it or a Nino index says so rather than drawing another
+        # period's mean under that name.
+        short = os.path.join(self.root.path, "short_data")
+        os.mkdir(short)
+        ferret(self.root, f'use Reynolds_SST.nc\nsave/file="{short}/Reynolds_SST.nc" SST[l=1:15]')
+        for go in ("fer_sst_map_yearly_anom 1 3 -30 30 150 270 1", "fer_sst_line_yearly_anom 1 15 0 0 -5 5 190 200",
+                   "fer_nino_ind 4 1 15"):
+            with self.subTest(go):
+                self.assertIn("Empty frame: The 2004-2007 mean needs data through DEC-2007: the Reynolds data end"
+                              " in MAR-2005", ferret(self.root, "go " + go, data_dir=short))
 
     def test_coordinates_that_run_together(self):
         """The program writes the four coordinates as 8-character fields

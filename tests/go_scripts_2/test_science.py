@@ -215,6 +215,11 @@ def ferret_listings(data, out, nt):
     lines.append(f"let fly_wwv = tc_wwv[l=1:{nt}]")
     for name in ("d20", "tchp"):
         lines += [f"go tc_ts_series monthly tc_{name} 1 {nt} an_{name}", f"let fly_an_{name} = an_{name}[l=1:{nt}]"]
+    # No D20 climatology where fewer than half of the calendar month's years
+    # have 20-degree water.
+    lines += ["let an_d20_count = an_d20_on[gt=tc_ts_cal@modngd]", "let an_d20_every = an_d20_count[gt=tc_ts_taxis]",
+              f"let an_d20_years = INT(({nt} - MOD(L[gt=tc_ts_taxis] - 1, 12) - 1) / 12) + 1",
+              f"let fly_an_d20 = IF 2 * an_d20_every GE an_d20_years THEN an_d20[l=1:{nt}]"]
     for names in (STORED, ("wwv",), ("an_d20", "an_tchp")):
         lines.append(f'save/clobber/quiet/outtype=double/file="{out}/fly_{names[0]}.nc" '
                      + ", ".join("fly_" + n for n in names))
@@ -440,6 +445,11 @@ def main():
     # The fields computed once, every month, against the on-the-fly ones.
     for name in STORED + ("wwv", "an_d20", "an_tchp"):
         r.stored(name, 1e-6)
+    (d20s, clim), _, _ = read(data + "/RG_ArgoClim_Derived.nc", "D20", "D20_CLIM")
+    years = [d20s[m::12] for m in range(12)]
+    want = [np.where(2 * np.sum(~np.isnan(y), axis=0) >= len(y), np.nanmean(y, axis=0), np.nan) for y in years]
+    r.compare("D20 climatology", [(clim, np.array(want))], 1e-6, "", relative=True,
+              note=f"; left out in {np.sum(np.isnan(want) & ~np.isnan([np.nanmean(y, axis=0) for y in years]))} cells")
 
     # Nino indices: the box mean less its 2004-2007 calendar-month mean,
     # and the map of the last month's anomaly.

@@ -6,7 +6,8 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-from drive_root import BLANK_FILL, REPO, command_line, jpeg_size, processes  # noqa: E402,F401
+from drive_root import (BLANK_FILL, REPO, command_line, jpeg_size, ppm_colours, processes,  # noqa: E402,F401
+                        running, status)
 from drive_root import DriveRoot as InstalledDriveRoot  # noqa: E402
 from drive_root import postscript_colours as picture_colours  # noqa: E402,F401
 

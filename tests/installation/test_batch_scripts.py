@@ -5,6 +5,7 @@ under a private X server, the X check and the journal clean-up."""
 
 import filecmp
 import os
+import re
 import shutil
 import signal
 import socket
@@ -17,7 +18,7 @@ import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from install_fixture import (DriveRoot, command_line, go_line, map_labels,  # noqa: E402
-                             picture_colours, processes, section_labels)
+                             picture_colours, ppm_colours, processes, running, section_labels, status)
 
 
 def read_end_date(path):
@@ -33,16 +34,6 @@ def free_display_digits():
             and not os.path.exists(f"/tmp/.X11-unix/X{d}")]
 
 
-def running(pid):
-    """True while the process exists and is not a zombie awaiting its
-    parent."""
-    try:
-        with open(f"/proc/{pid}/stat") as f:
-            return f.read().rsplit(")", 1)[1].split()[0] != "Z"
-    except FileNotFoundError:
-        return False
-
-
 def read_words(path):
     if not os.path.exists(path):
         return []
@@ -55,11 +46,9 @@ def group_members(group):
     members = {}
 
     def member(pid):
-        with open(f"/proc/{pid}/stat") as f:
-            stat = f.read()
-        state, _, pgrp = stat.rsplit(")", 1)[1].split()[:3]
-        if pgrp == str(group) and state != "Z":
-            members[int(pid)] = stat[stat.index("(") + 1:stat.rindex(")")]
+        name, state, pgrp = status(pid)
+        if pgrp == int(group) and state != "Z":
+            members[int(pid)] = name
     processes(member)
     return members
 
@@ -357,6 +346,12 @@ class Installation(unittest.TestCase):
             self.assertEqual(self.root.run(step, "map2")[0].returncode, 0, step)
         one_band, _ = picture_colours(self.root.tmp_file("map2.ps"))
         self.assertLess(one_band * 2, default_colours)
+        # The JPG shows that band as one colour: no lighter seams between
+        # the cells' polygons over the open ocean in the middle.
+        middle = subprocess.run(["/usr/bin/convert", self.root.tmp_file("map2.jpg"), "-gravity", "center",
+                                 "-crop", "40%x40%+0+0", "+repage", "-depth", "8", "ppm:-"],
+                                capture_output=True, check=True).stdout
+        self.assertGreater(ppm_colours(middle)[1], 0.9)
 
     THE_MAP = [go_line("fer_temp_map", [54, 54, 0, 0, -60.0, 25.0, 130.0, 250.0, 1, 0]),
                *map_labels("Argo Temperature (^oC)", 25, -60, 130, 250, "Jun 2008", "at   0 dbar")]
@@ -592,6 +587,64 @@ def salinity_window_file(root, slot):
         labels, metafile=False)
 
 
+def salinity_with_request(root, slot):
+    """The map of salinity_window_file with the dialog's request beside it,
+    as Plot leaves it."""
+    commands = salinity_window_file(root, slot)
+    with open(root.tmp_file(f"tcferretinmap{slot}.ini"), "w") as f:
+        f.write(f"[map{slot}]\nkind = map\nproperty = Salinity - Argo data\nplot = Property\n"
+                "land = Land only  (faster)\npressure = 0\nregion = 60S-25N 130E-250E\n"
+                "fill = default\nstart = 2008-06\nend = 2008-06\n")
+    return commands
+
+
+def isotherm_window_file(root, slot):
+    """The isotherm product's two panels, as Plot writes them."""
+    return root.write_command_file("pro", slot, go_line("fer_depth20", [54, 54, -25.0, 25.0, 120.0, 290.0, 1, 0]), [
+        " set view top",
+        'label 121.00, 32.92,-1,0,0.17 "Top: Depth of 20^o isotherm from Argo data"',
+        'label 121.00, 27.16,-1,0,0.17 "Bottom: Depth of 20^o isotherm anomaly from monthly mean"',
+        'label 288.00, 32.92,0,0,0.17 "Jun 2008"'], metafile=False)
+
+
+def frames_in(pgm):
+    """The plot frames of a grey picture (binary PGM): (left, top, right,
+    bottom) in pixels, top to bottom, found as its long dark lines."""
+    with open(pgm, "rb") as f:
+        data = f.read()
+    header, at = [], 0
+    while len(header) < 4:
+        token = re.compile(rb"\s*(#[^\n]*\n\s*)*(\S+)").match(data, at)
+        header.append(token.group(2))
+        at = token.end()
+    width, height = int(header[1]), int(header[2])
+    pixels = data[at + 1:]
+    dark = [[pixels[y * width + x] < 100 for x in range(width)] for y in range(height)]
+
+    def runs(cells):
+        best = length = 0
+        for cell in cells:
+            length = length + 1 if cell else 0
+            best = max(best, length)
+        return best
+
+    def groups(indices):
+        found = []
+        for i in indices:
+            if found and i - found[-1][-1] <= 2:
+                found[-1].append(i)
+            else:
+                found.append([i])
+        return [g[len(g) // 2] for g in found]
+    rows = groups([y for y in range(height) if runs(dark[y]) > width * 0.4])
+    frames = []
+    for top, bottom in zip(rows[0::2], rows[1::2]):
+        columns = groups([x for x in range(width)
+                          if runs(dark[y][x] for y in range(top, bottom + 1)) > (bottom - top) * 0.9])
+        frames.append((columns[0], top, columns[1], bottom))
+    return frames, width, height
+
+
 class PlotWindow(unittest.TestCase):
     """Under a private Xvfb with a window manager: the viewer's window
     appears titled with the plot, cascades, closing it ends the viewer,
@@ -758,6 +811,56 @@ class PlotWindow(unittest.TestCase):
         self.root.run("tcKillCygwinX.bat")
         self.assertTrue(wait_until(lambda: not self.plot_windows(), 5))
 
+    def test_months_of_a_window(self):
+        """Right steps to the next month, title and picture; End and then
+        Right stay at the data's last month."""
+        _, _, view = self.open_window(11, script=salinity_with_request)
+        months = os.path.join(view, "months")
+        self.assertTrue(wait_until(lambda: os.path.exists(os.path.join(months, "m200808.jnl")), 120),
+                        "the window's months were not prepared within 120 s")
+        window = self.x("xdotool", "search", "--name", "Argo Salinity").split()[0]
+
+        def title():
+            return self.x("xdotool", "getwindowname", window)
+
+        def picture():
+            return self.x("import", "-window", window, "-crop", "60%x60%+0+120", "-format", "%#", "info:")
+
+        def step(key, month):
+            self.x("xdotool", "key", "--window", window, key)
+            self.assertTrue(wait_until(lambda: month in title(), 60), f"{key}: {title()}")
+
+        june = picture()
+        step("Right", "Jul 2008")
+        self.assertNotEqual(picture(), june)
+        step("End", "Aug 2008")
+        self.x("xdotool", "key", "--window", window, "Right")
+        self.assertFalse(wait_until(lambda: "Aug 2008" not in title(), 3))
+        self.root.run("tcKillCygwinX.bat")
+        self.assertTrue(wait_until(lambda: not self.plot_windows(), 5))
+
+    def test_readout_on_both_panels(self):
+        """On the isotherm product's two panels, the readout just inside
+        each frame's corners is the region's, to a grid cell."""
+        _, _, view = self.open_window(12, script=isotherm_window_file)
+        pgm = os.path.join(self.root.path, "panels.pgm")
+        subprocess.run(["/bin/sh", "-c", '. "$0"; tc_ps_raster "$1" "$2" pgmraw 1000',
+                        os.path.join(self.root.bin, "tc_paths.sh"), os.path.join(view, "picture.ps"), pgm],
+                       check=True)
+        frames, width, height = frames_in(pgm)
+        self.assertEqual(len(frames), 2, frames)
+        viewer = os.environ["TIDECHARTER_VIEW"]
+        for left, top, right, bottom in frames:
+            for x, y, expected in ((left + 3, bottom - 3, (120, -25)), (right - 3, top + 3, (290, 25))):
+                said = subprocess.run([viewer, "--readout", str(x / width), str(y / height), view],
+                                      capture_output=True, text=True).stdout
+                lon, east, lat, north = re.match(r"Longitude ([\d.]+)([EW])   Latitude ([\d.]+)([NS])", said).groups()
+                lon = float(lon) if east == "E" else 360 - float(lon)
+                lat = float(lat) if north == "N" else -float(lat)
+                self.assertLess(abs(lon - expected[0]), 1.5, said)
+                self.assertLess(abs(lat - expected[1]), 1.5, said)
+        self.root.run("tcKillCygwinX.bat")
+
     def test_save_as_and_faults(self):
         _, _, view = self.open_window(8)
         viewer = os.environ["TIDECHARTER_VIEW"]
@@ -777,6 +880,10 @@ class PlotWindow(unittest.TestCase):
                 self.assertEqual(f.read(len(start)), start, kind)
             with open(os.path.join(out, f"salinity_{kind}.jnl")) as f:
                 self.assertIn("go fer_psal_map", f.read())
+        # A landscape picture's PDF page is landscape, as it is seen.
+        with open(os.path.join(out, "salinity_pdf.pdf"), "rb") as f:
+            box = [float(v) for v in re.search(rb"/MediaBox ?\[([^\]]*)\]", f.read()).group(1).split()]
+        self.assertGreater(box[2] - box[0], box[3] - box[1])
         # A picture saved is white, and sharp on a 4K screen.
         picture = os.path.join(out, "salinity_png.png")
         size = self.x("identify", "-format", "%w %h", picture).split()

@@ -166,7 +166,13 @@ class Package(unittest.TestCase):
         with open(os.path.join(drive, "tidecharter", "installation.txt")) as f:
             self.assertIn(f"source {os.path.join(self.share, 'tidecharter')}\n", f.read())
         with open(os.path.join(drive, "tidecharter", "Help", "README_tdc.txt")) as f:
-            self.assertIn(drive, f.read())
+            help_text = f.read()
+        self.assertIn(f"    {drive}/tidecharter/tmp/map1.jpg\n", help_text)
+        # Help and --help name the example where the package put it.
+        example = os.path.join(self.share, "tidecharter", "examples", "bulletin.ini")
+        self.assertTrue(os.path.isfile(example))
+        self.assertIn(f"    {example}\n", help_text)
+        self.assertIn(f"The example bulletin: {example}\n", usage.stdout)
 
 
 if __name__ == "__main__":

@@ -185,17 +185,19 @@ TEST_F(StartupChecks, ScreenResolutionFromTheVideoSettingsKey) {
 
 TEST_F(StartupChecks, VersionTextFromTwoLines) {
   AppState app;
-  drive_.write("bin/pacific/versioninfo.txt", "Version 3.2 build 17\r\nMarch 2009\r\n");
+  drive_.write("bin/pacific/versioninfo.txt", "Version 3.2 build 17\r\nSample Jan 2004 - Aug 2008 and on\r\n");
   readversiontext(app);
-  EXPECT_EQ(app.versiontext, "Version 3.2 buiMarch 2009     ");
+  EXPECT_EQ(app.versiontext, "Version 3.2 buiSample Jan 2004 - Aug 2008 and");
+  EXPECT_EQ(versionlabel(app), "Version 3.2 bui\nSample Jan 2004 - Aug 2008 and");
 
   drive_.write("bin/pacific/versioninfo.txt", "Version 3.2\n");
   readversiontext(app);
-  EXPECT_EQ(app.versiontext, "Version 3.2" + std::string(19, ' '));
+  EXPECT_EQ(app.versiontext, "Version 3.2" + std::string(34, ' '));
+  EXPECT_EQ(versionlabel(app), "Version 3.2\n");
 
   std::filesystem::remove(drive_.path("bin/pacific/versioninfo.txt"));
   readversiontext(app);
-  EXPECT_EQ(app.versiontext, std::string(30, ' '));
+  EXPECT_EQ(app.versiontext, std::string(45, ' '));
 }
 
 TEST_F(StartupChecks, BenchmarkUsesProcessorTimeAndLogsIt) {

@@ -22,3 +22,8 @@ cp "$cache"/data/*.nc "$root/tidecharter/data/"
 cp "$cache"/packages/*.tar.gz "$root/tidecharter/update_source/"
 sh "$top/installation/install.sh" "$root" > /dev/null
 sh "$top/installation/update/install_update.sh" "$root" > /dev/null
+# The sample source's key signs the packages copied in, as it signs those
+# it builds.
+sh "$top/installation/update/sample_source.sh" "$root" > /dev/null
+sh "$top/installation/update/sign_update_packages.sh" "$root/tidecharter/update_signing" \
+  "$root"/tidecharter/update_source/*.tar.gz > /dev/null

@@ -43,10 +43,12 @@ import datetime
 import gzip
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tarfile
 import tempfile
+import time
 import unittest
 
 import numpy as np
@@ -57,7 +59,7 @@ TOP = os.path.dirname(os.path.dirname(HERE))
 IMPORTER = os.path.join(TOP, "installation", "import", "tidecharter-import")
 SAMPLE_RECIPE = os.path.join(TOP, "installation", "sampledata", "make_sample_data.py")
 sys.path.insert(0, HERE)
-from test_update_scripts import APPEND_COMMANDS, DATA_FILES, DriveRoot  # noqa: E402
+from test_update_scripts import APPEND_COMMANDS, DATA_FILES, DriveRoot, command_line, processes  # noqa: E402
 sys.path.insert(0, os.path.join(TOP, "tests", "go_scripts_2"))
 from test_science import heat_potential  # noqa: E402
 sys.path.insert(0, os.path.join(TOP, "installation", "bin"))
@@ -236,8 +238,17 @@ def fixtures(directory, layout):
 # ------------------------------------------------------------------ checks
 
 def run_import(*args):
-    return subprocess.run(["/usr/bin/python3", IMPORTER, *args], capture_output=True, text=True,
-                          timeout=600)
+    """The importer's result, and its peak resident memory in MB
+    (peak_mb), its derived processes' included."""
+    with tempfile.TemporaryFile("w+") as out, tempfile.TemporaryFile("w+") as err:
+        importer = subprocess.Popen(["/usr/bin/python3", IMPORTER, *args], stdout=out, stderr=err, text=True)
+        _pid, status, usage = os.wait4(importer.pid, 0)
+        importer.returncode = os.waitstatus_to_exitcode(status)
+        out.seek(0)
+        err.seek(0)
+        done = subprocess.CompletedProcess(importer.args, importer.returncode, out.read(), err.read())
+    done.peak_mb = usage.ru_maxrss / 1024
+    return done
 
 
 def ferret_values(root, *lines):
@@ -294,6 +305,14 @@ def spoil(source, target, name, change, units=None):
         nc[name][:] = change(nc[name][:])
         if units:
             nc[name].units = units
+
+
+def gzip_bomb(path, head, unit):
+    """A gzip file of a few MB that unpacks to `head`, then 1 GiB of
+    `unit` again and again (one small member, repeated)."""
+    member = gzip.compress(unit * ((1 << 20) // len(unit)))
+    with open(path, "wb") as f:
+        f.write(gzip.compress(head) + member * 1024)
 
 
 def surface_declaring(path, dim, size, time=0.0):
@@ -436,9 +455,56 @@ class Import(unittest.TestCase):
             self.assertEqual(f.read().split(" in ")[0], "computed the specific volume anomaly of months 1 to 58")
         self.assertEqual(subprocess.run(check).returncode, 0)
 
+    def test_killed_import_cleaned_up_at_start_up(self):
+        # Killed with its derived processes just started: they end with it,
+        # and the program's start-up recovery removes what it left.
+        r = DriveRoot()
+        self.addCleanup(r.remove)
+        importer = subprocess.Popen(["/usr/bin/python3", IMPORTER, *self.args["B"], "--drive-root", r.root],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        children = f"/proc/{importer.pid}/task/{importer.pid}/children"
+        while importer.poll() is None:
+            with open(children) as f:
+                if f.read().split():
+                    break
+            time.sleep(0.002)
+        # Stopped with its group as soon as a child is there: killed before
+        # any could finish.
+        self.assertIsNone(importer.poll(), "the import ended before its derived processes were seen")
+        os.killpg(importer.pid, signal.SIGSTOP)
+        importer.kill()
+        self.assertEqual(importer.wait(), -signal.SIGKILL)
+        try:
+            os.killpg(importer.pid, signal.SIGCONT)
+        except ProcessLookupError:
+            pass
+        tmp = r.path("tmp")
+        left = [n for n in os.listdir(tmp) if n.startswith(".import-derived-")]
+        self.assertTrue(left)
+
+        def derived():
+            return processes(lambda pid: any(w.startswith(tmp.encode()) for w in command_line(pid)))
+        deadline = time.monotonic() + 30
+        while derived() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertEqual(derived(), [])
+        # Nothing was computed to the end after the importer's death.
+        for name in left:
+            self.assertNotIn(tc_derived.SVAN, os.listdir(os.path.join(tmp, name)))
+            self.assertNotIn(tc_derived.DERIVED, os.listdir(os.path.join(tmp, name)))
+        subprocess.run([r.path("bin", "tc_update_check.py"), "recover"], check=True)
+        self.assertEqual([n for n in os.listdir(tmp) if n.startswith(".import-")], [])
+        self.assertEqual(r.leftovers(), [])
+
     def test_other_layouts_then_bad_inputs_change_nothing(self):
         r = self.r
-        done = run_import(*self.args["B"], "--drive-root", r.root)
+        b = self.args["B"]
+        # The Argo pair gzipped, as it is served.
+        packed = [os.path.join(self.work, os.path.basename(name) + ".gz") for name in b[1:3]]
+        for name, gzipped in zip(b[1:3], packed):
+            with open(name, "rb") as f, gzip.open(gzipped, "wb") as g:
+                shutil.copyfileobj(f, g)
+        done = run_import("--argo", *packed, *b[3:], "--drive-root", r.root)
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertEqual(r.end_dates(), [4, 4, 4])
         got = ferret_values(r, "go tc_data argo", "=tc_temp[x=185.5,y=0.5,z=0,l=4]", "go tc_data reynolds",
@@ -446,7 +512,6 @@ class Import(unittest.TestCase):
         np.testing.assert_allclose(got, [argo("TEMPERATURE", 4, 185.5, 0.5, 2.5), point("SST", 3, 180.5, 0.5),
                                          100 * point("ADT", 2, 180.125, 0.125)], atol=2e-4)
 
-        b = self.args["B"]
         bad = os.path.join(self.work, "bad")
         os.makedirs(bad)
         path = lambda name: os.path.join(bad, name)  # noqa: E731
@@ -458,6 +523,9 @@ class Import(unittest.TestCase):
         adt_file(path("adt_gap.nc"), [1, 2, 4], "B")
         with open(sst, "rb") as f, open(path("sst_cut.nc"), "wb") as g:
             g.write(f.read()[:os.path.getsize(sst) * 3 // 5])
+        with open(packed[1], "rb") as f, open(path("RG_ArgoClim_Salinity_2019.nc.gz"), "wb") as g:
+            whole = f.read()
+            g.write(whole[:len(whole) // 2] + whole[-8:])   # its own trailer: the size it had
         temperature = path("RG_ArgoClim_Temperature_2019.nc")
         spoil(sst, path("sst_empty.nc"), "sst", lambda v: np.full(v.shape, np.nan))
         spoil(adt, path("adt_empty.nc"), "adt", lambda v: np.full(v.shape, np.nan))
@@ -502,6 +570,8 @@ class Import(unittest.TestCase):
             ([*b[:3], path("RG_ArgoClim_200405_2018.nc"), *b[3:]], path("RG_ArgoClim_200405_2018.nc"),
              "mixed versions"),
             ([*b[:4], path("sst_cut.nc"), *b[5:]], path("sst_cut.nc"), "truncated"),
+            ([b[0], packed[0], path("RG_ArgoClim_Salinity_2019.nc.gz"), *b[3:]],
+             path("RG_ArgoClim_Salinity_2019.nc.gz"), "cannot be unpacked (a gzip file cut short?)"),
             ([*b[:4], path("sst_empty.nc"), *b[5:]], path("sst_empty.nc"),
              "sst of Jan 2004 holds no values over the Pacific (all missing)"),
             ([*b[:6], path("adt_empty.nc")], path("adt_empty.nc"), "adt of Jan 2004 holds no values"),
@@ -524,6 +594,7 @@ class Import(unittest.TestCase):
                 self.assertIn(reason, refused.stderr)
                 self.assertEqual(r.data_digest(), digest)
                 self.assertEqual(r.leftovers(), [])
+                self.assertEqual([n for n in os.listdir(r.path("tmp")) if n.startswith(".import-")], [])
 
         # A disk that fills up just as the copies are written: the journal
         # cannot be, and the copies go.
@@ -553,6 +624,17 @@ class Import(unittest.TestCase):
                 self.assertEqual(r.data_digest(), digest)
             finally:
                 subprocess.run(["umount", data], check=True)
+            # No room in tmp for the gzipped pair unpacked.
+            tmp = r.path("tmp")
+            subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "tidecharter-full", tmp], check=True)
+            try:
+                refused = run_import("--argo", *packed, "--drive-root", r.root)
+                need, free = sum(map(os.path.getsize, b[1:3])), shutil.disk_usage(tmp).free
+                self.assertEqual(refused.stderr, f"tidecharter-import: {packed[1]}: not enough room to unpack the "
+                                 f"gzipped files in {tmp}: {need / 1e6:.1f} MB needed, {free / 1e6:.1f} MB free\n")
+                self.assertEqual(os.listdir(tmp), ["update"])
+            finally:
+                subprocess.run(["umount", tmp], check=True)
     def test_products_one_by_one_a_month_appended_and_profiles_counted(self):
         # Argo alone over the sample: its own end date, the sample's others.
         r = DriveRoot()
@@ -562,7 +644,7 @@ class Import(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertEqual(r.end_dates(), [57, 56, 56])
         with open(r.path("bin", "pacific", "versioninfo.txt")) as f:
-            self.assertEqual(f.read().split("\n")[1], "Data 2004-2008 ")
+            self.assertEqual(f.read().split("\n")[1], "Data Jan 2004 - Aug 2008".ljust(30))
         with open(r.path("bin", "update_source.txt")) as f:
             self.assertEqual(f.read(), "none\n")
 
@@ -623,14 +705,19 @@ class Import(unittest.TestCase):
             f.write(text.replace("latitude,longitude", "lat,lon"))
         with open(index + ".gz", "rb") as f, open(path("cut.txt.gz"), "wb") as g:
             g.write(f.read()[:-20])
+        # Gzip bombs: read a line at a time, refused in one line.
+        gzip_bomb(path("zeros.txt.gz"), b"", b"\0")
+        gzip_bomb(path("junk.txt.gz"), text.encode(), b"junk,junk\n")
         digest = r.data_digest()
         for name, reason in (("cut.txt", "the last line is cut short"), ("header.txt", "the header is"),
-                             ("cut.txt.gz", "cannot be read")):
+                             ("cut.txt.gz", "cannot be read"), ("zeros.txt.gz", "line 1 is longer than"),
+                             ("junk.txt.gz", "rows hold no valid date and position")):
             with self.subTest(reason):
                 refused = run_import("--argo-index", path(name), "--drive-root", r.root)
                 self.assertEqual(refused.returncode, 1, refused.stdout)
                 self.assertEqual(refused.stderr.count("\n"), 1, refused.stderr)
                 self.assertIn(reason, refused.stderr)
+                self.assertLess(refused.peak_mb, 300)
                 self.assertEqual(r.data_digest(), digest)
         done = run_import("--argo-index", index + ".gz", "--drive-root", r.root)
         self.assertEqual(done.returncode, 0, done.stderr)

@@ -159,6 +159,15 @@ class Fetch(unittest.TestCase):
 
     def test_directory_source(self):
         r = self.r
+        # The sample source builds and signs its packages when first asked
+        # for one.
+        for name in ("092008.tar.gz", "092008.tar.gz.sig", "102008.tar.gz", "102008.tar.gz.sig"):
+            os.remove(r.path("update_source", name))
+        r.run("tcGetUp.bat", "092008")
+        self.assertEqual(r.status("getup.log"), ["TRYD", "FOUN"])
+        r.run("tcRunUp.bat", "092008")
+        self.assertEqual(r.status("runup.log"), ["DIDI", "DONE"])
+        self.assertTrue(os.path.exists(r.path("update_source", "102008.tar.gz.sig")))
         for source in ("file:///cygdrive/c/tidecharter/update_source/",
                        "file://" + r.path("update_source")):
             r.set_source(source)
@@ -437,6 +446,9 @@ class Append(unittest.TestCase):
             for name in DATA_FILES:
                 self.assertEqual(r.months(name), list(range(1, 58)), name)
         self.assertEqual(r.end_dates(), [57, 57, 57])
+        # The sample's own month still counts as the sample.
+        with open(r.path("bin", "pacific", "versioninfo.txt")) as f:
+            self.assertEqual(f.read().split("\n")[1], "Sample Jan 2004 - Sep 2008".ljust(30))
 
     def test_commit_is_all_or_none(self):
         r = self.r
