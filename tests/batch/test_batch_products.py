@@ -543,7 +543,7 @@ output = s{yyyy}.nc
         with open(os.path.join(out, "data", "map.csv")) as f:
             header = f.read(600)
         self.assertIn("# data end dates: Argo Aug2008, Aviso Aug2008, Reynolds Aug2008\n"
-                      "# program: Tidecharter Version 1.0 Sample 2004-08\n", header)
+                      "# program: Tidecharter Version 1.0 Sample Jan 2004 - Aug 2008\n", header)
 
         # The section: pressure down, latitude across, as drawn, with its
         # units and fill value, and the values of the data file there.
