@@ -54,10 +54,11 @@ std::string framelevels(const std::vector<std::string>& output) {
   for (const std::string& text : output) {
     std::smatch m;
     if (!std::regex_match(text, m, line)) continue;
+    const std::string low = m[3], high = m[4];
     char* end = nullptr;
-    const double a = std::strtod(m[3].str().c_str(), &end);
+    const double a = std::strtod(low.c_str(), &end);
     if (*end) continue;
-    const double b = std::strtod(m[4].str().c_str(), &end);
+    const double b = std::strtod(high.c_str(), &end);
     if (*end || !std::isfinite(a) || !std::isfinite(b)) continue;
     // The first panel with default levels is the one the fill is for.
     if (kind.empty()) {

@@ -74,8 +74,8 @@ std::string leadsout(const fs::path& base, const fs::path& picture) {
   return "";
 }
 
-// The output name of a month, checked; "" and the problem in `errors` when
-// it would leave the output directory.
+// The output file of a month; false, with the problem in `errors`, when it
+// would leave the output directory.
 bool place(const FrameContext& run, const std::string& output, int month, fs::path& target, std::string& shown,
            std::vector<std::string>& errors) {
   const std::string name = expandoutput(output, month);

@@ -120,11 +120,13 @@ install_user_file() {
   fi
 }
 
-# The data package first: the programs in bin/ import it from there.
-mkdir -p "$home/tidecharter_data"
+# The data package first, and its link beside the programs in bin/, which
+# import it by name.
+mkdir -p "$home/tidecharter_data" "$home/bin"
 for module in "$here"/tidecharter_data/*.py; do
   install_file "$module" "$home/tidecharter_data/$(basename "$module")" 644
 done
+[ -L "$home/bin/tidecharter_data" ] || ln -s ../tidecharter_data "$home/bin/tidecharter_data"
 
 # The shared path file and the help text learn the drive root here (the
 # help text also where this installation is, for its example request).

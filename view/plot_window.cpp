@@ -173,7 +173,9 @@ int PlotWindow::next(int month) const {
 
 void PlotWindow::step(toolkit::Step how) {
   if (!prepared_) {
-    toolkit::SetStatus(window_, nostep_.empty() ? "The months of this picture are still being prepared." : nostep_);
+    // Taken once the months are there.
+    if (nostep_.empty()) pending_ = how;
+    toolkit::SetStatus(window_, nostep_.empty() ? "The months of this picture are being prepared..." : nostep_);
     return;
   }
   const int from = wanted_ == 0 ? requested_ : wanted_;
@@ -386,6 +388,11 @@ void PlotWindow::prepared(int status) {
   levels_ = chosenlevels(readlines(months_.begin()->second));
   prepared_ = true;
   toolkit::SetSteppable(window_, true, "");
+  if (pending_) {
+    const toolkit::Step how = *pending_;
+    pending_.reset();
+    return step(how);
+  }
   prefetch();
 }
 

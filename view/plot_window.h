@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,7 @@ class PlotWindow : public toolkit::PictureWindowOwner {
   std::string nostep_;        // why the months cannot be stepped, "" when they can
   int requested_ = 0;         // the month the picture shows
   bool prepared_ = false, preparing_ = false;
+  std::optional<toolkit::Step> pending_;  // a step asked for while preparing
   std::map<int, std::string> months_;  // month -> its command file
   std::string levels_;
   std::map<int, Frame> frames_;

@@ -37,19 +37,19 @@ another process beside it.  One run at a time per data directory (a flock
 on the directory).  Started by the importer (TC_DERIVED_PARENT names it),
 it ends when the importer does, however that ends."""
 
-import os
 import sys
 
-# The data package is installed in the folder above this program's (the
-# sources' installation/, the share tree, the drive root's tidecharter/).
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
-from tidecharter_data.derived import compute, end_with_parent, fresh, keep_heap  # noqa: E402
+from tidecharter_data.lifetime import end_with_parent
+
+# An orphan ends before the heavy imports.
+end_with_parent()
+
+from tidecharter_data.derived import compute, fresh, keep_heap  # noqa: E402
 # The file names, for the code that imports this program.
-from tidecharter_data.derived import DERIVED, SVAN  # noqa: E402,F401
+from tidecharter_data.derived import DERIVED, SVAN  # noqa: F401
 
 
 def main(argv):
-    end_with_parent()
     keep_heap()
     args = [a for a in argv if not a.startswith("--")]
     flags = {a for a in argv if a.startswith("--")}

@@ -150,6 +150,9 @@ tc_ferret_picture() {
       tc_warm=0 || tc_warm=$?
   fi
   if [ "$tc_warm" = 3 ]; then
+    # Also over what a warm Ferret left of a request that failed there:
+    # Ferret would keep that as a numbered backup.
+    rm -f "$2"
     tc_ferret_commands "$1" "$2" quit "${4:-}" | tc_headless_ferret > "$3" 2>&1 || true
   fi
   [ -s "$2" ]

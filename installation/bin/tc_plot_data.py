@@ -33,11 +33,8 @@ import os
 import signal
 import sys
 
-# The data package is installed in the folder above this program's (the
-# sources' installation/, the share tree, the drive root's tidecharter/).
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
-from tidecharter_data import Refused  # noqa: E402
-from tidecharter_data.plot_data import write_data  # noqa: E402
+from tidecharter_data import Refused
+from tidecharter_data.plot_data import write_data
 
 
 def main(argv=None):

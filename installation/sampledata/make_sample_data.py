@@ -22,12 +22,9 @@ import os
 import sys
 import time
 
-# The data package is installed in the folder above this program's (the
-# sources' installation/, the share tree, the drive root's tidecharter/).
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
-from tidecharter_data.sample import build, current, derive, is_sample  # noqa: E402
+from tidecharter_data.sample import build, current, derive, is_sample
 # The recipe's index and seawater, for the code that imports this program.
-from tidecharter_data.sample import ONI, PRESSURE, potential_temperature, rho, specific_volume_anomaly  # noqa: E402,F401
+from tidecharter_data.sample import ONI, PRESSURE, potential_temperature, rho, specific_volume_anomaly  # noqa: F401
 
 
 def main(argv):

@@ -15,6 +15,7 @@ checks and journal, the derived fields, and the sample data.
     argo_index   the GDAC profile index: the station counts
     journal      the rename journal, the undo list, recover, the append lock
     derived      D20, MLD, TCHP, the warm layer, the specific volume anomaly
+    lifetime     a derived run the importer started ends with the importer
     importer     the products into the data files, or into a package
     package      the monthly update packages: written, checked, committed
     sample       the sample data, and the data line that names it
@@ -23,13 +24,17 @@ checks and journal, the derived fields, and the sample data.
 
 The programs in bin/, import/, update/ and sampledata/ beside this folder
 are thin entries over it: each reads its command line and makes one call.
+Each of those folders holds a link to this one (tidecharter_data ->
+../tidecharter_data), so the programs import it by name.
 """
 
 import os
 
 # Where the package is installed (installation/ in the sources, the share
 # tree, the drive root's tidecharter/): its programs are in bin/ there.
-INSTALLED_IN = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+# Each program's folder has a link to the package, which Python finds by
+# name beside the program; the link is resolved here.
+INSTALLED_IN = os.path.dirname(os.path.dirname(os.path.realpath(__file__)))
 
 
 class Refused(Exception):

@@ -13,7 +13,6 @@ import ctypes
 import fcntl
 import hashlib
 import os
-import signal
 import sys
 import time
 
@@ -459,21 +458,3 @@ def keep_heap():
     # M_MMAP_THRESHOLD, M_TRIM_THRESHOLD, M_TOP_PAD
     for option, value in ((-3, 32 << 20), (-1, 1 << 30), (-2, 64 << 20)):
         mallopt(ctypes.c_int(option), ctypes.c_int(value))
-
-
-def end_with_parent():
-    """A run the importer started is killed when the importer ends, even
-    by kill -9: nothing else would stop it, and its files would outlive
-    the import.  An importer already gone by the time this is set is seen
-    as a new parent."""
-    parent = os.environ.get("TC_DERIVED_PARENT")
-    if not parent:
-        return
-    try:
-        prctl = ctypes.CDLL(None, use_errno=True).prctl
-    except (OSError, AttributeError):
-        return
-    PR_SET_PDEATHSIG = 1
-    prctl(PR_SET_PDEATHSIG, signal.SIGKILL, 0, 0, 0)
-    if str(os.getppid()) != parent:
-        sys.exit(1)

@@ -22,11 +22,8 @@ import argparse
 import os
 import sys
 
-# The data package is installed in the folder above this program's (the
-# sources' installation/, the share tree, the drive root's tidecharter/).
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
-from tidecharter_data.months import month_code  # noqa: E402
-from tidecharter_data.package import build_package, holds_sample, recipe_months  # noqa: E402
+from tidecharter_data.months import month_code
+from tidecharter_data.package import build_package, holds_sample, recipe_months
 
 
 def main(argv):

@@ -43,17 +43,14 @@ import datetime
 import os
 import sys
 
-# The data package is installed in the folder above this program's (the
-# sources' installation/, the share tree, the drive root's tidecharter/).
-sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.realpath(__file__))))
-from tidecharter_data import CheckFailed  # noqa: E402
-from tidecharter_data.journal import recover, recover_installed  # noqa: E402
-from tidecharter_data.package import check_package, commit  # noqa: E402
-from tidecharter_data.sample import write_data_line  # noqa: E402
+from tidecharter_data import CheckFailed
+from tidecharter_data.journal import recover, recover_installed
+from tidecharter_data.package import check_package, commit
+from tidecharter_data.sample import write_data_line
 # What the code that imports this program uses too.
-from tidecharter_data.journal import write_journal  # noqa: E402,F401
-from tidecharter_data.months import months_of  # noqa: E402,F401
-from tidecharter_data.package import targets  # noqa: E402,F401
+from tidecharter_data.journal import write_journal  # noqa: F401
+from tidecharter_data.months import months_of  # noqa: F401
+from tidecharter_data.package import targets  # noqa: F401
 
 # The installation this file is in.
 HOME = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))

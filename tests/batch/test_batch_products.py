@@ -468,6 +468,10 @@ output = steps/m{yyyy}{mm}.jnl
         subprocess.run(["/usr/bin/convert", os.path.join(out, "film", "temperature.gif"), "-coalesce",
                         os.path.join(frames, "f%d.ppm")], check=True)
         self.assertEqual(sorted(os.listdir(frames)), ["f0.ppm", "f1.ppm", "f2.ppm"])
+        # Three a second: their delays (hundredths) make one second.
+        delays = subprocess.run(["/usr/bin/identify", "-format", "%T ", os.path.join(out, "film", "temperature.gif")],
+                                capture_output=True, text=True, check=True).stdout.split()
+        self.assertAlmostEqual(sum(map(int, delays)), 100, delta=2)
         def part(name, left, right):
             """Columns left% to right% of a frame."""
             path = os.path.join(frames, name)

@@ -819,6 +819,7 @@ class PlotWindow(unittest.TestCase):
         self.assertTrue(wait_until(lambda: os.path.exists(os.path.join(months, "m200808.jnl")), 120),
                         "the window's months were not prepared within 120 s")
         window = self.x("xdotool", "search", "--name", "Argo Salinity").split()[0]
+        self.x("xdotool", "windowactivate", "--sync", window)
 
         def title():
             return self.x("xdotool", "getwindowname", window)
