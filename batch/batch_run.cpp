@@ -124,16 +124,16 @@ std::vector<std::string> readenddates(CoreState& app, const fs::path& dir, int s
   return unknown;
 }
 
-// The files a product writes: its pictures and the .jnl beside each, its
-// command files, or its animation.
+// The files a product writes: its pictures or data files and the .jnl
+// beside each, its command files, or its animation or series.
 std::vector<fs::path> filesof(const Product& product) {
-  if (product.form == OutputForm::Animation) return {product.animation};
+  if (product.joined()) return {product.animation};
   std::vector<fs::path> files;
   for (const Frame& frame : product.frames) {
     files.push_back(frame.target);
     fs::path journal = frame.target;
     journal.replace_extension(".jnl");
-    if (product.form == OutputForm::Picture) files.push_back(journal);
+    if (product.form != OutputForm::CommandFile) files.push_back(journal);
   }
   return files;
 }
@@ -150,7 +150,7 @@ void refuseshared(const RequestFile& file, std::vector<Product>& products) {
       for (Product* both : {other, &product}) {
         const Product* them = both == &product ? other : &product;
         auto shown = [](const Product& p) {
-          return p.form == OutputForm::Animation ? p.shownAnimation : p.frames.front().shown;
+          return p.joined() ? p.shownAnimation : p.frames.front().shown;
         };
         both->errors.push_back(productmessage(
             file, *both->request,
@@ -233,6 +233,8 @@ void sharelevels(FrameContext& run, std::vector<Product>& products) {
   for (Product& product : products) {
     const ProductRequest& p = *product.request;
     if (!product.errors.empty() || !p.first.given || product.frames.size() < 2 || !p.fill.empty()) continue;
+    // Data have no colours.
+    if (product.form == OutputForm::Data || product.form == OutputForm::Series) continue;
     if (!takeslevels(run, product)) continue;
     const int first = product.frames.front().month;
     const std::vector<int> months = samplemonths(first, product.frames.back().month, kRangeMonths);
@@ -310,18 +312,21 @@ void writecommandfiles(const RequestFile& file, Product& product) {
   }
 }
 
-// Ferret draws every picture and animation frame, side by side; each
-// picture is told as it ends.
+// Ferret draws every picture and animation frame, and saves the data of
+// every data file and series month, side by side; each picture or data
+// file is told as it ends.
 void drawframes(const RequestFile& file, std::vector<Product>& products) {
   std::vector<BatchJob> jobs;
   for (Product& product : products) {
     if (!product.errors.empty() || product.form == OutputForm::CommandFile) continue;
-    const bool animation = product.form == OutputForm::Animation;
+    const bool animation = product.joined();
     for (Frame& frame : product.frames) {
       Product* p = &product;
       Frame* f = &frame;
+      std::vector<std::string> command = {kBatchPlot, frame.commandFile.string(), frame.target.string()};
+      if (product.form == OutputForm::Series) command.insert(command.begin() + 1, "-save");
       jobs.push_back(
-          {{kBatchPlot, frame.commandFile.string(), frame.target.string()}, frame.log.string(),
+          {command, frame.log.string(),
            [&file, p, f] {
              f->started = Clock::now();
              return makedirectory(file, *p, f->target.parent_path(), f->failed);
@@ -351,54 +356,65 @@ void drawframes(const RequestFile& file, std::vector<Product>& products) {
 }
 
 // Each animation whose frames are all there (empty ones included), by
-// ffmpeg, side by side.
+// ffmpeg, and each data series whose months are all saved (those without
+// data included), along its time axis; side by side.
 void animate(const RequestFile& file, std::vector<Product>& products) {
   std::vector<BatchJob> jobs;
   for (Product& product : products) {
-    if (!product.errors.empty() || product.form != OutputForm::Animation) continue;
+    if (!product.errors.empty() || !product.joined()) continue;
+    const bool series = product.form == OutputForm::Series;
     const auto missing = std::count_if(product.frames.begin(), product.frames.end(),
                                        [](const Frame& f) { return !f.done; });
     if (missing > 0) {
       if (!IOsInterrupted())
         complain(productmessage(file, *product.request,
-                                "no animation: " + std::to_string(missing) + " of its " +
-                                    std::to_string(product.frames.size()) + " months were not drawn"));
+                                (series ? "no data file: " : "no animation: ") + std::to_string(missing) +
+                                    " of its " + std::to_string(product.frames.size()) + " months were not " +
+                                    (series ? "saved" : "drawn")));
       continue;
     }
     Product* p = &product;
     auto started = std::make_shared<Clock::time_point>();
-    const fs::path log = product.frameDirectory / "animate.log";
-    jobs.push_back({{kBatchAnimate, std::to_string(product.request->speed), product.frameDirectory.string(),
-                     product.animation.string()},
+    const fs::path log = product.frameDirectory / "join.log";
+    std::vector<std::string> command = {kBatchAnimate, std::to_string(product.request->speed),
+                                        product.frameDirectory.string(), product.animation.string()};
+    if (series) {
+      // The first month's heading names the request, end dates and program.
+      command = {kBatchPlot, "-stack", product.animation.string(), product.frames.front().commandFile.string()};
+      for (const Frame& frame : product.frames) command.push_back(frame.target.string());
+    }
+    const std::string script = series ? "tcBatchPlot.bat" : "tcBatchAnimate.bat";
+    jobs.push_back({command,
                     log.string(),
                     [&file, p, started] {
                       *started = Clock::now();
                       std::string failed;
                       return makedirectory(file, *p, p->animation.parent_path(), failed);
                     },
-                    [&file, p, started, log](int status) {
+                    [&file, p, started, log, series, script, command](int status) {
                       if (IOsInterrupted()) return;
                       if (status != 0) {
                         complain(productmessage(file, *p->request,
-                                                status == kNotRun ? std::string("cannot start ") + kBatchAnimate
-                                                                  : failure(log, status, "tcBatchAnimate.bat")));
+                                                status == kNotRun ? "cannot start " + command.front()
+                                                                  : failure(log, status, script)));
                         return;
                       }
                       p->animated = true;
+                      const std::string rate = " at " + std::to_string(p->request->speed) + " a second";
                       say(productmessage(file, *p->request,
                                          "wrote " + p->shownAnimation + ", " + std::to_string(p->frames.size()) +
-                                             " months at " + std::to_string(p->request->speed) + " a second" +
-                                             seconds(*started)));
+                                             " months" + (series ? "" : rate) + seconds(*started)));
                     }});
   }
   runjobs(jobs);
 }
 
 // How many files a product was to write, and how many it wrote: every
-// picture or command file, or its one animation (with no empty frame).
+// picture, data file or command file, or its one animation or series
+// (with no empty frame or month without data).
 std::pair<int, int> tally(const Product& product) {
   if (!product.errors.empty()) return {1, 0};
-  if (product.form == OutputForm::Animation) {
+  if (product.joined()) {
     const bool whole = std::all_of(product.frames.begin(), product.frames.end(),
                                    [](const Frame& f) { return f.done && f.failed.empty(); });
     return {1, product.animated && whole ? 1 : 0};
@@ -493,7 +509,7 @@ int batchmain(const BatchOptions& options) {
     Product product;
     product.request = &p;
     product.errors = p.errors;
-    product.form = outputform(p.output);
+    product.form = outputform(p.output, p.first.given);
     if (product.errors.empty() && product.form == OutputForm::Animation && !ffmpeg)
       product.errors.push_back(productmessage(file, p,
                                               "output: " + p.output +
@@ -514,7 +530,7 @@ int batchmain(const BatchOptions& options) {
       ++good;
       const Frame& first = product.frames.front();
       std::string what = first.shown;
-      if (product.form == OutputForm::Animation)
+      if (product.joined())
         what = product.shownAnimation + ", " + std::to_string(product.frames.size()) + " months";
       else if (product.frames.size() > 1)
         what += " to " + product.frames.back().shown + ", " + std::to_string(product.frames.size()) + " months";

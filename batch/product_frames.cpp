@@ -43,9 +43,9 @@ std::vector<std::string> heading(const FrameContext& run, const Product& product
   const CoreState& app = run.app;
   fs::path journal = target;
   journal.replace_extension(".jnl");
-  const bool alone = product.form == OutputForm::CommandFile;
+  const bool drawn = product.form == OutputForm::Picture || product.form == OutputForm::Animation;
   std::vector<std::string> lines = {
-      "! " + target.string() + (alone ? ", written" : ", drawn") + " by tidecharter --batch",
+      "! " + target.string() + (drawn ? ", drawn" : ", written") + " by tidecharter --batch",
       "! request: " + fs::absolute(run.file.path).lexically_normal().string() + " [" + p.name + "]",
       "! data end dates: Argo " + compactdate(app.argoend) + ", Aviso " + compactdate(app.avisoend) +
           ", Reynolds " + compactdate(app.reynoldsend),
@@ -135,9 +135,9 @@ std::vector<std::string> prepareframe(FrameContext& run, Product& product, int m
   }
   std::vector<std::string> errors;
   frame.month = filled.startIndex;
-  if (product.form == OutputForm::Animation) {
+  if (product.joined()) {
     char name[24];
-    std::snprintf(name, sizeof name, "f%04d.png", position);
+    std::snprintf(name, sizeof name, product.form == OutputForm::Animation ? "f%04d.png" : "m%04d", position);
     frame.target = product.frameDirectory / name;
     frame.shown = datetext(month);
   } else if (!place(run, p.output, frame.month, frame.target, frame.shown, errors)) {
@@ -194,11 +194,11 @@ void prepareproduct(FrameContext& run, Product& product) {
     return refusemonths(product, run.file,
                         {"Input error: Please enter End date either equal to or greater than Start date."});
 
-  if (product.form == OutputForm::Animation) {
+  if (product.joined()) {
     std::vector<std::string> errors;
     if (!place(run, p.output, first, product.animation, product.shownAnimation, errors))
       return refusemonths(product, run.file, errors);
-    product.frameDirectory = run.work / ("animation" + std::to_string(run.commandFiles + 1));
+    product.frameDirectory = run.work / ("frames" + std::to_string(run.commandFiles + 1));
   }
   product.frames.resize(last - first + 1);
   // The ends first: a range beyond the data is refused at once.

@@ -1,6 +1,7 @@
 // A section of the request file on its way to its files: one command file
 // for its picture, or one per month of `months = FIRST..LAST` (a picture or
-// a command file each, or the frames of one animation), every one written
+// a command file each, or the frames of one animation or data series),
+// every one written
 // by the section's own dialog with that month as start and end.
 #ifndef TIDECHARTER_BATCH_PRODUCT_FRAMES_H
 #define TIDECHARTER_BATCH_PRODUCT_FRAMES_H
@@ -17,7 +18,8 @@ class BatchFrontEnd;
 
 struct Frame {
   int month = 0;                          // its start month (index)
-  std::filesystem::path target;           // its picture, command file or animation frame
+  std::filesystem::path target;           // its picture, command file, data file, animation frame
+                                          // or a series' month (a directory of saved values)
   std::string shown;                      // the target as the user named it
   std::filesystem::path commandFile, log; // in the run's directory
   std::chrono::steady_clock::time_point started;
@@ -31,12 +33,14 @@ struct Product {
   OutputForm form = OutputForm::Picture;
   std::vector<Frame> frames;        // in month order
   std::string levels;               // the frames' one colour scale, "" none
-  std::filesystem::path animation;  // OutputForm::Animation: its file
+  std::filesystem::path animation;  // OutputForm::Animation or Series: its one file
   std::string shownAnimation;
-  std::filesystem::path frameDirectory;  // its frames f0001.png, ...
-  bool animated = false;                 // the animation is written
+  std::filesystem::path frameDirectory;  // its frames f0001.png, ... or months m0001, ...
+  bool animated = false;                 // the animation or series is written
 
   bool monthly() const { return request->first.given; }
+  // One file of all its months, made once every month is there.
+  bool joined() const { return form == OutputForm::Animation || form == OutputForm::Series; }
 };
 
 // What preparing the frames needs of the run.

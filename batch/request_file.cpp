@@ -118,10 +118,10 @@ std::string outputproblem(const std::string& output) {
   const std::string name = output.substr(output.find_last_of('/') + 1);
   const std::size_t dot = name.find_last_of('.');
   std::string extension = dot == std::string::npos ? "" : folded(name.substr(dot));
-  static const char* const formats[] = {".jpg", ".png", ".pdf", ".ps", ".gif", ".mp4", ".jnl"};
+  static const char* const formats[] = {".jpg", ".png", ".pdf", ".ps", ".gif", ".mp4", ".jnl", ".csv", ".nc"};
   if (dot == 0 || std::find(std::begin(formats), std::end(formats), extension) == std::end(formats))
     return "the extension picks the format: .jpg, .png, .pdf or .ps, .gif or .mp4 for an animation, "
-           ".jnl for the command file alone";
+           ".jnl for the command file alone, .csv or .nc for the picture's data";
   for (std::size_t open = output.find('{'); open != std::string::npos; open = output.find('{', open + 1)) {
     const std::size_t close = output.find('}', open);
     const std::string word = close == std::string::npos ? "" : output.substr(open, close - open + 1);
@@ -257,13 +257,18 @@ void readsection(const Section& section, ProductRequest& p) {
   if (const std::string* v = value("output")) {
     p.output = *v;
     std::string problem = outputproblem(*v);
-    const OutputForm form = problem.empty() ? outputform(*v) : OutputForm::Picture;
+    const OutputForm form = problem.empty() ? outputform(*v, p.first.given) : OutputForm::Picture;
     const bool dated = v->find("{yyyy}") != std::string::npos &&
                        (v->find("{mm}") != std::string::npos || v->find("{mon}") != std::string::npos);
     if (problem.empty() && form == OutputForm::Animation && !p.first.given)
       problem = "an animation needs months = FIRST..LAST";
-    else if (problem.empty() && form != OutputForm::Animation && p.first.given && !dated)
-      problem = "one file per month needs {yyyy} and {mm} or {mon} in its name (or .gif or .mp4 for one animation)";
+    else if (problem.empty() && form == OutputForm::Series && v->find('{') != std::string::npos)
+      problem = "one data file of all the months has no month in its name; give {yyyy} and {mm} or {mon} for "
+                "one file per month";
+    else if (problem.empty() && form != OutputForm::Animation && form != OutputForm::Series && p.first.given &&
+             !dated)
+      problem = "one file per month needs {yyyy} and {mm} or {mon} in its name (or .gif or .mp4 for one "
+                "animation, .csv or .nc for one data file of all the months)";
     if (!problem.empty()) fault("output: " + quote(*v) + ": " + problem);
     if (value("speed") && problem.empty() && form != OutputForm::Animation)
       fault("speed: only an animation (a .gif or .mp4 output) has a speed");
@@ -342,11 +347,16 @@ RequestFile parserequestfile(const std::string& path, std::istream& in) {
   return file;
 }
 
-OutputForm outputform(const std::string& output) {
+OutputForm outputform(const std::string& output, bool months) {
   const std::size_t dot = output.find_last_of('.');
   const std::string extension = dot == std::string::npos ? "" : folded(output.substr(dot));
   if (extension == ".gif" || extension == ".mp4") return OutputForm::Animation;
   if (extension == ".jnl") return OutputForm::CommandFile;
+  if (extension == ".csv" || extension == ".nc") {
+    const bool dated = output.find("{yyyy}") != std::string::npos &&
+                       (output.find("{mm}") != std::string::npos || output.find("{mon}") != std::string::npos);
+    return months && !dated ? OutputForm::Series : OutputForm::Data;
+  }
   return OutputForm::Picture;
 }
 

@@ -77,8 +77,10 @@ std::string productmessage(const RequestFile& file, const ProductRequest& produc
 std::string expandoutput(const std::string& output, int monthIndex);
 
 // What the output's extension asks for: a picture (.jpg, .png, .pdf, .ps),
-// the command file alone (.jnl) or an animation (.gif, .mp4).
-enum class OutputForm { Picture, CommandFile, Animation };
-OutputForm outputform(const std::string& output);
+// the command file alone (.jnl), an animation (.gif, .mp4), or the
+// picture's data (.csv, .nc); with `months`, a data file whose name has no
+// month in it is one series of all the months along a time axis.
+enum class OutputForm { Picture, CommandFile, Animation, Data, Series };
+OutputForm outputform(const std::string& output, bool months = false);
 
 #endif

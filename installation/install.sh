@@ -134,7 +134,7 @@ sed "s|@TC_DRIVE@|$root|" "$here/bin/tc_paths.sh" > "$staging/tc_paths.sh"
 install_file "$staging/tc_paths.sh" "$home/bin/tc_paths.sh" 644
 for script in tcferret.bat tcMeta2PS.bat tcPS2jpg.bat tcBatchPlot.bat tcBatchAnimate.bat tcLookForX.bat \
               tcKillCygwinX.bat tcJnlrm.bat notepad \
-              tc_derived.py tc_ferret_warm.py; do
+              tc_derived.py tc_ferret_warm.py tc_plot_data.py; do
   install_file "$here/bin/$script" "$home/bin/$script" 755
 done
 install_file "$here/import/tidecharter-import" "$home/bin/tidecharter-import" 755

@@ -91,7 +91,8 @@ std::string usagetext() {
          "Other keys: plot, direction, location, end, land, vectors, fill;\n"
          "months = FIRST..LAST instead of start and end (a picture per month, or\n"
          "one .gif or .mp4 at speed = 1 to 10 frames a second); .jnl: the command\n"
-         "file alone.\n" +
+         "file alone; .csv or .nc: the picture's data (with months and no month in\n"
+         "the name, one file of all the months along time).\n" +
          (source.empty() ? "" : "The example bulletin: " + source + "/examples/bulletin.ini\n") +
          "\n"
          "Exit status: 0 when every picture was written (with --check: would be),\n"

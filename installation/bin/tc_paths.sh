@@ -16,6 +16,7 @@
 #   tc_ferret_picture FILE PICTURE LOG [AFTER]   draw a command file headless
 #   tc_ferret_session FILE LOG   run a command file as it is, headless
 #   tc_ferret_commands FILE PICTURE LAST [AFTER] the commands that draw it
+#   tc_ferret_data FILE DIR LOG  save the values a command file would draw
 #   tc_ferret_problem LOG        Ferret's last error, on one line
 #   tc_ps_raster PS OUT DEVICE [PIXELS]   PostScript to an upright raster picture
 #   tc_ps_screen PS OUT PIXELS   the same as PNG for a plot window, quicker
@@ -183,6 +184,35 @@ tc_ferret_commands() {
     tolower($1) == "ppl" && tolower($2) == "clsplt" { save(); next }
     { print }
     END { if (!saved) save(); if (last != "") print last }' "$1"
+}
+
+# Runs command FILE in the go scripts' data mode: the plot helpers save
+# into directory DIR what they would draw (tc_save.jnl) and draw nothing.
+# Only the lines up to the last go line run: the labels after it need a
+# picture.  Warm or cold as tc_ferret_picture, Ferret's output in LOG.
+# False when nothing was saved; DIR goes into a Ferret command, so a name
+# with a line break in it is refused.
+tc_ferret_data() {
+  case "$2" in *[[:cntrl:]]*) echo "**ERROR: a control character in $2" > "$3"; return 1 ;; esac
+  tc_warm=3
+  if [ -n "${TC_FERRET_OWNER:-}" ]; then
+    : > "$3"
+    tc_data_commands "$1" "$2" "" |
+      "${TC_PYTHON:-/usr/bin/python3}" "$TC_BIN/tc_ferret_warm.py" draw "$3" 2>> "$3" &&
+      tc_warm=0 || tc_warm=$?
+  fi
+  if [ "$tc_warm" = 3 ]; then
+    tc_data_commands "$1" "$2" quit | tc_headless_ferret > "$3" 2>&1 || true
+  fi
+  [ -n "$(ls -A "$2")" ]
+}
+
+tc_data_commands() {
+  tc_dir=$2 awk -v last="$3" '
+    BEGIN { print "define symbol tcdata_dir = " ENVIRON["tc_dir"] }
+    tolower($1) == "set" && tolower($2) == "mode" && tolower($3) ~ /^metafile/ { next }
+    { line[++n] = $0; if (tolower($1) == "go") lastgo = n }
+    END { for (i = 1; i <= lastgo; i++) print line[i]; if (last != "") print last }' "$1"
 }
 
 tc_ferret_problem() {

@@ -19,6 +19,8 @@ checks and journal, the derived fields, and the sample data.
     importer     the products into the data files, or into a package
     package      the monthly update packages: written, checked, committed
     sample       the sample data, and the data line that names it
+    plot_data    the numbers behind a picture, from the go scripts' data
+                 mode, as CSV or CF NetCDF
 
 The programs in bin/, import/, update/ and sampledata/ beside this folder
 are thin entries over it: each reads its command line and makes one call.

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""tidecharter --batch: the request file's faults, and the example bulletin
-drawn end to end in every kind and format, in a drive root of its own."""
+"""tidecharter --batch: the request file's faults, the example bulletin
+drawn end to end in every kind and format, and the pictures' data, in a
+drive root of its own."""
 
 import contextlib
 import fcntl
@@ -13,6 +14,9 @@ import sys
 import tempfile
 import time
 import unittest
+
+import netCDF4
+import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from drive_root import REPO, DriveRoot, ppm_colours, processes, working_directory  # noqa: E402
@@ -494,6 +498,84 @@ output = steps/m{yyyy}{mm}.jnl
             self.assertRegex(text, rf"\n go fer_psal_map +{48 + month} {48 + month} .* {re.escape(shared)} *\n")
             levels.add(shared)
         self.assertEqual(len(levels), 1)
+
+    def test_data_files(self):
+        out = os.path.join(self.work, "data_out")
+        os.makedirs(out)
+        with open(os.path.join(out, "not_a_folder"), "w") as f:
+            f.write("a file, where a folder would be\n")
+        self.write("data.ini", """
+[section]
+kind = section
+region = 60S-65N 140W
+pressure = 0-2000
+start = 2008-06
+output = data/section.nc
+[map]
+kind = map
+output = data/map.csv
+[series]
+kind = map
+region = 10S-10N 160E-160W
+months = 2008-06..latest
+output = data/series.nc
+[land]
+kind = map
+region = 28S-22S 125E-135E
+output = data/land.csv
+[up]
+kind = map
+output = data/../../up.csv
+[blocked]
+kind = map
+output = not_a_folder/x.nc
+[month-in-a-series]
+kind = map
+months = 2008-06..latest
+output = s{yyyy}.nc
+""")
+        result = self.batch("--batch", "data.ini", "--out", out)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("data.ini: 3 of 7 pictures written", result.stdout)
+        self.assertIn("data.ini [series]: wrote", result.stdout)
+        for name, said in (("land", "no data: No Argo data in this region"), ("up", 'without ".."'),
+                           ("blocked", "cannot make"), ("month-in-a-series", "has no month in its name")):
+            self.assertIn(f"data.ini [{name}]: ", result.stderr)
+            self.assertIn(said, result.stderr, name)
+        self.assertEqual(sorted(os.listdir(os.path.join(out, "data"))),
+                         ["map.csv", "map.jnl", "section.jnl", "section.nc", "series.nc"])
+        with open(os.path.join(out, "data", "map.csv")) as f:
+            header = f.read(600)
+        self.assertIn("# data end dates: Argo Aug2008, Aviso Aug2008, Reynolds Aug2008\n"
+                      "# program: Tidecharter Version 1.0 Sample Jan 2004 - Aug 2008\n", header)
+
+        # The section: pressure down, latitude across, as drawn, with its
+        # units and fill value, and the values of the data file there.
+        data = os.path.join(self.drive.home, "data", "RG_ArgoClim_Temperature.nc")
+        with netCDF4.Dataset(os.path.join(out, "data", "section.nc")) as nc, netCDF4.Dataset(data) as d:
+            t = nc.variables["temperature"]
+            self.assertEqual(t.dimensions, ("pressure", "latitude"))
+            self.assertEqual((t.units, nc["pressure"].units, nc["pressure"].positive, nc["latitude"].units),
+                             ("degC", "dbar", "down", "degrees_north"))
+            self.assertEqual(t._FillValue, np.float32(-1e34))
+            i = list(d["LONGITUDE"][:]).index(nc["longitude"][...])
+            want = d["ARGO_TEMPERATURE_MEAN"][:, :, i] + d["ARGO_TEMPERATURE_ANOMALY"][53, :, :, i]
+            self.assertEqual(list(nc["latitude"][:]), list(d["LATITUDE"][:]))
+            self.assertTrue(np.array_equal(t[:].mask, want.mask) and want.mask.any())
+            self.assertLess(np.abs(t[:] - want).max(), 1e-5)
+        with netCDF4.Dataset(os.path.join(out, "data", "series.nc")) as nc:
+            self.assertEqual(nc["temperature"].dimensions, ("time", "latitude", "longitude"))
+            dates = netCDF4.num2date(nc["time"][:], nc["time"].units)
+            self.assertEqual([(d.year, d.month) for d in dates], [(2008, 6), (2008, 7), (2008, 8)])
+
+        # A full disk: the data cannot be written, and nothing of it is left.
+        full = os.path.join(self.work, "full_out")
+        result = subprocess.run(["prlimit", "--fsize=40000", PROGRAM, "--batch", "data.ini", "--out", full],
+                                capture_output=True, text=True, env=self.drive.environment(), timeout=600,
+                                cwd=self.work)
+        self.assertIn("data.ini [map]: cannot write", result.stderr)
+        self.assertNotIn("map.csv", os.listdir(os.path.join(full, "data")))
+        self.assertEqual([f for f in os.listdir(os.path.join(full, "data")) if f.startswith(".")], [])
 
     def test_argo_data_to_2016_and_a_shallow_pressure(self):
         # Argo data imported alone to January 2016 (on the real levels, 2.5

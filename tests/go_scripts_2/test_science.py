@@ -15,7 +15,9 @@ sign or a wrong constant gives.
 usage: test_science.py"""
 
 import os
+import csv
 import shutil
+import subprocess
 import sys
 import tempfile
 import time
@@ -32,6 +34,9 @@ sys.path.insert(0, os.path.join(REPO, "installation", "sampledata"))
 import make_sample_data as sample  # noqa: E402
 
 GO = os.path.join(REPO, "installation", "ferret", "go")
+PLOT_DATA = os.path.join(REPO, "installation", "bin", "tc_plot_data.py")
+# The map's CSV checked at these (latitude, longitude), the last on land.
+MAP_POINTS = ((-41.0, 221.0), (1.0, 181.0), (25.0, 141.0), (-25.0, 135.0))
 RADIUS, OMEGA = 6371.0e3, 7.2921e-5
 A, B = 49, 54            # January to June 2008, averaged before deriving
 MONTH = 54               # June 2008 for the products
@@ -276,6 +281,11 @@ def ferret_listings(data, out, nt):
             ("entry_geo_vel_map", "tc_field", f"fer_geo_vel_map {MONTH} {MONTH} 0 1000 -60 65 120 290 1 2 2")):
         lines += [f'define symbol capture_file = {out}/{name}.txt', f"define symbol capture_what = {what}",
                   f"go {go}"]
+    # The same entry scripts in data mode: what they would draw, saved.
+    for name, go in (("data_map", f"fer_temp_map {MONTH} {MONTH} 100 100 -60 65 120 290 1 1"),
+                     ("data_nino", f"fer_nino_ind 4 1 {nt}")):
+        os.mkdir(f"{out}/{name}")
+        lines += [f"define symbol tcdata_dir = {out}/{name}", f"go {go}", "cancel symbol tcdata_dir"]
     return ferret_with(f"{out} {GO}", data, "\n".join(lines), timeout=600)
 
 
@@ -325,6 +335,17 @@ class Report:
                           f"{'of the largest value' if relative else unit}{note}")
         if problems:
             self.failures.append(f"{name}: " + "; ".join(problems))
+
+
+def data_csv(out, name):
+    """The CSV a user gets from a data-mode run: header lines, and the
+    columns by their titles as text."""
+    subprocess.run(["/usr/bin/python3", PLOT_DATA, f"{out}/{name}.csv", f"{out}/{name}"], check=True)
+    with open(f"{out}/{name}.csv") as f:
+        text = f.read().splitlines()
+    header = dict(line[2:].split(": ", 1) for line in text if line.startswith("# "))
+    rows = list(csv.reader(line for line in text if not line.startswith("#")))
+    return header, {title: [row[i] for row in rows[1:]] for i, title in enumerate(rows[0])}
 
 
 def main():
@@ -447,12 +468,36 @@ def main():
         if box == "34" and corr < 0.9:
             r.failures.append(f"{name}: follows the ONI with r = {corr:.2f} only")
 
+    # Data mode: the map's CSV at three grid points and on land (an empty
+    # field), and the Reynolds Nino 3.4 index at two months, against the
+    # files read here; both to the data's float32 precision.
+    header, cells = data_csv(out, "data_map")
+    k100 = list(p).index(100.0)
+    got, want = [], []
+    for y, x in MAP_POINTS:
+        row = [i for i, (a, b) in enumerate(zip(cells["latitude (degrees_north)"],
+                                                   cells["longitude (degrees_east)"])) if (float(a), float(b)) == (y, x)]
+        got.append(np.nan if len(row) != 1 or cells["Temperature (deg C)"][row[0]] == ""
+                   else float(cells["Temperature (deg C)"][row[0]]))
+        want.append(temp[MONTH - 1, k100, list(lat).index(y), list(lon).index(x)])
+    if header.get("months") != "Jun 2008" or header.get("pressure") != "100 dbar" or header.get("units") != "deg C":
+        r.failures.append(f"data mode map: header {header}")
+    r.compare("data mode: map CSV at 3 points", [(np.array(got), np.array(want))], 1e-6, "",
+              relative=True, least=3)
+    header, cells = data_csv(out, "data_nino")
+    index = less_clim(box_mean(sst, slon, slat, NINO["Nino 3.4"][1]), 48)
+    months = [cells["month"].index(m) for m in ("2004-12", "2008-06")]
+    r.compare("data mode: Nino 3.4 CSV at 2 months",
+              [(np.array([float(cells["Nino 3.4 index (deg C)"][m]) for m in months]), index[[11, 53]])],
+              2e-6, "deg C", least=2)
+    if header.get("region") != "5S-5N 170W-120W" or header.get("months") != "Jan 2004 - Aug 2008":
+        r.failures.append(f"data mode Nino 3.4: header {header}")
+
     # Time treatments: a map averaged over 0-500 dbar, at 100 dbar and at
     # the surface, and a time series of profiles at 41S 139W.
     def over_0_500(field):
         return integral_below(p, field, 500.0)[0] / 500
     profiles = temp[:, :, list(lat).index(-41.0), sx]
-    k100 = list(p).index(100.0)
     r.compare("difference from the 2004-2007 mean",
               [(r.listed("yearly", (ny, nx)), over_0_500(t_ab) - over_0_500(temp[:48].mean(axis=0))),
                (r.listed("ts_yearly", (nt, nz)), profiles - profiles[:48].mean(axis=0))], 1e-9, "deg C")
