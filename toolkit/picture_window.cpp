@@ -86,6 +86,8 @@ class PictureArea : public QWidget {
   PictureArea(PictureWindowOwner& owner, QStatusBar* status) : owner_(owner), status_(status) {
     setMouseTracking(true);
     setMinimumSize(160, 120);
+    // A click on the picture takes the keys back from the speed box.
+    setFocusPolicy(Qt::ClickFocus);
     settle_.setSingleShot(true);
     settle_.setInterval(80);
     QObject::connect(&settle_, &QTimer::timeout, this, [this] {
@@ -206,6 +208,7 @@ class PictureWindow : public QMainWindow {
     save_ = fileMenu->addAction("Save &As...", this, [this] { saveAs(); });
     save_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     animation_ = fileMenu->addAction("Save A&nimation...", this, [this] { owner_.saveAnimation(); });
+    data_ = fileMenu->addAction("Save &Data...", this, [this] { owner_.saveData(); });
     fileMenu->addSeparator();
     QAction* close = fileMenu->addAction("&Close", this, [this] { this->close(); });
     close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
@@ -263,6 +266,8 @@ class PictureWindow : public QMainWindow {
     connect(speed_, &QSpinBox::valueChanged, this, [this](int value) {
       if (playing_) owner_.play(true, value);
     });
+    // The speed set, the keys step and play again.
+    connect(speed_, &QSpinBox::editingFinished, this, [this] { area_->setFocus(); });
     bar->addWidget(speed_);
   }
 
@@ -282,6 +287,11 @@ class PictureWindow : public QMainWindow {
     playing_ = on;
     play_->setIcon(style()->standardIcon(on ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
     play_->setText(on ? "Pause (Space)" : "Play (Space)");
+  }
+
+  void setdatasaving(bool on, const QString& reason) {
+    data_->setEnabled(on);
+    data_->setText(on ? "Save &Data..." : "Save Data (" + reason + ")");
   }
 
   void pictureset() {
@@ -345,6 +355,7 @@ class PictureWindow : public QMainWindow {
   QAction* save_;
   QAction* copy_;
   QAction* animation_;
+  QAction* data_;
   QAction* play_;
   QSpinBox* speed_;
   std::vector<QAction*> stepButtons_;
@@ -441,6 +452,25 @@ void SetSteppable(PictureWindow* window, bool steppable, const std::string& reas
 }
 
 void SetPlaying(PictureWindow* window, bool playing) { window->setplaying(playing); }
+
+void SetDataSaving(PictureWindow* window, bool offered, const std::string& reason) {
+  window->setdatasaving(offered, qs(reason));
+}
+
+bool AskDataFile(PictureWindow* window, const std::string& name, std::string& file) {
+  QFileDialog files(window, "Save Data As", savefolder() + "/" + qs(name) + ".csv",
+                    "CSV table (*.csv);;NetCDF file (*.nc)");
+  files.setAcceptMode(QFileDialog::AcceptSave);
+  files.setOption(QFileDialog::DontUseNativeDialog);
+  files.setDefaultSuffix("csv");
+  QObject::connect(&files, &QFileDialog::filterSelected, &files, [&files](const QString& filter) {
+    files.setDefaultSuffix(filter.section("*.", 1).section(')', 0, 0));
+  });
+  if (files.exec() != QDialog::Accepted || files.selectedFiles().isEmpty()) return false;
+  file = files.selectedFiles().first().toStdString();
+  savedin(files.selectedFiles().first());
+  return true;
+}
 
 void SetBusy(PictureWindow* window, bool busy) {
   if (busy) window->setCursor(Qt::BusyCursor);

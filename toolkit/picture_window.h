@@ -79,6 +79,8 @@ class PictureWindowOwner {
   virtual void play(bool on, int speed) = 0;
   // File > Save Animation.
   virtual void saveAnimation() = 0;
+  // File > Save Data.
+  virtual void saveData() = 0;
   // The window is on the screen with its picture.
   virtual void shown() = 0;
   // The window has gone: closed by the user or by ClosePictureWindow, or
@@ -118,11 +120,16 @@ void SetStatus(PictureWindow* window, const std::string& text);
 void SetSteppable(PictureWindow* window, bool steppable, const std::string& reason);
 // The play button's state, as the owner has it (an end of play it chose).
 void SetPlaying(PictureWindow* window, bool playing);
+// Whether File > Save Data is offered; when not, the item says why.
+void SetDataSaving(PictureWindow* window, bool offered, const std::string& reason);
 // The busy cursor while the owner works for the window.
 void SetBusy(PictureWindow* window, bool busy);
 
 // Save Animation's dialog and file dialog: false when cancelled.
 bool AskAnimation(PictureWindow* window, AnimationChoice& choice);
+// Save Data's file dialog, CSV or NetCDF, suggesting `name` (without an
+// extension): false when cancelled.
+bool AskDataFile(PictureWindow* window, const std::string& name, std::string& file);
 // A question with Yes and No: true for Yes.
 bool AskYesNo(PictureWindow* window, const std::string& title, const std::string& text);
 // A warning with OK.

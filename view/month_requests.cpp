@@ -61,10 +61,10 @@ std::string requestvalue(const std::vector<std::string>& request, const std::str
   return "";
 }
 
-std::string monthsrequest(const std::vector<std::string>& request, const std::string& months,
-                          const std::string& output, const std::vector<std::string>& extra) {
-  std::vector<std::string> replaced = {"start", "end", "months", "output"};
-  for (const std::string& line : extra) replaced.push_back(keyof(line));
+std::string rewritten(const std::vector<std::string>& request, const std::vector<std::string>& drop,
+                      const std::vector<std::string>& add) {
+  std::vector<std::string> replaced = drop;
+  for (const std::string& line : add) replaced.push_back(keyof(line));
   std::string text;
   bool section = false;
   for (const std::string& line : request) {
@@ -76,9 +76,21 @@ std::string monthsrequest(const std::vector<std::string>& request, const std::st
     if (std::find(replaced.begin(), replaced.end(), keyof(line)) != replaced.end()) continue;
     text += line + "\n";
   }
-  text += "months = " + months + "\noutput = " + output + "\n";
-  for (const std::string& line : extra) text += line + "\n";
+  for (const std::string& line : add) text += line + "\n";
   return text;
+}
+
+std::string monthrequest(const std::vector<std::string>& request, int month, const std::string& output) {
+  if (month == 0) return rewritten(request, {}, {"output = " + output});
+  return rewritten(request, {"months"},
+                   {"start = " + keyofmonth(month), "end = " + keyofmonth(month), "output = " + output});
+}
+
+std::string monthsrequest(const std::vector<std::string>& request, const std::string& months,
+                          const std::string& output, const std::vector<std::string>& extra) {
+  std::vector<std::string> add = {"months = " + months, "output = " + output};
+  add.insert(add.end(), extra.begin(), extra.end());
+  return rewritten(request, {"start", "end"}, add);
 }
 
 int monthofkey(const std::string& text) {
@@ -128,6 +140,14 @@ std::string chosenlevels(const std::vector<std::string>& journal) {
     const std::string t = trimmed(line);
     if (t.rfind("! levels ", 0) == 0) return trimmed(t.substr(9));
     if (!t.empty() && t[0] != '!') break;
+  }
+  return "";
+}
+
+std::string nodatareason(const std::vector<std::string>& ferretlog) {
+  for (const std::string& line : ferretlog) {
+    const auto at = line.find("Empty frame:");
+    if (at != std::string::npos) return trimmed(line.substr(at + 12));
   }
   return "";
 }

@@ -13,6 +13,14 @@
 // "" when absent.
 std::string requestvalue(const std::vector<std::string>& request, const std::string& key);
 
+// The request's first section without the keys `drop` and those of the
+// lines `add`, which follow it.
+std::string rewritten(const std::vector<std::string>& request, const std::vector<std::string>& drop,
+                      const std::vector<std::string>& add);
+
+// The request of month `month` alone (0: as it is), written as `output`.
+std::string monthrequest(const std::vector<std::string>& request, int month, const std::string& output);
+
 // The request with its start, end, months and output replaced by
 // `months = MONTHS` and `output = OUTPUT`, and with `extra` lines (such as
 // "fill = ...", "speed = 4") replacing keys of their own.
@@ -36,5 +44,9 @@ std::map<int, std::string> monthfiles(const std::string& dir);
 // The colour levels a batch run chose for its months, from a command
 // file's "! levels TEXT" heading line; "" when there is none.
 std::string chosenlevels(const std::vector<std::string>& journal);
+
+// Why a picture shows no data, from Ferret's output (the go scripts'
+// "Empty frame: REASON"); "" when it shows some.
+std::string nodatareason(const std::vector<std::string>& ferretlog);
 
 #endif

@@ -209,10 +209,11 @@ std::string plottitle(const std::vector<std::string>& commandLines) {
   return title.empty() ? "Tidecharter plot" : title;
 }
 
-bool axispoint(const PlotAxes& a, double fx, double fy, double& x, double& y) {
+bool axispoint(const PlotAxes& a, double fx, double fy, double& x, double& y, int* panel) {
   if (!a.known) return false;
   const double px = fx * a.pageWidth, py = (1.0 - fy) * a.pageHeight;
   for (const AxesPanel& p : a.panels) {
+    if (panel) *panel = static_cast<int>(&p - a.panels.data());
     const double ux = (px - p.vpX * a.pageWidth - p.xOrigin / p.vpScale) / (p.xLength / p.vpScale);
     const double uy = (py - p.vpY * a.pageHeight - p.yOrigin / p.vpScale) / (p.yLength / p.vpScale);
     if (ux < 0 || ux > 1 || uy < 0 || uy > 1) continue;

@@ -73,7 +73,8 @@ std::string readouttext(PlotKind kind, const PlotAxes& axes, double fx, double f
 
 // The axis values at fractions fx, fy of the picture; false outside the
 // axes.
-bool axispoint(const PlotAxes& axes, double fx, double fy, double& x, double& y);
+// `panel`, when given, receives the index of the panel the point is on.
+bool axispoint(const PlotAxes& axes, double fx, double fy, double& x, double& y, int* panel = nullptr);
 
 // A batch request of one section, "[point]", for the time series of a
 // map's property at longitude `lon` (degrees east), latitude `lat` over

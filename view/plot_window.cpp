@@ -59,6 +59,7 @@ void PlotWindow::open(std::function<void(const std::string&)> answer) {
   const PlotFiles files = filesof(0);
   first.commands = readlines(files.commands);
   first.axes = readaxes(files.axes);
+  first.nodata = nodatareason(readlines(dir_ + "/ferret.log"));
   first.drawn = true;
   request_ = readlines((fs::path(dir_) / "request.ini").string());
   nostep_ = nostepreason(request_, first.commands);
@@ -69,6 +70,7 @@ void PlotWindow::open(std::function<void(const std::string&)> answer) {
     pictureHeight_ = 3;
   }
   window_ = toolkit::OpenPictureWindow(*this, title_, pictureWidth_, pictureHeight_, areaWidth_, areaHeight_);
+  dataoffered(0);
   toolkit::SetSteppable(window_, false, nostep_.empty() ? "The months of this picture are being prepared." : nostep_);
   if (!fs::exists(files.postscript)) {
     toolkit::SetPictureText(window_, "No picture was drawn into " + dir_ + ".");
@@ -86,9 +88,41 @@ toolkit::ScreenArea PlotWindow::place(const toolkit::ScreenArea& area, int w, in
   return viewer_.place(area, w, h, extra);
 }
 
+// The point's position, and once they are saved for it, its values.
 std::string PlotWindow::readout(double fx, double fy) {
-  const Frame& f = frame(shown_);
-  return readouttext(plotkind(f.commands), f.axes, fx, fy);
+  Frame& f = frame(shown_);
+  const std::string where = readouttext(plotkind(f.commands), f.axes, fx, fy);
+  double x, y;
+  int panel = 0;
+  if (where.empty() || !axispoint(f.axes, fx, fy, x, y, &panel)) return where;
+  if (!f.values.known) {
+    fetchvalues(shown_);
+    return where;
+  }
+  const std::string value = valueat(f.values, x, y, panel, static_cast<int>(f.axes.panels.size()));
+  return value.empty() ? where : where + "   " + value;
+}
+
+// The batch run saves the values of a month as Save Data does, once, in
+// the background.
+void PlotWindow::fetchvalues(int month) {
+  Frame& f = frame(month);
+  if (f.valuing || request_.empty() || !f.nodata.empty() || f.failed) return;
+  const PlotKind kind = plotkind(f.commands);
+  if (kind != PlotKind::Map && kind != PlotKind::SectionNorthSouth && kind != PlotKind::SectionEastWest) return;
+  f.valuing = true;
+  const std::string dir = f.dir + "/values";
+  std::error_code ignored;
+  fs::create_directories(dir, ignored);
+  std::ofstream(dir + "/request.ini") << monthrequest(request_, month, "values.csv");
+  Viewer* viewer = &viewer_;
+  const int id = id_;
+  startjob({"nice", "-n", "10", viewer_.paths().program, "--batch", dir + "/request.ini", "--out", dir},
+           dir + "/batch.log", [viewer, id, month, dir](int status) {
+             PlotWindow* w = viewer->window(id);
+             if (!w || status != 0) return;
+             w->frame(month).values = readvalues(dir + "/values.csv");
+           });
 }
 
 std::string PlotWindow::replaces(const std::string& file) {
@@ -148,9 +182,15 @@ std::string PlotWindow::pointChosen(double fx, double fy) {
                  (fs::path(viewer->paths().tmp) / ("tcferretinpoint" + std::to_string(getpid()) + "_" +
                                                   fs::path(work).filename().string() + ".txt")).string();
              writelines(commands, windowcommands(journal));
+             // Its request goes with it, for its Save Data.
+             const std::string request = fs::path(commands).replace_extension(".ini").string();
+             std::ofstream(request) << rewritten(readlines(work + "/point.ini"), {"output"}, {});
              fs::remove_all(work, ignored);
              startjob({"/bin/sh", viewer->paths().bin + "/tcferret.bat", commands}, "",
-                      [commands](int) { std::remove(commands.c_str()); });
+                      [commands, request](int) {
+                        std::remove(commands.c_str());
+                        std::remove(request.c_str());
+                      });
              if (w) toolkit::SetStatus(w->window_, "");
            });
   return "";
@@ -272,6 +312,7 @@ void PlotWindow::draw(int month, bool ahead) {
              const PlotFiles files = plotfiles(f.dir);
              f.commands = readlines(files.commands);
              f.axes = readaxes(files.axes);
+             f.nodata = nodatareason(readlines(f.dir + "/ferret.log"));
              if (status != 0 || !fs::exists(files.postscript)) {
                f.failed = true;
                const std::vector<std::string> said = readlines(f.dir + "/draw.log");
@@ -342,6 +383,7 @@ void PlotWindow::display(int month) {
     toolkit::SetPictureText(window_, "The picture of " + (month ? monthname(month) : title_) + " cannot be read.");
   }
   shown_ = month;
+  dataoffered(month);
   if (month) {
     title_ = plottitle(f.commands);
     toolkit::SetTitle(window_, title_);
@@ -465,6 +507,41 @@ void PlotWindow::saveAnimation() {
              toolkit::SetStatus(w->window_, "");
              toolkit::TellProblem(w->window_, "Save Animation", "The animation could not be saved:\n" + said);
            });
+}
+
+void PlotWindow::saveData() {
+  std::string file;
+  if (!toolkit::AskDataFile(window_, savename(request_, shown_, shown_, title_), file)) return;
+  const fs::path target(file);
+  const std::string dir = frame(shown_).dir + "/saved";
+  std::error_code ignored;
+  fs::remove_all(dir, ignored);
+  fs::create_directories(dir, ignored);
+  std::ofstream(dir + "/request.ini") << monthrequest(request_, shown_, target.filename().string());
+  toolkit::SetStatus(window_, "Saving the data as " + target.filename().string() + "...");
+  Viewer* viewer = &viewer_;
+  const int id = id_;
+  startjob({viewer_.paths().program, "--batch", dir + "/request.ini", "--out", target.parent_path().string()},
+           dir + "/batch.log", [viewer, id, dir, file](int status) {
+             PlotWindow* w = viewer->window(id);
+             if (!w) return;
+             if (status == 0) return toolkit::SetStatus(w->window_, "Saved " + file + ".");
+             std::string said;
+             for (const std::string& line : readlines(dir + "/batch.log")) said += line + "\n";
+             toolkit::SetStatus(w->window_, "");
+             toolkit::TellProblem(w->window_, "Save Data", "The data could not be saved:\n" + said);
+           });
+}
+
+// Save Data writes what the picture shows, through the dialog's request.
+void PlotWindow::dataoffered(int month) {
+  const Frame& f = frame(month);
+  if (request_.empty())
+    toolkit::SetDataSaving(window_, false, "this picture was not drawn from a dialog");
+  else if (!f.nodata.empty())
+    toolkit::SetDataSaving(window_, false, "no data: " + f.nodata);
+  else
+    toolkit::SetDataSaving(window_, !f.failed, "no picture");
 }
 
 void PlotWindow::shown() {

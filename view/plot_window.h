@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "toolkit/picture_window.h"
+#include "view/plot_values.h"
 #include "view/plot_view.h"
 
 class Viewer;
@@ -41,6 +42,7 @@ class PlotWindow : public toolkit::PictureWindowOwner {
   void step(toolkit::Step step) override;
   void play(bool on, int speed) override;
   void saveAnimation() override;
+  void saveData() override;
   void shown() override;
   void closing() override;
 
@@ -52,6 +54,9 @@ class PlotWindow : public toolkit::PictureWindowOwner {
     std::vector<std::string> commands;
     PlotAxes axes;
     std::string problem;
+    std::string nodata;     // why it shows no data, "" when it does
+    bool valuing = false;   // its values are being saved for the readout
+    PlotValues values;
   };
 
   void prepare();
@@ -65,6 +70,8 @@ class PlotWindow : public toolkit::PictureWindowOwner {
   void arrived(int month);
   void display(int month);
   void prefetch();
+  void dataoffered(int month);
+  void fetchvalues(int month);
   void tick();
   int next(int month) const;
   std::string monthname(int month) const;

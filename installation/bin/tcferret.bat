@@ -196,6 +196,8 @@ if [ -f "$request" ] && ! [ "$request" -ot "$file" ]; then
   cp "$request" "$view/request.ini"
 fi
 draw_for_window "$view" "$1"
+# What Ferret said, for the window: whether the picture holds any data.
+cp "$log" "$view/ferret.log" 2> /dev/null || true
 window_log="$TC_TMP/tcferret_$$.log"
 if ! "$viewer" "$view" < /dev/null > "$window_log" 2>&1; then
   rm -rf "$view"
