@@ -3,13 +3,15 @@
 Xvfb display without a window manager, and prints one table.
 
     bench/browse_bench.py [--build DIR] [--root DRIVE_ROOT] [--rounds N]
-                          [--play SECONDS] [--display :N]
+                          [--play SECONDS] [--display :N] [--gap SECONDS]
 
   Plot        the program started, Map view's default request: Plot pressed
               (xdotool) to the new plot window mapped with its picture
               (bench/map_watch.c); the first Plot of the program, then N
               more, each beside a bare PyFerret drawing the same command
-              file to a PNG in a fresh process (the reference)
+              file to a PNG in a fresh process (the reference); each
+              --gap seconds (default 0.5) after the window before, whose
+              months are prepared and drawn ahead meanwhile
   step        a key to the window showing the new month (the title's month
               follows the picture): Page Down to a month not drawn yet,
               Page Up back to one drawn before
@@ -153,6 +155,9 @@ def main():
     parser.add_argument("--rounds", type=int, default=6)
     parser.add_argument("--play", type=int, default=30)
     parser.add_argument("--display", default=":93")
+    parser.add_argument("--gap", type=float, default=0.5,
+                        help="seconds between a window drawn and the next Plot (the windows' work "
+                             "ahead runs meanwhile)")
     args = parser.parse_args()
 
     work = tempfile.mkdtemp(prefix="browse_bench.")
@@ -192,7 +197,7 @@ def main():
         one_window = resident_kb(viewer)
         plots, bare = [], []
         for _ in range(args.rounds):
-            time.sleep(0.5)
+            time.sleep(args.gap)
             display.run("xdotool", "search", "--name", f"^{title}$", "windowraise")
             plots.append(watched(display, watch, "Argo Temperature", *plot))
             bare.append(bare_ferret(root, command_file, work) * 1000)

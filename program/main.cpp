@@ -28,8 +28,12 @@ int main(int argc, char** argv) {
   const CommandLine line = parsecommandline(std::vector<std::string>(argv + 1, argv + argc));
   int status = 0;
   // The batch scripts keep a Ferret running for this process, and it ends
-  // when this process does.
-  setenv("TC_FERRET_OWNER", std::to_string(getpid()).c_str(), 1);
+  // when this process does.  A batch run started by the plot windows'
+  // process draws in the Ferrets kept for that one instead: it would
+  // otherwise start Ferrets of its own for each window's months.
+  const char* owner = std::getenv("TC_FERRET_OWNER");
+  if (line.mode != CommandLine::Mode::Batch || !owner || std::to_string(getppid()) != owner)
+    setenv("TC_FERRET_OWNER", std::to_string(getpid()).c_str(), 1);
   switch (line.mode) {
     case CommandLine::Mode::Help:
       std::fputs(usagetext().c_str(), stdout);

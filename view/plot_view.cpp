@@ -330,7 +330,9 @@ namespace {
 // Ferret's PostScript names its orientation in the page's set-up, after
 // the header's comments.
 bool landscape(const std::string& postscript) {
-  for (const std::string& line : readlines(postscript)) {
+  // Only the header is read: the picture is drawn on the screen's thread.
+  std::ifstream in(postscript);
+  for (std::string line; std::getline(in, line);) {
     if (line.rfind("%%PageOrientation:", 0) == 0) return line.find("Landscape") != std::string::npos;
     if (line.rfind("%%EndPageSetup", 0) == 0) break;
   }

@@ -340,9 +340,11 @@ void PlotWindow::render(int month) {
   const std::string out = frame(month).dir + "/shown_" + std::to_string(pixels) + ".png";
   Viewer* viewer = &viewer_;
   const int id = id_;
-  startjob({"/bin/sh", "-c", ". \"$0\"; tc_ps_screen \"$1\" \"$2\" \"$3\"", viewer_.paths().bin + "/tc_paths.sh",
-            files.postscript, out, std::to_string(pixels)},
-           "", [viewer, id, month, width, height, out](int status) {
+  std::vector<std::string> words = {"/bin/sh", "-c", ". \"$0\"; tc_ps_screen \"$1\" \"$2\" \"$3\"",
+                                    viewer_.paths().bin + "/tc_paths.sh", files.postscript, out, std::to_string(pixels)};
+  // A month drawn ahead is rendered as the work ahead is, below a Plot.
+  if (month != wanted_ && month != shown_) words.insert(words.begin(), {"nice", "-n", "10"});
+  startjob(words, "", [viewer, id, month, width, height, out](int status) {
              std::string picture = status == 0 ? readfile(out) : "";
              std::remove(out.c_str());
              PlotWindow* w = viewer->window(id);

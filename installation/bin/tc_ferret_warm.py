@@ -7,14 +7,16 @@
 or batch run named by TC_FERRET_OWNER), starting one when none is free,
 and waits for it; Ferret's output goes to LOG, the work directory is the
 caller's.  Each owner keeps a small pool, one process per request running
-at the same time, so a batch run gets one per processor.  Status 0 when
+at the same time, so a batch run gets one per processor; requests at a
+lower priority (niced) have a pool of their own.  Status 0 when
 the commands ran, 1 when Ferret died or hung (it is killed), 3 when no
 warm process can be had (the caller runs a Ferret of its own).
 
 A process serves one request at a time from a clean state.  It ends
 after a request that reported an error or left it larger than
 TC_FERRET_WARM_MB (default 400 MB resident), when its owner is gone, and
-after TC_FERRET_IDLE seconds (default 600) without a request.  A
+after TC_FERRET_IDLE seconds (default 600, 60 for the niced pool)
+without a request.  A
 request with commands beyond those the program writes may leave Ferret
 changed in ways the reset does not undo: its Ferret ends after it.  A
 request that failed is drawn again by a fresh Ferret (status 3), so that
@@ -164,7 +166,8 @@ def serve(path, owner, owner_start):
     import pyferret
 
     libc = ctypes.CDLL(None)
-    idle = float(os.environ.get("TC_FERRET_IDLE", "600"))
+    # Those drawing ahead (niced) are wanted only while the user browses.
+    idle = float(os.environ.get("TC_FERRET_IDLE", "60" if os.getpriority(os.PRIO_PROCESS, 0) > 0 else "600"))
     devnull = os.open(os.devnull, os.O_RDWR)
     os.dup2(devnull, 0)
     os.dup2(devnull, 1)
@@ -312,6 +315,11 @@ def draw(log):
         print(f"tc_ferret_warm.py: no warm Ferret: {doubt}", file=sys.stderr)
         return 3
     base = server_name(owner, owner_start)
+    # Work ahead of the user (a niced client) has processes of its own: a
+    # picture asked for neither waits for them nor starts a Ferret while
+    # they draw, and theirs keep the lower priority they were started with.
+    if os.getpriority(os.PRIO_PROCESS, 0) > 0:
+        base += "-ahead"
     for slot in range(POOL):
         try:
             lock = open_private(folder, f"{base}-{slot}.lock", os.O_WRONLY | os.O_CREAT | os.O_APPEND)

@@ -224,8 +224,8 @@ tc_ferret_problem() {
 # PostScript PS to OUT with Ghostscript's DEVICE (jpeg, png16m): upright,
 # about PIXELS (default 1500) on the long side whatever the page size.
 tc_ps_raster() {
-  long=$(sed -n 's/^%%BoundingBox: *[-0-9.]* *[-0-9.]* *\([0-9.]*\) *\([0-9.]*\).*/\1 \2/p' "$1" |
-    head -n 1 | awk '{ print ($1 > $2 ? $1 : $2) }')
+  long=$(sed -n '/^%%BoundingBox: *[-0-9.]/{s/^%%BoundingBox: *[-0-9.]* *[-0-9.]* *\([0-9.]*\) *\([0-9.]*\).*/\1 \2/p;q;}' "$1" |
+    awk '{ print ($1 > $2 ? $1 : $2) }')
   case "$long" in
     ''|0) resolution=150 ;;
     *) resolution=$(awk -v l="$long" -v p="${4:-1500}" 'BEGIN { r = int(p * 72 / l + 0.5); print (r < 72 ? 72 : r) }') ;;
@@ -245,7 +245,9 @@ tc_ps_raster() {
   # above, where three would cost a third more time than anti-aliasing.
   factor=${tc_raster_factor:-3}
   [ "${4:-1500}" -gt 2000 ] 2> /dev/null && factor=2
-  gs -q -dSAFER -dBATCH -dNOPAUSE \
+  # The pictures' one font is Ghostscript's own: no search of the
+  # system's fonts at every start.
+  gs -q -dSAFER -dNOPLATFONTS -dBATCH -dNOPAUSE \
     -sDEVICE="$3" -dJPEGQ=90 -r"$((resolution * factor))" -dDownScaleFactor="$factor" \
     -dTextAlphaBits=4 -dGraphicsAlphaBits=1 ${tc_raster_threads:+-dNumRenderingThreads=$tc_raster_threads -dBandHeight=100} \
     -sOutputFile="$2" \

@@ -356,7 +356,7 @@ class Installation(unittest.TestCase):
     THE_MAP = [go_line("fer_temp_map", [54, 54, 0, 0, -60.0, 25.0, 130.0, 250.0, 1, 0]),
                *map_labels("Argo Temperature (^oC)", 25, -60, 130, 250, "Jun 2008", "at   0 dbar")]
 
-    def request(self, lines, env=None, slot=3, background=False):
+    def request(self, lines, env=None, slot=3, background=False, niced=False):
         """Draws a command file through tcferret.bat; its picture's lines."""
         name = f"tcferretinwarm{slot}.txt"
         with open(self.root.tmp_file(name), "w") as f:
@@ -365,8 +365,8 @@ class Installation(unittest.TestCase):
         meta = self.root.tmp_file(f"metawarm{slot}")
         if os.path.exists(meta):
             os.remove(meta)
-        args = ["/bin/sh", os.path.join(self.root.bin, "tcferret.bat"),
-                f"/cygdrive/c/tidecharter/tmp/{name}"]
+        args = ["nice", "-n", "10"] * niced + ["/bin/sh", os.path.join(self.root.bin, "tcferret.bat"),
+                                              f"/cygdrive/c/tidecharter/tmp/{name}"]
         environment = self.root.environment(env, unset=("XDG_RUNTIME_DIR",))
         if background:
             return subprocess.Popen(args, env=environment,
@@ -447,6 +447,14 @@ class Installation(unittest.TestCase):
         self.assertTrue(wait_until(lambda: not servers(), 10))
 
         self.assertEqual(request(the_map, warm), cold)
+        # Work ahead of the user (niced) has a Ferret of its own, at its
+        # priority: the one a Plot draws in stays free and at full speed.
+        plot = servers()
+        self.assertEqual(request(the_map, warm, niced=True), cold)
+        ahead = servers() - plot
+        self.assertEqual(len(ahead), 1)
+        self.assertGreater(os.getpriority(os.PRIO_PROCESS, next(iter(ahead))), 0)
+        self.assertEqual([os.getpriority(os.PRIO_PROCESS, pid) for pid in plot], [0])
         last = servers()
         self.assertTrue(last)
         owner.kill()
