@@ -59,7 +59,7 @@ TOP = os.path.dirname(os.path.dirname(HERE))
 IMPORTER = os.path.join(TOP, "installation", "import", "tidecharter-import")
 SAMPLE_RECIPE = os.path.join(TOP, "installation", "sampledata", "make_sample_data.py")
 sys.path.insert(0, HERE)
-from test_update_scripts import APPEND_COMMANDS, DATA_FILES, DriveRoot, command_line, processes  # noqa: E402
+from test_update_scripts import APPEND_COMMANDS, DATA_FILES, DriveRoot, command_line, processes, status  # noqa: E402
 sys.path.insert(0, os.path.join(TOP, "tests", "go_scripts_2"))
 from test_science import heat_potential  # noqa: E402
 sys.path.insert(0, os.path.join(TOP, "installation", "bin"))
@@ -483,7 +483,13 @@ class Import(unittest.TestCase):
         self.assertTrue(left)
 
         def derived():
-            return processes(lambda pid: any(w.startswith(tmp.encode()) for w in command_line(pid)))
+            # Its process group too: a child stopped between fork and exec
+            # does not show its arguments yet.
+            def left(pid):
+                _name, state, group = status(pid)
+                return state != "Z" and (group == importer.pid or
+                                         any(w.startswith(tmp.encode()) for w in command_line(pid)))
+            return processes(left)
         deadline = time.monotonic() + 30
         while derived() and time.monotonic() < deadline:
             time.sleep(0.1)

@@ -39,7 +39,7 @@ EXAMPLE = os.path.join(TOP, "installation", "examples", "bulletin.ini")
 sys.path.insert(0, os.path.join(TOP, "installation", "update"))
 import tc_update_check  # noqa: E402
 sys.path.insert(0, os.path.join(TOP, "tests"))
-from drive_root import command_line, processes  # noqa: E402
+from drive_root import command_line, processes, status  # noqa: E402
 
 DATA_FILES = ["RG_ArgoClim_Temperature.nc", "RG_ArgoClim_Salinity.nc",
               "RG_ArgoClim_Stations.nc", "Reynolds_SST.nc", "Aviso_ADT.nc"]
