@@ -71,7 +71,9 @@ void PlotWindow::open(std::function<void(const std::string&)> answer) {
   }
   window_ = toolkit::OpenPictureWindow(*this, title_, pictureWidth_, pictureHeight_, areaWidth_, areaHeight_);
   dataoffered(0);
-  toolkit::SetSteppable(window_, false, nostep_.empty() ? "The months of this picture are being prepared." : nostep_);
+  // Keys and buttons work from the start: a step asked for while the
+  // months are being prepared is taken once they are.
+  toolkit::SetSteppable(window_, nostep_.empty(), nostep_);
   if (!fs::exists(files.postscript)) {
     toolkit::SetPictureText(window_, "No picture was drawn into " + dir_ + ".");
     toolkit::ShowPictureWindow(window_);
