@@ -9,9 +9,11 @@
 #              TIDECHARTER_DRIVE_C (as for scripts/test.sh),
 #              HARDENING_JOBS (parallel compile and fuzz jobs, default 2).
 #
-# By default the tests that run only Python, shell and Ferret (the
-# installation and update-script tests) are left out: they execute none of
-# the sanitized program code. --all-tests runs them as well.
+# By default the tests that run only Python, shell and Ferret (the go
+# scripts' and the update scripts' tests) are left out: they execute none
+# of the sanitized program code.  The batch scripts' test stays: its plot
+# windows are the sanitized viewer's, its months the batch run's.
+# --all-tests runs them all.
 set -eu
 . "$(dirname "$0")/setup.sh"
 
@@ -27,8 +29,11 @@ fuzz_build=${TIDECHARTER_FUZZ_BUILD:-$TOP/build-fuzz}
 fuzz_targets="extended_data dialog_template number_format locations end_dates status_words fill_levels"
 
 # Sanitizer settings for everything below. Leak checking stays on; the
-# suppressions name only Qt and system libraries (see the file).
-ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1"
+# suppressions name only Qt and system libraries (see the file).  Qt's
+# keyboard set-up on X (libxkbcommon-x11) hands strndup names that are not
+# terminated within their buffer, which the strndup wrapper, checking
+# strictly, reads past: that wrapper alone is off.
+ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:intercept_strndup=0"
 LSAN_OPTIONS="suppressions=$TOP/scripts/lsan.supp:print_suppressions=0"
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS
@@ -58,7 +63,7 @@ cd "$asan_build"
 if [ "$all_tests" -eq 1 ]; then
   set --
 else
-  set -- -E '^(installation_|update_scripts_)'
+  set -- -E '^(installation_go_scripts|update_scripts_)'
 fi
 failed=""
 xvfb-run -a -s "-screen 0 1280x1024x24" \
