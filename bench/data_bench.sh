@@ -47,12 +47,7 @@ timed() {
   awk '{ printf "%d %d\n", $1 * 1000, ($2 + $3) * 1000 }' "$work/time.txt"
 }
 . "$bin/tc_paths.sh"
-tick=$(getconf CLK_TCK)
-warm_cpu() {
-  pid=$(cat "${TMPDIR:-/tmp}/tcferret-$(id -u)/$$-"*-0.pid 2> /dev/null) &&
-    awk -v t="$tick" '{ sub(/.*\) /, ""); print int(($12 + $13) * 1000 / t) }' "/proc/$pid/stat" 2> /dev/null ||
-    echo 0
-}
+. "$here/bench/warm_ferret_cpu.sh"
 warm() {
   before=$(warm_cpu)
   set -- $(TC_FERRET_OWNER=$$ timed "$@")

@@ -62,14 +62,7 @@ timed() {
 
 . "$bin/tc_paths.sh"
 tc_ferret_env
-# The warm Ferret of this script: processor time in ms, read from /proc
-# as it is not a child that time(1) waits for.
-tick=$(getconf CLK_TCK)
-warm_cpu() {
-  pid=$(cat "${TMPDIR:-/tmp}/tcferret-$(id -u)/$$-"*-0.pid 2> /dev/null) &&
-    awk -v t="$tick" '{ sub(/.*\) /, ""); print int(($12 + $13) * 1000 / t) }' "/proc/$pid/stat" 2> /dev/null ||
-    echo 0
-}
+. "$here/bench/warm_ferret_cpu.sh"
 warm() {
   cpu_before=$(warm_cpu)
   rm -f "$work/peak.txt"
