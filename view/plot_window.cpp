@@ -19,6 +19,15 @@ namespace {
 // Frames drawn ahead of the one shown while playing.
 constexpr int kAhead = 3;
 
+// The command line of work done ahead of the user (the months' preparation,
+// frames drawn ahead, the readout's values): at a lower priority than a
+// Plot, whose Ferrets it then leaves alone (tc_ferret_warm.py keeps niced
+// requests apart).
+std::vector<std::string> behind(std::vector<std::string> words) {
+  words.insert(words.begin(), {"nice", "-n", "10"});
+  return words;
+}
+
 std::string readfile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -119,7 +128,7 @@ void PlotWindow::fetchvalues(int month) {
   std::ofstream(dir + "/request.ini") << monthrequest(request_, month, "values.csv");
   Viewer* viewer = &viewer_;
   const int id = id_;
-  startjob({"nice", "-n", "10", viewer_.paths().program, "--batch", dir + "/request.ini", "--out", dir},
+  startjob(behind({viewer_.paths().program, "--batch", dir + "/request.ini", "--out", dir}),
            dir + "/batch.log", [viewer, id, month, dir](int status) {
              PlotWindow* w = viewer->window(id);
              if (!w || status != 0) return;
@@ -303,7 +312,7 @@ void PlotWindow::draw(int month, bool ahead) {
   Viewer* viewer = &viewer_;
   const int id = id_;
   std::vector<std::string> words = {"/bin/sh", viewer_.paths().bin + "/tcferret.bat", f.dir + "/commands.txt", f.dir};
-  if (ahead) words.insert(words.begin(), {"nice", "-n", "10"});
+  if (ahead) words = behind(words);
   startjob(words, f.dir + "/draw.log",
            [viewer, id, month](int status) {
              viewer->drawing(-1);
@@ -345,7 +354,7 @@ void PlotWindow::render(int month) {
   std::vector<std::string> words = {"/bin/sh", "-c", ". \"$0\"; tc_ps_screen \"$1\" \"$2\" \"$3\"",
                                     viewer_.paths().bin + "/tc_paths.sh", files.postscript, out, std::to_string(pixels)};
   // A month drawn ahead is rendered as the work ahead is, below a Plot.
-  if (month != wanted_ && month != shown_) words.insert(words.begin(), {"nice", "-n", "10"});
+  if (month != wanted_ && month != shown_) words = behind(words);
   startjob(words, "", [viewer, id, month, width, height, out](int status) {
              std::string picture = status == 0 ? readfile(out) : "";
              std::remove(out.c_str());
@@ -425,8 +434,7 @@ void PlotWindow::prepare() {
   Viewer* viewer = &viewer_;
   const int id = id_;
   // Beside the program's own Plot, which must not wait for it.
-  startjob({"nice", "-n", "10", viewer_.paths().program, "--batch", dir + "/request.ini", "--out", dir},
-           dir + "/batch.log",
+  startjob(behind({viewer_.paths().program, "--batch", dir + "/request.ini", "--out", dir}), dir + "/batch.log",
            [viewer, id](int status) {
              if (PlotWindow* w = viewer->window(id)) w->prepared(status);
            });
